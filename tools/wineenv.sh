@@ -1,0 +1,161 @@
+#!/usr/bin/env bash
+# The Windows environment every test, benchmark and hand run uses: a private
+# Wine prefix, one Xvfb display (1920x1080x24) and one PulseAudio daemon with a
+# null sink. Nothing here touches the caller's own display, sound or prefix.
+#
+#   wineenv.sh arch                  print the architecture whose programs run
+#                                    here: i686, or x86_64 on a kernel that
+#                                    cannot run 32-bit programs
+#   wineenv.sh start STATE_DIR [win32|win64]
+#                                    create the prefix once, start the services
+#   wineenv.sh stop STATE_DIR        stop them (by process id)
+#   wineenv.sh exec STATE_DIR PROG [ARGS...]
+#                                    run a Windows program in the environment
+#   wineenv.sh screenshot STATE_DIR OUT.png
+#                                    save the display as a PNG picture
+#   wineenv.sh shell STATE_DIR CMD [ARGS...]
+#                                    run a host command with the environment set
+#
+# STATE_DIR holds the prefix (STATE_DIR/prefix-ARCH), the process ids and env.sh.
+set -euo pipefail
+
+usage() { sed -n '2,21p' "$0" >&2; exit 2; }
+
+cmd=${1:-}
+if [ "$cmd" = arch ]; then
+  # 32-bit Wine needs the kernel's 32-bit emulation, which some machines lack.
+  if /usr/lib/wine/wine --version >/dev/null 2>&1; then echo i686; else echo x86_64; fi
+  exit 0
+fi
+state=${2:-}
+[ -n "$cmd" ] && [ -n "$state" ] || usage
+shift 2
+mkdir -p "$state"
+state=$(cd "$state" && pwd)
+log="$state/services.log"
+
+# The program's users run Windows with code page 932.
+locale_env() {
+  if locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$'; then
+    echo "export LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8"
+  fi
+}
+
+start_xvfb() {
+  local fifo="$state/displayfd"
+  rm -f "$fifo"; mkfifo "$fifo"
+  Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp -noreset \
+    3>"$fifo" </dev/null >>"$log" 2>&1 &
+  echo $! >"$state/xvfb.pid"
+  local num
+  read -r -t 20 num <"$fifo" || { echo "Xvfb did not start" >&2; exit 1; }
+  rm -f "$fifo"
+  echo ":$num" >"$state/display"
+}
+
+start_pulse() {
+  local rt="$state/pulse"
+  rm -rf "$rt"; mkdir -p "$rt"
+  # As root PulseAudio needs to be told this is not a system-wide daemon.
+  PULSE_RUNTIME_PATH="$rt" PULSE_STATE_PATH="$rt" HOME="$state" \
+    pulseaudio --daemonize=yes --exit-idle-time=-1 -n --use-pid-file=yes \
+      --disallow-exit=no --log-target=stderr \
+      --load="module-native-protocol-unix auth-anonymous=1 socket=$rt/native" \
+      --load="module-null-sink sink_name=tavrel_null" \
+      --load="module-always-sink" </dev/null >>"$log" 2>&1 || true
+  local i
+  for i in $(seq 1 50); do
+    [ -S "$rt/native" ] && [ -s "$rt/pid" ] && break
+    sleep 0.1
+  done
+  [ -s "$rt/pid" ] || { echo "PulseAudio did not start (see $log)" >&2; exit 1; }
+  cp "$rt/pid" "$state/pulse.pid"
+  PULSE_SERVER="unix:$rt/native" pactl set-default-sink tavrel_null >>"$log" 2>&1 || true
+}
+
+write_env() {
+  local arch=$1 loader=/usr/lib/wine/wine
+  [ "$arch" = win64 ] && loader=/usr/lib/wine/wine64
+  {
+    echo "export WINEPREFIX='$state/prefix-$arch'"
+    echo "export WINEARCH=$arch"
+    echo "export WINELOADER=$loader"
+    echo "export WINEDEBUG=-all"
+    echo "export WINEDLLOVERRIDES='mscoree=;mshtml=;winemenubuilder.exe=d'"
+    echo "export DISPLAY='$(cat "$state/display")'"
+    echo "export PULSE_SERVER='unix:$state/pulse/native'"
+    echo "export PULSE_RUNTIME_PATH='$state/pulse'"
+    locale_env
+  } >"$state/env.sh"
+}
+
+start_wine() {
+  # shellcheck disable=SC1091
+  . "$state/env.sh"
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    "$WINELOADER" wineboot -i </dev/null >>"$log" 2>&1 || true
+    wineserver -w </dev/null >>"$log" 2>&1 || true
+  fi
+  # One persistent server for the run; its helpers must not hold the caller's
+  # pipes open, so every stream goes to the log.
+  wineserver -p </dev/null >>"$log" 2>&1 || true
+  "$WINELOADER" wineboot.exe </dev/null >>"$log" 2>&1 || true
+  nohup "$WINELOADER" explorer.exe /desktop </dev/null >>"$log" 2>&1 &
+  sleep 0.5
+}
+
+stop_pid() {
+  local f=$1
+  [ -s "$f" ] || return 0
+  local pid; pid=$(cat "$f")
+  if kill -0 "$pid" 2>/dev/null; then
+    kill "$pid" 2>/dev/null || true
+    for _ in $(seq 1 30); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+    kill -9 "$pid" 2>/dev/null || true
+  fi
+  rm -f "$f"
+}
+
+case "$cmd" in
+  start)
+    "$0" stop "$state" >/dev/null 2>&1 || true
+    : >"$log"
+    arch=${1:-}
+    if [ -z "$arch" ]; then
+      if [ "$("$0" arch)" = i686 ]; then arch=win32; else arch=win64; fi
+    fi
+    start_xvfb
+    start_pulse
+    write_env "$arch"
+    start_wine
+    echo "environment ready: $(cat "$state/display"), prefix $state/prefix"
+    ;;
+  stop)
+    if [ -f "$state/env.sh" ]; then
+      # shellcheck disable=SC1091
+      . "$state/env.sh"
+      wineserver -k >/dev/null 2>&1 || true
+    fi
+    stop_pid "$state/pulse.pid"
+    stop_pid "$state/xvfb.pid"
+    ;;
+  exec)
+    # shellcheck disable=SC1091
+    . "$state/env.sh"
+    exec "$WINELOADER" "$@"
+    ;;
+  shell)
+    # shellcheck disable=SC1091
+    . "$state/env.sh"
+    exec "$@"
+    ;;
+  screenshot)
+    # shellcheck disable=SC1091
+    . "$state/env.sh"
+    out=${1:?output file}
+    xwd -root -silent -display "$DISPLAY" | convert xwd:- "png:$out"
+    echo "$out"
+    ;;
+  *)
+    usage ;;
+esac
