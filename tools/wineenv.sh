@@ -128,7 +128,7 @@ case "$cmd" in
     start_pulse
     write_env "$arch"
     start_wine
-    echo "environment ready: $(cat "$state/display"), prefix $state/prefix"
+    echo "environment ready: display $(cat "$state/display"), prefix $state/prefix-$arch"
     ;;
   stop)
     if [ -f "$state/env.sh" ]; then
