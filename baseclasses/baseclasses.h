@@ -1,0 +1,9 @@
+// Our DirectShow base classes: everything a filter library builds on.
+#pragma once
+
+#include "baseclasses/class_factory.h"
+#include "baseclasses/critsec.h"
+#include "baseclasses/filter.h"
+#include "baseclasses/pin.h"
+#include "baseclasses/source.h"
+#include "baseclasses/unknown.h"

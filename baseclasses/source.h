@@ -1,0 +1,113 @@
+// The source filter and its output pins, each with a streaming thread that
+// pushes samples while the filter is paused or running.
+#pragma once
+
+#include "baseclasses/filter.h"
+#include "baseclasses/pin.h"
+
+#include <vector>
+
+class TBCSourceStream;
+
+class TBCSource : public TBCBaseFilter {
+public:
+    // hr is left untouched: the base source filter cannot fail to construct.
+    TBCSource(const wchar_t* objectName, IUnknown* outer, REFCLSID classId,
+              HRESULT* hr = nullptr);
+    // Deletes any pin still in the list.
+    ~TBCSource() override;
+
+    int GetPinCount() override;
+    TBCBasePin* GetPin(int index) override;
+
+    // Pins join on construction and leave on destruction.
+    HRESULT AddPin(TBCSourceStream* pin);
+    HRESULT RemovePin(TBCSourceStream* pin);
+    // Index of the pin, or -1.
+    int FindPinNumber(IPin* pin);
+
+protected:
+    // The filter's state lock: state changes, connection, media types and
+    // allocator negotiation.
+    TBCCritSec FStateLock;
+    std::vector<TBCSourceStream*> FPins;
+};
+
+class TBCSourceStream : public TBCBaseOutputPin {
+public:
+    // Commands from the filter's thread to the streaming thread.
+    enum Command : DWORD { CMD_INIT, CMD_PAUSE, CMD_RUN, CMD_STOP, CMD_EXIT };
+
+    // Joins the filter's pin list. *hr is set to a failure only when the
+    // thread's events cannot be created; otherwise it is left as it was.
+    TBCSourceStream(const wchar_t* objectName, HRESULT* hr, TBCSource* filter,
+                    const wchar_t* pinName);
+    // Leaves the filter's pin list. Derived classes stop nothing here: a
+    // filter is stopped before its last reference goes.
+    ~TBCSourceStream() override;
+
+    // Fills an empty sample: S_OK to deliver it, S_FALSE to end the stream,
+    // an error to abort it.
+    virtual HRESULT FillBuffer(IMediaSample* sample) = 0;
+
+    // On the streaming thread: after it started and before it ends; and once
+    // when the processing loop starts.
+    virtual HRESULT OnThreadCreate();
+    virtual HRESULT OnThreadDestroy();
+    virtual HRESULT OnThreadStartPlay();
+
+    // Gets, fills and delivers samples until a command other than RUN or
+    // PAUSE arrives. Returns S_FALSE on STOP (left unanswered for the thread
+    // procedure), S_OK when downstream refused a sample or FillBuffer ended
+    // the stream, the error when FillBuffer failed (after
+    // DeliverEndOfStream and EC_ERRORABORT).
+    virtual HRESULT DoBufferProcessingLoop();
+
+    // The one type the pin offers. Derived pins that override this form
+    // should add `using TBCSourceStream::GetMediaType;`.
+    virtual HRESULT GetMediaType(AM_MEDIA_TYPE* type);
+    // Position 0 is GetMediaType(type); above it VFW_S_NO_MORE_ITEMS; below
+    // it E_INVALIDARG.
+    HRESULT GetMediaType(int position, AM_MEDIA_TYPE* type) override;
+    // Accepts exactly the type GetMediaType(type) builds: same major type,
+    // subtype, format type, format length and format bytes.
+    HRESULT CheckMediaType(const AM_MEDIA_TYPE* type) override;
+
+    // Leaving the stopped state commits the allocator, creates the thread
+    // and sends INIT then PAUSE; Run sends RUN; returning to stopped sends
+    // STOP and EXIT and waits for the thread to end.
+    HRESULT Active() override;
+    HRESULT Inactive() override;
+    HRESULT Run(REFERENCE_TIME start) override;
+
+    bool ThreadExists() const { return FThread != nullptr; }
+
+    // On the streaming thread: true with the pending command when one waits,
+    // without taking it.
+    bool CheckRequest(Command* command);
+    // Waits for the next command.
+    Command GetRequest();
+    // Answers the pending command.
+    void Reply(HRESULT result);
+
+protected:
+    // From the filter's thread: sends a command and waits for the answer.
+    HRESULT CallWorker(Command command);
+    // The streaming thread's procedure: INIT, then RUN/PAUSE into the
+    // processing loop, STOP answered, until EXIT.
+    DWORD ThreadProc();
+
+    TBCSource* FSource;
+
+private:
+    static DWORD WINAPI ThreadEntry(void* self);
+    bool CreateWorker();
+    void CloseWorker();
+
+    HANDLE FThread = nullptr;
+    HANDLE FRequestEvent = nullptr;  // auto-reset: a command waits
+    HANDLE FReplyEvent = nullptr;    // auto-reset: the command was answered
+    TBCCritSec FCallLock;            // one caller at a time
+    Command FCommand = CMD_INIT;
+    HRESULT FReturn = S_OK;
+};
