@@ -1,0 +1,256 @@
+#include "classlib/ui/png_codec.h"
+
+#include "classlib/ui/ui_errors.h"
+
+#include <png.h>
+
+#include <algorithm>
+#include <csetjmp>
+#include <cstring>
+#include <string>
+
+namespace {
+
+// Images larger than this in either direction are refused before any pixel
+// memory is allocated.
+constexpr png_uint_32 kMaxDimension = 16384;
+
+// State shared with libpng's callbacks. libpng reports errors by calling
+// the error callback, which must not return: it longjmps back to the
+// setjmp in the decoding step. No C++ object with a destructor lives in the
+// frames between, so the jump skips nothing that needs cleaning up.
+struct ReadState {
+    const std::uint8_t* data;
+    std::size_t size;
+    std::size_t pos;
+    char message[256];
+};
+
+void OnError(png_structp png, png_const_charp msg) {
+    auto* st = static_cast<ReadState*>(png_get_error_ptr(png));
+    std::snprintf(st->message, sizeof st->message, "%s", msg ? msg : "unknown error");
+    png_longjmp(png, 1);
+}
+
+void OnWarning(png_structp, png_const_charp) {}
+
+void OnRead(png_structp png, png_bytep out, png_size_t length) {
+    auto* st = static_cast<ReadState*>(png_get_io_ptr(png));
+    if (length > st->size - st->pos) png_error(png, "unexpected end of PNG data");
+    std::memcpy(out, st->data + st->pos, length);
+    st->pos += length;
+}
+
+struct Header {
+    png_uint_32 width, height;
+    int colorType, bitDepth;
+    bool hasTrns;
+    int channels;         // after the transformations set up
+    png_size_t rowBytes;  // after the transformations set up
+};
+
+// Owns the read and info structs.
+class PngReader {
+public:
+    PngReader(ReadState& st) {
+        png_ = png_create_read_struct(PNG_LIBPNG_VER_STRING, &st, OnError, OnWarning);
+        if (png_) info_ = png_create_info_struct(png_);
+        if (png_) png_set_read_fn(png_, &st, OnRead);
+    }
+    PngReader(const PngReader&) = delete;
+    PngReader& operator=(const PngReader&) = delete;
+    ~PngReader() { if (png_) png_destroy_read_struct(&png_, info_ ? &info_ : nullptr, nullptr); }
+    bool Ok() const { return png_ && info_; }
+    png_structp png_ = nullptr;
+    png_infop info_ = nullptr;
+};
+
+// Reads the header and sets up the transformations to 8-bit channels.
+// Returns false after a libpng error (the message is in the state).
+bool ReadHeader(png_structp png, png_infop info, Header* h) {
+    if (setjmp(png_jmpbuf(png))) return false;
+    png_set_user_limits(png, kMaxDimension, kMaxDimension);
+    png_read_info(png, info);
+    png_get_IHDR(png, info, &h->width, &h->height, &h->bitDepth, &h->colorType, nullptr, nullptr, nullptr);
+    h->hasTrns = png_get_valid(png, info, PNG_INFO_tRNS) != 0;
+    if (h->bitDepth == 16) png_set_strip_16(png);
+    if (h->colorType == PNG_COLOR_TYPE_PALETTE) {
+        if (h->bitDepth < 8) png_set_packing(png);
+    } else {
+        if (h->colorType == PNG_COLOR_TYPE_GRAY && h->bitDepth < 8) png_set_expand_gray_1_2_4_to_8(png);
+        if (h->hasTrns) png_set_tRNS_to_alpha(png);
+    }
+    png_set_interlace_handling(png);
+    png_read_update_info(png, info);
+    h->channels = png_get_channels(png, info);
+    h->rowBytes = png_get_rowbytes(png, info);
+    return true;
+}
+
+bool ReadRows(png_structp png, png_infop info, png_bytepp rows) {
+    if (setjmp(png_jmpbuf(png))) return false;
+    png_read_image(png, rows);
+    png_read_end(png, info);
+    return true;
+}
+
+EInvalidGraphic Malformed(const char* what) {
+    return EInvalidGraphic(std::string("PNG data cannot be read: ") + what);
+}
+
+}  // namespace
+
+int TPNGObject::Channels() const {
+    switch (type_) {
+        case TPngColorType::RGB:
+        case TPngColorType::RGBA: return 3;
+        default: return 1;
+    }
+}
+
+void TPNGObject::Clear() { *this = TPNGObject(); }
+
+void TPNGObject::LoadFromBytes(const std::uint8_t* data, std::size_t size) {
+    static const std::uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    if (!data || size < 8 || std::memcmp(data, kSignature, 8) != 0)
+        throw Malformed("the PNG signature is missing");
+
+    ReadState st{data, size, 0, {}};
+    PngReader reader(st);
+    if (!reader.Ok()) throw EInvalidGraphic("PNG decoder could not be created");
+
+    Header h{};
+    if (!ReadHeader(reader.png_, reader.info_, &h)) throw Malformed(st.message);
+
+    TPNGObject img;
+    img.width_ = static_cast<int>(h.width);
+    img.height_ = static_cast<int>(h.height);
+    switch (h.colorType) {
+        case PNG_COLOR_TYPE_GRAY: img.type_ = h.hasTrns ? TPngColorType::GreyAlpha : TPngColorType::Grey; break;
+        case PNG_COLOR_TYPE_GRAY_ALPHA: img.type_ = TPngColorType::GreyAlpha; break;
+        case PNG_COLOR_TYPE_PALETTE: img.type_ = TPngColorType::Palette; break;
+        case PNG_COLOR_TYPE_RGB: img.type_ = h.hasTrns ? TPngColorType::RGBA : TPngColorType::RGB; break;
+        case PNG_COLOR_TYPE_RGB_ALPHA: img.type_ = TPngColorType::RGBA; break;
+        default: throw Malformed("unknown colour type");
+    }
+    const int expected = img.Channels() + (img.HasAlphaChannel() ? 1 : 0);
+    if (h.channels != expected || h.rowBytes != static_cast<png_size_t>(h.width) * h.channels)
+        throw Malformed("unexpected pixel layout after decoding");
+
+    if (img.type_ == TPngColorType::Palette) {
+        png_colorp pal = nullptr;
+        int count = 0;
+        if (!png_get_PLTE(reader.png_, reader.info_, &pal, &count) || count <= 0)
+            throw Malformed("the palette is missing");
+        for (int i = 0; i < count; ++i) img.palette_.push_back({pal[i].red, pal[i].green, pal[i].blue});
+        png_bytep trans = nullptr;
+        int transCount = 0;
+        if (h.hasTrns && png_get_tRNS(reader.png_, reader.info_, &trans, &transCount, nullptr) && trans)
+            img.transparency_.assign(trans, trans + std::min(transCount, count));
+    }
+
+    // Decode interleaved rows, then split colour and alpha.
+    std::vector<std::uint8_t> raw(h.rowBytes * h.height);
+    std::vector<png_bytep> rows(h.height);
+    for (png_uint_32 y = 0; y < h.height; ++y) rows[y] = raw.data() + h.rowBytes * y;
+    if (!ReadRows(reader.png_, reader.info_, rows.data())) throw Malformed(st.message);
+
+    const std::size_t count = static_cast<std::size_t>(h.width) * h.height;
+    const int colour = img.Channels();
+    if (!img.HasAlphaChannel()) {
+        img.pixels_ = std::move(raw);
+    } else {
+        img.pixels_.resize(count * colour);
+        img.alpha_.resize(count);
+        for (std::size_t i = 0; i < count; ++i) {
+            const std::uint8_t* p = &raw[i * (colour + 1)];
+            std::memcpy(&img.pixels_[i * colour], p, colour);
+            img.alpha_[i] = p[colour];
+        }
+    }
+    *this = std::move(img);
+}
+
+void TPNGObject::CreateAlpha() {
+    if (Empty()) return;
+    switch (type_) {
+        case TPngColorType::Palette:
+            transparency_.assign(palette_.size(), 255);
+            break;
+        case TPngColorType::Grey:
+            type_ = TPngColorType::GreyAlpha;
+            alpha_.assign(static_cast<std::size_t>(width_) * height_, 255);
+            break;
+        case TPngColorType::RGB:
+            type_ = TPngColorType::RGBA;
+            alpha_.assign(static_cast<std::size_t>(width_) * height_, 255);
+            break;
+        default:
+            break;
+    }
+}
+
+std::uint8_t* TPNGObject::AlphaScanline(int y) {
+    if (!HasAlphaChannel() || y < 0 || y >= height_) return nullptr;
+    return alpha_.data() + static_cast<std::size_t>(y) * width_;
+}
+
+const std::uint8_t* TPNGObject::AlphaScanline(int y) const {
+    return const_cast<TPNGObject*>(this)->AlphaScanline(y);
+}
+
+COLORREF TPNGObject::PixelColor(int x, int y) const {
+    if (x < 0 || y < 0 || x >= width_ || y >= height_) return 0;
+    const std::size_t i = static_cast<std::size_t>(y) * width_ + x;
+    switch (type_) {
+        case TPngColorType::Grey:
+        case TPngColorType::GreyAlpha: return RGB(pixels_[i], pixels_[i], pixels_[i]);
+        case TPngColorType::Palette: {
+            const std::uint8_t idx = pixels_[i];
+            if (idx >= palette_.size()) return 0;  // index past the palette: black
+            const auto& e = palette_[idx];
+            return RGB(e.red, e.green, e.blue);
+        }
+        default: return RGB(pixels_[i * 3], pixels_[i * 3 + 1], pixels_[i * 3 + 2]);
+    }
+}
+
+std::uint8_t TPNGObject::PixelAlpha(int x, int y) const {
+    if (x < 0 || y < 0 || x >= width_ || y >= height_) return 0;
+    const std::size_t i = static_cast<std::size_t>(y) * width_ + x;
+    if (HasAlphaChannel()) return alpha_[i];
+    if (type_ == TPngColorType::Palette) {
+        const std::uint8_t idx = pixels_[i];
+        return idx < transparency_.size() ? transparency_[idx] : 255;
+    }
+    return 255;
+}
+
+void TPNGObject::Draw(HDC dc, int x, int y) const {
+    if (Empty() || !dc) return;
+    gdi::Dib32 area(width_, height_);
+    if (!area.Valid()) return;
+    // Take what is under the image, blend over it, and put it back.
+    BitBlt(area.DC(), 0, 0, width_, height_, dc, x, y, SRCCOPY);
+    GdiFlush();
+    for (int row = 0; row < height_; ++row) {
+        DWORD* dst = area.Row(row);
+        for (int col = 0; col < width_; ++col) {
+            const unsigned a = PixelAlpha(col, row);
+            if (a == 0) continue;
+            const COLORREF c = PixelColor(col, row);
+            const unsigned sr = GetRValue(c), sg = GetGValue(c), sb = GetBValue(c);
+            if (a == 255) {
+                dst[col] = (sr << 16) | (sg << 8) | sb;
+                continue;
+            }
+            const unsigned d = dst[col];
+            const unsigned dr = (d >> 16) & 0xFF, dg = (d >> 8) & 0xFF, db = d & 0xFF;
+            const unsigned r = (sr * a + dr * (255 - a) + 127) / 255;
+            const unsigned g = (sg * a + dg * (255 - a) + 127) / 255;
+            const unsigned b = (sb * a + db * (255 - a) + 127) / 255;
+            dst[col] = (r << 16) | (g << 8) | b;
+        }
+    }
+    BitBlt(dc, x, y, width_, height_, area.DC(), 0, 0, SRCCOPY);
+}

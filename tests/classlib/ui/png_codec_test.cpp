@@ -1,0 +1,251 @@
+// TPNGObject: decoding every colour type, alpha handling, malformed data,
+// and drawing with alpha onto a real memory DC.
+#include "classlib/ui/png_codec.h"
+#include "classlib/ui/ui_errors.h"
+#include "tests/classlib/ui/png_maker.h"
+
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+namespace {
+
+std::vector<std::uint8_t> Row(std::initializer_list<int> v) {
+    std::vector<std::uint8_t> r;
+    for (int x : v) r.push_back(static_cast<std::uint8_t>(x));
+    return r;
+}
+
+TPNGObject Load(const std::vector<std::uint8_t>& bytes) {
+    TPNGObject img;
+    img.LoadFromBytes(bytes);
+    return img;
+}
+
+}  // namespace
+
+TEST(PngDecode, GreyAndGreyAlpha) {
+    PngSpec g;
+    g.width = 2;
+    g.height = 1;
+    g.colorType = PNG_COLOR_TYPE_GRAY;
+    g.rows = {Row({0, 200})};
+    TPNGObject grey = Load(MakePng(g));
+    EXPECT_EQ(grey.ColorType(), TPngColorType::Grey);
+    EXPECT_EQ(grey.PixelColor(1, 0), RGB(200, 200, 200));
+    EXPECT_EQ(grey.PixelAlpha(1, 0), 255);
+    EXPECT_EQ(grey.AlphaScanline(0), nullptr);
+
+    PngSpec ga;
+    ga.width = 2;
+    ga.height = 1;
+    ga.colorType = PNG_COLOR_TYPE_GRAY_ALPHA;
+    ga.rows = {Row({10, 20, 30, 40})};
+    TPNGObject greyAlpha = Load(MakePng(ga));
+    EXPECT_EQ(greyAlpha.ColorType(), TPngColorType::GreyAlpha);
+    ASSERT_NE(greyAlpha.AlphaScanline(0), nullptr);
+    EXPECT_EQ(greyAlpha.AlphaScanline(0)[0], 20);
+    EXPECT_EQ(greyAlpha.AlphaScanline(0)[1], 40);
+    EXPECT_EQ(greyAlpha.PixelColor(1, 0), RGB(30, 30, 30));
+}
+
+TEST(PngDecode, LowBitDepthsAndSixteenBitsBecomeEightBits) {
+    PngSpec one;
+    one.width = 8;
+    one.height = 1;
+    one.colorType = PNG_COLOR_TYPE_GRAY;
+    one.bitDepth = 1;
+    one.rows = {Row({0xA0})};  // 1 0 1 0 0 0 0 0
+    TPNGObject bw = Load(MakePng(one));
+    EXPECT_EQ(bw.PixelColor(0, 0), RGB(255, 255, 255));
+    EXPECT_EQ(bw.PixelColor(1, 0), RGB(0, 0, 0));
+    EXPECT_EQ(bw.PixelColor(2, 0), RGB(255, 255, 255));
+
+    PngSpec deep;
+    deep.width = 1;
+    deep.height = 1;
+    deep.colorType = PNG_COLOR_TYPE_RGB_ALPHA;
+    deep.bitDepth = 16;
+    deep.rows = {Row({0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC, 0x80, 0x00})};
+    TPNGObject rgba16 = Load(MakePng(deep));
+    EXPECT_EQ(rgba16.PixelColor(0, 0), RGB(0x12, 0x56, 0x9A));
+    EXPECT_EQ(rgba16.PixelAlpha(0, 0), 0x80);
+}
+
+TEST(PngDecode, PaletteWithAndWithoutTransparency) {
+    PngSpec p;
+    p.width = 3;
+    p.height = 1;
+    p.colorType = PNG_COLOR_TYPE_PALETTE;
+    p.palette = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}};
+    p.rows = {Row({2, 1, 0})};
+    TPNGObject plain = Load(MakePng(p));
+    EXPECT_TRUE(plain.HasPalette());
+    EXPECT_EQ(plain.Palette().size(), 3u);
+    EXPECT_TRUE(plain.Transparency().empty());
+    EXPECT_EQ(plain.PixelColor(0, 0), RGB(0, 0, 255));
+    EXPECT_EQ(plain.PixelAlpha(0, 0), 255);
+
+    p.trnsAlpha = {0, 128};  // the third entry stays opaque
+    TPNGObject trans = Load(MakePng(p));
+    EXPECT_EQ(trans.PixelAlpha(2, 0), 0);
+    EXPECT_EQ(trans.PixelAlpha(1, 0), 128);
+    EXPECT_EQ(trans.PixelAlpha(0, 0), 255);
+    EXPECT_EQ(trans.AlphaScanline(0), nullptr);
+
+    // Four-bit indices are unpacked to one byte each.
+    PngSpec p4 = p;
+    p4.bitDepth = 4;
+    p4.width = 2;
+    p4.trnsAlpha.clear();
+    p4.rows = {Row({0x21})};
+    TPNGObject packed = Load(MakePng(p4));
+    EXPECT_EQ(packed.PixelColor(0, 0), RGB(0, 0, 255));
+    EXPECT_EQ(packed.PixelColor(1, 0), RGB(0, 255, 0));
+}
+
+TEST(PngDecode, RgbRgbaColourKeyAndInterlace) {
+    PngSpec rgb;
+    rgb.width = 2;
+    rgb.height = 2;
+    rgb.colorType = PNG_COLOR_TYPE_RGB;
+    rgb.rows = {Row({1, 2, 3, 4, 5, 6}), Row({7, 8, 9, 10, 11, 12})};
+    TPNGObject a = Load(MakePng(rgb));
+    EXPECT_EQ(a.ColorType(), TPngColorType::RGB);
+    EXPECT_EQ(a.Width(), 2);
+    EXPECT_EQ(a.Height(), 2);
+    EXPECT_EQ(a.PixelColor(1, 1), RGB(10, 11, 12));
+
+    rgb.interlaced = true;
+    TPNGObject inter = Load(MakePng(rgb));
+    EXPECT_EQ(inter.PixelColor(0, 1), RGB(7, 8, 9));
+    EXPECT_EQ(inter.PixelColor(1, 0), RGB(4, 5, 6));
+
+    rgb.interlaced = false;
+    rgb.greyKey = true;
+    rgb.key.red = 4;
+    rgb.key.green = 5;
+    rgb.key.blue = 6;
+    TPNGObject keyed = Load(MakePng(rgb));
+    EXPECT_EQ(keyed.ColorType(), TPngColorType::RGBA);
+    EXPECT_EQ(keyed.PixelAlpha(1, 0), 0);
+    EXPECT_EQ(keyed.PixelAlpha(0, 0), 255);
+
+    TPNGObject rgba = Load(MakeSolidRgba(3, 2, 9, 8, 7, 77));
+    EXPECT_TRUE(rgba.HasAlphaChannel());
+    EXPECT_EQ(rgba.AlphaScanline(1)[2], 77);
+    EXPECT_EQ(rgba.AlphaScanline(2), nullptr);  // past the last row
+}
+
+TEST(PngAlpha, CreateAlphaGivesOpaqueChannelOrOpaquePalette) {
+    PngSpec g;
+    g.width = 2;
+    g.height = 1;
+    g.colorType = PNG_COLOR_TYPE_GRAY;
+    g.rows = {Row({5, 6})};
+    TPNGObject grey = Load(MakePng(g));
+    grey.CreateAlpha();
+    EXPECT_EQ(grey.ColorType(), TPngColorType::GreyAlpha);
+    EXPECT_EQ(grey.AlphaScanline(0)[1], 255);
+    EXPECT_EQ(grey.PixelColor(1, 0), RGB(6, 6, 6));
+
+    PngSpec rgb;
+    rgb.colorType = PNG_COLOR_TYPE_RGB;
+    rgb.rows = {Row({1, 2, 3})};
+    TPNGObject colour = Load(MakePng(rgb));
+    colour.CreateAlpha();
+    EXPECT_EQ(colour.ColorType(), TPngColorType::RGBA);
+    EXPECT_EQ(colour.AlphaScanline(0)[0], 255);
+
+    PngSpec p;
+    p.width = 2;
+    p.colorType = PNG_COLOR_TYPE_PALETTE;
+    p.palette = {{1, 1, 1}, {2, 2, 2}, {3, 3, 3}};
+    p.trnsAlpha = {0, 10};
+    p.rows = {Row({0, 1})};
+    TPNGObject pal = Load(MakePng(p));
+    pal.CreateAlpha();
+    EXPECT_TRUE(pal.HasPalette());
+    EXPECT_EQ(pal.Transparency(), std::vector<std::uint8_t>({255, 255, 255}));
+    EXPECT_EQ(pal.PixelAlpha(0, 0), 255);
+
+    // An image that already has alpha keeps it.
+    TPNGObject rgba = Load(MakeSolidRgba(1, 1, 0, 0, 0, 3));
+    rgba.CreateAlpha();
+    EXPECT_EQ(rgba.AlphaScanline(0)[0], 3);
+}
+
+TEST(PngAlpha, CopyIsIndependent) {
+    TPNGObject src = Load(MakeSolidRgba(2, 2, 1, 2, 3, 200));
+    TPNGObject copy;
+    copy.Assign(src);
+    copy.AlphaScanline(0)[0] = 1;
+    EXPECT_EQ(src.AlphaScanline(0)[0], 200);
+    EXPECT_EQ(copy.Width(), 2);
+    TPNGObject empty;
+    copy.Assign(empty);
+    EXPECT_TRUE(copy.Empty());
+}
+
+TEST(PngMalformed, BadDataIsRefusedAndTheImageKeepsItsPicture) {
+    const std::vector<std::uint8_t> good = MakeSolidRgba(4, 4, 10, 20, 30, 255);
+    TPNGObject img = Load(MakeSolidRgba(1, 1, 1, 1, 1, 1));
+
+    auto expectError = [&](const std::vector<std::uint8_t>& bytes, const char* fragment) {
+        try {
+            img.LoadFromBytes(bytes);
+            ADD_FAILURE() << "no error for " << fragment;
+        } catch (const EInvalidGraphic& e) {
+            EXPECT_NE(std::string(e.what()).find(fragment), std::string::npos) << e.what();
+        }
+        EXPECT_EQ(img.Width(), 1) << "image changed after a failed load";
+    };
+
+    expectError({}, "signature");
+    expectError({'G', 'I', 'F', '8', '9', 'a', 0, 0, 0}, "signature");
+    // Cut inside the image data.
+    expectError(std::vector<std::uint8_t>(good.begin(), good.begin() + good.size() - 20), "PNG data cannot be read");
+    // Cut inside the header.
+    expectError(std::vector<std::uint8_t>(good.begin(), good.begin() + 20), "end of PNG data");
+    // A flipped byte in the header breaks its checksum.
+    std::vector<std::uint8_t> badCrc = good;
+    badCrc[20] ^= 0x40;
+    expectError(badCrc, "PNG data cannot be read");
+    // A header claiming 100000 x 100000 pixels is refused before allocating.
+    std::vector<std::uint8_t> huge = MakeSolidRgba(1, 1, 0, 0, 0, 0);
+    huge[16] = 0x00; huge[17] = 0x01; huge[18] = 0x86; huge[19] = 0xA0;  // width 100000
+    huge[20] = 0x00; huge[21] = 0x01; huge[22] = 0x86; huge[23] = 0xA0;  // height 100000
+    const png_uint_32 crc = static_cast<png_uint_32>(crc32(0, huge.data() + 12, 17));
+    huge[29] = crc >> 24; huge[30] = (crc >> 16) & 0xFF; huge[31] = (crc >> 8) & 0xFF; huge[32] = crc & 0xFF;
+    expectError(huge, "PNG data cannot be read");
+}
+
+TEST(PngDraw, BlendsEachPixelByItsAlphaOverTheDc) {
+    gdi::Dib32 target(6, 4);
+    ASSERT_TRUE(target.Valid());
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 6; ++x) target.Row(y)[x] = 0x00204060;  // R 0x20 G 0x40 B 0x60
+
+    PngSpec s;
+    s.width = 3;
+    s.height = 1;
+    s.colorType = PNG_COLOR_TYPE_RGB_ALPHA;
+    s.rows = {Row({255, 255, 255, 255, 255, 0, 0, 128, 10, 20, 30, 0})};
+    TPNGObject img = Load(MakePng(s));
+    img.Draw(target.DC(), 2, 1);
+    GdiFlush();
+
+    EXPECT_EQ(target.Row(1)[2], 0x00FFFFFFu);  // opaque white
+    // 50% red over (0x20, 0x40, 0x60): (255*128 + 32*127 + 127) / 255 etc.
+    const unsigned r = (255 * 128 + 0x20 * 127 + 127) / 255;
+    const unsigned g = (0 * 128 + 0x40 * 127 + 127) / 255;
+    const unsigned b = (0 * 128 + 0x60 * 127 + 127) / 255;
+    EXPECT_EQ(target.Row(1)[3], (r << 16) | (g << 8) | b);
+    EXPECT_EQ(target.Row(1)[4], 0x00204060u);  // alpha 0 leaves the background
+    EXPECT_EQ(target.Row(1)[1], 0x00204060u);  // outside the image
+    EXPECT_EQ(target.Row(0)[2], 0x00204060u);
+
+    // Drawing partly outside the DC is clipped, not an error.
+    img.Draw(target.DC(), 5, 3);
+    GdiFlush();
+    EXPECT_EQ(target.Row(3)[5], 0x00FFFFFFu);
+}
