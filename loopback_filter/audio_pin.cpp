@@ -1,0 +1,500 @@
+#include "loopback_filter/audio_pin.h"
+
+#include "loopback_filter/audio_source.h"
+#include "loopback_filter/unit_const_list.h"
+#include "shared/ref_time.h"
+
+#include <uuids.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <string>
+
+const int32_t TFormatCandidates::Bits[Count] = {16, 16, 16, 16, 16, 16, 16, 16,
+                                                8,  8,  8,  8,  8,  8,  8,  8};
+const int32_t TFormatCandidates::Rates[Count] = {48000, 44100, 24000, 16000, 44100, 48000,
+                                                 24000, 16000, 44100, 48000, 24000, 16000,
+                                                 44100, 48000, 24000, 16000};
+const int32_t TFormatCandidates::Channels[Count] = {2, 2, 2, 2, 1, 1, 1, 1,
+                                                    2, 2, 2, 2, 1, 1, 1, 1};
+
+namespace {
+
+// Class context of the enumerator and the audio client: in-process server,
+// in-process handler and local server.
+constexpr DWORD CoreAudioContext = CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER |
+                                   CLSCTX_LOCAL_SERVER;
+
+// Bytes of the offered format block: a WAVEFORMATEX followed by zeros.
+constexpr ULONG OfferedFormatSize = 66;
+
+// Extensible formats carry 22 bytes after the WAVEFORMATEX header.
+constexpr WORD ExtensibleExtraSize = sizeof(WAVEFORMATEXTENSIBLE) - sizeof(WAVEFORMATEX);
+static_assert(sizeof(WAVEFORMATEX) == 18);
+static_assert(ExtensibleExtraSize == 22);
+
+// Takes the thread into a single-threaded apartment for the set-up; when the
+// thread had COM already, gives back the extra count on the way out.
+class TSetupApartment {
+public:
+    TSetupApartment() : FResult(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
+    ~TSetupApartment() {
+        if (FResult == S_FALSE) CoUninitialize();
+    }
+    TSetupApartment(const TSetupApartment&) = delete;
+    TSetupApartment& operator=(const TSetupApartment&) = delete;
+
+private:
+    HRESULT FResult;
+};
+
+// Stops the audio client on every way out of the streaming loop.
+class TClientStopper {
+public:
+    explicit TClientStopper(IAudioClient* client) : FClient(client) {}
+    ~TClientStopper() { FClient->Stop(); }
+    TClientStopper(const TClientStopper&) = delete;
+    TClientStopper& operator=(const TClientStopper&) = delete;
+
+private:
+    IAudioClient* FClient;
+};
+
+// Milliseconds of `frames` at `rate`, rounded to the nearest whole number,
+// halves to even.
+int64_t RoundedMilliseconds(int64_t frames, uint32_t rate) {
+    return static_cast<int64_t>(std::nearbyint(static_cast<double>(frames) / rate * 1000.0));
+}
+
+void PutWord(BYTE* at, WORD value) { std::memcpy(at, &value, sizeof value); }
+void PutDword(BYTE* at, DWORD value) { std::memcpy(at, &value, sizeof value); }
+
+}  // namespace
+
+TBCAudioPin::TBCAudioPin(HRESULT* hr, TBCAudioSource* filter, const TCoreAudioSeam* seam)
+    : TBCSourceStream(AudeloFilterName, hr, filter, OutputPinName) {
+    if (seam && seam->Diagnostic) FDiagnostic = seam->Diagnostic;
+    LARGE_INTEGER frequency;
+    if (QueryPerformanceFrequency(&frequency) && frequency.QuadPart > 0)
+        FCounterFrequency = frequency.QuadPart;
+
+    HRESULT result;
+    {
+        TSetupApartment apartment;
+        result = Setup(seam);
+    }
+    FSetupComplete = result == S_OK && FCaptureClient && FBlockAlign != 0 && FSampleRate != 0;
+    // A failure of the base pin itself outranks the set-up's result.
+    if (hr && SUCCEEDED(*hr)) *hr = result;
+}
+
+TBCAudioPin::~TBCAudioPin() = default;
+
+void TBCAudioPin::Diagnostic(const char* text) const {
+    if (FDiagnostic)
+        FDiagnostic(text);
+    else
+        OutputDebugStringA(text);
+}
+
+HRESULT TBCAudioPin::Setup(const TCoreAudioSeam* seam) {
+    HRESULT hr;
+    if (seam && seam->CreateEnumerator) {
+        hr = seam->CreateEnumerator(FEnumerator.Put());
+    } else {
+        hr = CoCreateInstance(__uuidof(MMDeviceEnumerator), nullptr, CoreAudioContext,
+                              __uuidof(IMMDeviceEnumerator), FEnumerator.PutVoid());
+    }
+    if (hr != S_OK || !FEnumerator) {
+        Diagnostic("IID_IMMDeviceEnumerator CreateInstance fail");
+        FEnumerator = nullptr;
+        return hr != S_OK ? hr : E_POINTER;
+    }
+
+    hr = FEnumerator->GetDefaultAudioEndpoint(eRender, eConsole, FDevice.Put());
+    if (hr != S_OK || !FDevice) {
+        Diagnostic("GetDefaultAudioEndpoint fail");
+        FDevice = nullptr;
+        return hr != S_OK ? hr : E_POINTER;
+    }
+
+    hr = FDevice->Activate(__uuidof(IAudioClient), CoreAudioContext, nullptr,
+                           FAudioClient.PutVoid());
+    if (hr != S_OK || !FAudioClient) {
+        Diagnostic("Activate IAudioClient fail");
+        FAudioClient = nullptr;
+        return hr != S_OK ? hr : E_POINTER;
+    }
+
+    hr = ChooseFormat();
+    if (hr != S_OK) return hr;
+
+    FBlockAlign = static_cast<uint32_t>(FWaveFormat->wBitsPerSample) * FWaveFormat->nChannels / 8;
+
+    hr = FAudioClient->Initialize(AUDCLNT_SHAREMODE_SHARED, AUDCLNT_STREAMFLAGS_LOOPBACK,
+                                  MillisecondsTo100ns(1000), 0, FWaveFormat.get(), nullptr);
+    if (hr != S_OK) {
+        Diagnostic(" Initialize FAudioClient fail");
+        return hr;
+    }
+
+    Diagnostic("GetService1");
+    hr = FAudioClient->GetService(__uuidof(IAudioCaptureClient), FCaptureClient.PutVoid());
+    if (hr != S_OK || !FCaptureClient) {
+        Diagnostic("GetService1 fail");
+        FCaptureClient = nullptr;
+        return hr != S_OK ? hr : E_POINTER;
+    }
+
+    // The clock is not needed for streaming; its absence is only reported.
+    hr = FAudioClient->GetService(__uuidof(IAudioClock), FAudioClock.PutVoid());
+    if (hr != S_OK || !FAudioClock) {
+        Diagnostic("GetService2 fail");
+        FAudioClock = nullptr;
+    }
+
+    Diagnostic("**** TBCAudioPin.Create Success ****");
+    return S_OK;
+}
+
+HRESULT TBCAudioPin::ChooseFormat() {
+    // The working copy is rewritten to each candidate; the reference copy
+    // keeps the endpoint's own format and decides how to rewrite.
+    WAVEFORMATEX* block = nullptr;
+    HRESULT hr = FAudioClient->GetMixFormat(&block);
+    if (SUCCEEDED(hr)) FWaveFormat.reset(block);
+    block = nullptr;
+    TTaskWaveFormat reference;
+    if (SUCCEEDED(hr) && FWaveFormat) {
+        hr = FAudioClient->GetMixFormat(&block);
+        if (SUCCEEDED(hr)) reference.reset(block);
+    }
+    FChannels = FBitsPerSample = FSampleRate = 0;
+    if (FAILED(hr) || !FWaveFormat || !reference) {
+        Diagnostic("GetMixFormat fail");
+        FWaveFormat.reset();
+        return FAILED(hr) ? hr : E_POINTER;
+    }
+
+    WAVEFORMATEX* work = FWaveFormat.get();
+    for (int index = 0; index < TFormatCandidates::Count; ++index) {
+        const int32_t bits = TFormatCandidates::Bits[index];
+        const int32_t rate = TFormatCandidates::Rates[index];
+        const int32_t channels = TFormatCandidates::Channels[index];
+
+        switch (reference->wFormatTag) {
+        case WAVE_FORMAT_IEEE_FLOAT:
+            work->wFormatTag = WAVE_FORMAT_PCM;
+            break;
+        case WAVE_FORMAT_EXTENSIBLE: {
+            // Both blocks must really carry the extensible part before its
+            // subformat is read or written.
+            const bool floatSubFormat =
+                reference->cbSize >= ExtensibleExtraSize && work->cbSize >= ExtensibleExtraSize &&
+                reinterpret_cast<const WAVEFORMATEXTENSIBLE*>(reference.get())->SubFormat ==
+                    AudeloSubFormatIeeeFloat;
+            if (!floatSubFormat) {
+                Diagnostic(" fomat error1");
+                continue;
+            }
+            auto* extensible = reinterpret_cast<WAVEFORMATEXTENSIBLE*>(work);
+            extensible->SubFormat = AudeloSubFormatPcm;
+            extensible->Samples.wValidBitsPerSample = static_cast<WORD>(bits);
+            break;
+        }
+        default:
+            Diagnostic(" fomat error2");
+            continue;
+        }
+
+        work->wBitsPerSample = static_cast<WORD>(bits);
+        work->nSamplesPerSec = static_cast<DWORD>(rate);
+        work->nChannels = static_cast<WORD>(channels);
+        work->nBlockAlign = static_cast<WORD>(work->nChannels * work->wBitsPerSample / 8);
+        work->nAvgBytesPerSec = static_cast<DWORD>(work->nBlockAlign) * work->nSamplesPerSec;
+
+        // A suggested closest match is never used, only freed.
+        WAVEFORMATEX* closest = nullptr;
+        hr = FAudioClient->IsFormatSupported(AUDCLNT_SHAREMODE_SHARED, work, &closest);
+        TTaskWaveFormat suggestion(closest);
+        if (hr == S_OK) {
+            FChannels = static_cast<uint32_t>(channels);
+            FBitsPerSample = static_cast<uint32_t>(bits);
+            FSampleRate = static_cast<uint32_t>(rate);
+            Diagnostic((std::to_string(index) + " OK").c_str());
+            break;
+        }
+        Diagnostic("fomat error3");
+    }
+
+    if (FChannels == 0) {
+        Diagnostic("fomat error 4");
+        return S_FALSE;
+    }
+    return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE TBCAudioPin::Notify(IBaseFilter*, Quality) { return E_FAIL; }
+
+HRESULT TBCAudioPin::GetMediaType(AM_MEDIA_TYPE* type) {
+    if (!type) return E_POINTER;
+    TBCAutoLock lock(FSource->StateLock());
+    // Without a working capture client there is no type to build: the pin
+    // refuses every connection rather than record nothing.
+    if (!FSetupComplete) return E_UNEXPECTED;
+
+    auto* block = static_cast<BYTE*>(CoTaskMemAlloc(OfferedFormatSize));
+    if (!block) return E_OUTOFMEMORY;
+    std::memset(block, 0, OfferedFormatSize);
+    const WORD channels = static_cast<WORD>(FChannels);
+    const WORD bits = static_cast<WORD>(FBitsPerSample);
+    const WORD blockAlign = static_cast<WORD>(channels * bits / 8);
+    PutWord(block + 0, WAVE_FORMAT_PCM);
+    PutWord(block + 2, channels);
+    PutDword(block + 4, FSampleRate);
+    PutDword(block + 8, blockAlign * FSampleRate);
+    PutWord(block + 12, blockAlign);
+    PutWord(block + 14, bits);
+    PutWord(block + 16, 0);
+
+    type->majortype = MEDIATYPE_Audio;
+    type->subtype = MEDIASUBTYPE_WAVE;
+    type->bFixedSizeSamples = TRUE;
+    type->bTemporalCompression = FALSE;
+    type->lSampleSize = 1;
+    type->formattype = FORMAT_WaveFormatEx;
+    type->pUnk = nullptr;
+    type->cbFormat = OfferedFormatSize;
+    type->pbFormat = block;
+    return S_OK;
+}
+
+HRESULT TBCAudioPin::DecideBufferSize(IMemAllocator* allocator,
+                                      ALLOCATOR_PROPERTIES* properties) {
+    if (!allocator || !properties) return E_POINTER;
+    TBCAutoLock lock(FSource->StateLock());
+    if (!FSetupComplete) return E_UNEXPECTED;
+
+    ALLOCATOR_PROPERTIES wanted = *properties;
+    if (wanted.cBuffers == 0) wanted.cBuffers = 2;
+    // One second of audio per buffer.
+    wanted.cbBuffer = static_cast<long>(FBlockAlign * FSampleRate);
+    ALLOCATOR_PROPERTIES granted{};
+    const HRESULT hr = allocator->SetProperties(&wanted, &granted);
+    if (FAILED(hr)) return hr;
+    if (granted.cbBuffer < wanted.cbBuffer) return E_FAIL;
+    return S_OK;
+}
+
+HRESULT TBCAudioPin::FillBuffer(IMediaSample* sample) {
+    if (!sample) return E_POINTER;
+    TBCAutoLock lock(FSharedState);
+    FFilledFrames = 0;
+    if (FBlockAlign == 0 || FSampleRate == 0) return E_UNEXPECTED;
+
+    BYTE* data = nullptr;
+    HRESULT hr = sample->GetPointer(&data);
+    if (FAILED(hr)) return hr;
+    const int64_t size = std::max<int64_t>(sample->GetSize(), 0);
+    int64_t length = std::min<int64_t>(size, static_cast<int64_t>(FFramesAvailable) * FBlockAlign);
+    // Whole frames only: a torn frame would shift every later sample's
+    // channels and bytes.
+    length -= length % FBlockAlign;
+    if (FAILED(sample->SetActualDataLength(static_cast<long>(length))))
+        Diagnostic("SetActualDataLength fail");
+
+    const auto frames = static_cast<uint32_t>(length / FBlockAlign);
+    if (length > 0) {
+        if (FCaptureData)
+            std::memcpy(data, FCaptureData, static_cast<size_t>(length));
+        else
+            std::memset(data, FBitsPerSample == 8 ? 0x80 : 0, static_cast<size_t>(length));
+    }
+
+    REFERENCE_TIME start = MillisecondsTo100ns(RoundedMilliseconds(FTotalFrames, FSampleRate));
+    REFERENCE_TIME stop = start + MillisecondsTo100ns(RoundedMilliseconds(frames, FSampleRate));
+    sample->SetTime(&start, &stop);
+    FTotalFrames += frames;
+    FFilledFrames = frames;
+    sample->SetSyncPoint(TRUE);
+    return S_OK;
+}
+
+int64_t TBCAudioPin::Counter() {
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    return now.QuadPart;
+}
+
+int64_t TBCAudioPin::ElapsedFrames(int64_t counter) const {
+    const int64_t ticks = std::max<int64_t>(counter - FRunStart, 0);
+    // Split so the product cannot overflow however long the run.
+    const int64_t whole = ticks / FCounterFrequency;
+    const int64_t part = ticks % FCounterFrequency;
+    return whole * FSampleRate + part * FSampleRate / FCounterFrequency;
+}
+
+uint32_t TBCAudioPin::SilenceDue() const {
+    const int64_t now = Counter();
+    // Between packets of a playing endpoint the lag reaches a period just
+    // before the next packet; only a pause of a period and a half without
+    // any packet means the endpoint has gone quiet.
+    if ((now - FLastPacket) * 1000 * 2 < FCounterFrequency * PeriodMs * 3) return 0;
+    const int64_t lag = ElapsedFrames(now) - FRunFrames;
+    const int64_t period = std::max<int64_t>(FSampleRate * PeriodMs / 1000, 1);
+    if (lag < period) return 0;
+    return static_cast<uint32_t>(std::min<int64_t>(lag, UINT32_MAX / 8));
+}
+
+void TBCAudioPin::PrepareSilence(size_t bytes) {
+    // Unsigned 8-bit PCM is silent at its mid value.
+    FSilenceBuffer.assign(bytes, FBitsPerSample == 8 ? 0x80 : 0);
+    FCaptureData = FSilenceBuffer.data();
+    FCaptureSilent = true;
+}
+
+bool TBCAudioPin::DeliverFilled(HRESULT fill, IMediaSample* sample, HRESULT* result) {
+    if (fill == S_OK) {
+        // Nothing fitted: the sample carries nothing worth delivering.
+        if (FFilledFrames == 0) return true;
+        if (Deliver(sample) == S_OK) return true;
+        // Downstream stopped or failed: end quietly.
+        *result = S_OK;
+        return false;
+    }
+    DeliverEndOfStream();
+    if (fill == S_FALSE) {
+        *result = S_OK;
+        return false;
+    }
+    FSource->NotifyEvent(EC_ERRORABORT, fill, 0);
+    *result = fill;
+    return false;
+}
+
+bool TBCAudioPin::DeliverSilence(uint32_t frames, HRESULT* result) {
+    ComPtr<IMediaSample> sample;
+    if (FAILED(GetDeliveryBuffer(sample.Put(), nullptr, nullptr, 0)) || !sample) {
+        Diagnostic("GetDeliveryBuffer fail");
+        Sleep(1);
+        return true;
+    }
+    const int64_t room = std::max<int64_t>(sample->GetSize(), 0);
+    PrepareSilence(static_cast<size_t>(
+        std::min<int64_t>(static_cast<int64_t>(frames) * FBlockAlign, room)));
+    FFramesAvailable = frames;
+    FBufferFlags = AUDCLNT_BUFFERFLAGS_SILENT;
+    const HRESULT fill = FillBuffer(sample.Get());
+    FRunFrames += FFilledFrames;
+    return DeliverFilled(fill, sample.Get(), result);
+}
+
+bool TBCAudioPin::DeliverPacket(HRESULT* result) {
+    ComPtr<IMediaSample> sample;
+    if (FAILED(GetDeliveryBuffer(sample.Put(), nullptr, nullptr, 0)) || !sample) {
+        // The packet stays with the capture client for the next try.
+        Diagnostic("GetDeliveryBuffer fail");
+        Sleep(1);
+        return true;
+    }
+
+    FCaptureData = nullptr;
+    FFramesAvailable = 0;
+    FBufferFlags = 0;
+    UINT64 devicePosition = 0;
+    UINT64 counterPosition = 0;
+    const HRESULT got = FCaptureClient->GetBuffer(&FCaptureData, &FFramesAvailable, &FBufferFlags,
+                                                  &devicePosition, &counterPosition);
+    if (FAILED(got)) {
+        // What a failed call leaves in its out fields is not trusted.
+        Diagnostic("GetBuffer fail");
+        FCaptureData = nullptr;
+        FFramesAvailable = 0;
+    }
+    const uint32_t packetFrames = FFramesAvailable;
+    if (packetFrames == 0) {
+        FCaptureClient->ReleaseBuffer(0);
+        Sleep(1);
+        return true;
+    }
+
+    FLastPacket = Counter();
+    if (FBufferFlags & AUDCLNT_BUFFERFLAGS_SILENT) FCaptureData = nullptr;
+    if (FCaptureData) {
+        FCaptureSilent = false;
+    } else {
+        const int64_t room = std::max<int64_t>(sample->GetSize(), 0);
+        PrepareSilence(static_cast<size_t>(
+            std::min<int64_t>(static_cast<int64_t>(packetFrames) * FBlockAlign, room)));
+    }
+
+    // A packet longer than a sample goes out in several samples while it is
+    // held, so none of it is lost.
+    uint32_t remaining = packetFrames;
+    for (;;) {
+        FFramesAvailable = remaining;
+        const HRESULT fill = FillBuffer(sample.Get());
+        const uint32_t filled = FFilledFrames;
+        FRunFrames += filled;
+        remaining -= filled;
+        if (fill != S_OK || remaining == 0 || filled == 0) {
+            FCaptureClient->ReleaseBuffer(packetFrames);
+            return DeliverFilled(fill, sample.Get(), result);
+        }
+        const HRESULT delivered = Deliver(sample.Get());
+        sample = nullptr;
+        if (delivered != S_OK) {
+            FCaptureClient->ReleaseBuffer(packetFrames);
+            *result = S_OK;
+            return false;
+        }
+        if (!FCaptureSilent) FCaptureData += static_cast<size_t>(filled) * FBlockAlign;
+        if (FAILED(GetDeliveryBuffer(sample.Put(), nullptr, nullptr, 0)) || !sample) {
+            Diagnostic("GetDeliveryBuffer fail");
+            FCaptureClient->ReleaseBuffer(packetFrames);
+            return true;
+        }
+    }
+}
+
+HRESULT TBCAudioPin::DoBufferProcessingLoop() {
+    if (!FSetupComplete) {
+        // An incomplete pin refuses to connect, so this is never reached;
+        // should it be, the stream ends as an error rather than run silent.
+        DeliverEndOfStream();
+        FSource->NotifyEvent(EC_ERRORABORT, E_UNEXPECTED, 0);
+        return E_UNEXPECTED;
+    }
+
+    OnThreadStartPlay();
+    FAudioClient->Start();
+    TClientStopper stopper(FAudioClient.Get());
+    FRunStart = FLastPacket = Counter();
+    FRunFrames = 0;
+
+    Command command = CMD_INIT;
+    do {
+        while (!CheckRequest(&command)) {
+            UINT32 next = 0;
+            if (FAILED(FCaptureClient->GetNextPacketSize(&next))) next = 0;
+            FPacketLength = next;
+            HRESULT result = S_OK;
+            if (FPacketLength == 0) {
+                const uint32_t due = SilenceDue();
+                if (due == 0) {
+                    Sleep(1);
+                    continue;
+                }
+                if (!DeliverSilence(due, &result)) return result;
+                continue;
+            }
+            if (!DeliverPacket(&result)) return result;
+        }
+        if (command == CMD_RUN || command == CMD_PAUSE)
+            Reply(S_OK);
+        else if (command != CMD_STOP)
+            Reply(E_UNEXPECTED);
+    } while (command != CMD_STOP);
+    return S_FALSE;
+}

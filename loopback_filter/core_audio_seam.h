@@ -1,0 +1,16 @@
+// What the loopback pin's Core Audio set-up may be handed in place of the
+// platform's own objects, and where its diagnostics go.
+#pragma once
+
+#include <windows.h>
+#include <mmdeviceapi.h>
+
+#include <functional>
+
+struct TCoreAudioSeam {
+    // Creates the device enumerator that opens the default playback
+    // endpoint; empty creates the system's MMDeviceEnumerator.
+    std::function<HRESULT(IMMDeviceEnumerator** enumerator)> CreateEnumerator;
+    // Receives each diagnostic text; empty sends them to OutputDebugStringA.
+    std::function<void(const char* text)> Diagnostic;
+};

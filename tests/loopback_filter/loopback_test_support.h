@@ -1,0 +1,78 @@
+// What the loopback filter's tests share: COM for the test thread, a filter
+// built on fake Core Audio objects, and the diagnostics it wrote.
+#pragma once
+
+#include "loopback_filter/audio_source.h"
+#include "shared/unit_const_list.h"
+#include "tests/fixtures/loopback/fake_core_audio.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace loopback_tests {
+
+class ComScope {
+public:
+    ComScope() { CoInitializeEx(nullptr, COINIT_MULTITHREADED); }
+    ~ComScope() { CoUninitialize(); }
+    ComScope(const ComScope&) = delete;
+    ComScope& operator=(const ComScope&) = delete;
+};
+
+// Diagnostics, from any thread.
+class DiagnosticLog {
+public:
+    void Add(const char* text) {
+        std::lock_guard<std::mutex> lock(FLock);
+        FLines.emplace_back(text);
+    }
+    std::vector<std::string> Lines() {
+        std::lock_guard<std::mutex> lock(FLock);
+        return FLines;
+    }
+    size_t CountOf(const std::string& text) {
+        std::lock_guard<std::mutex> lock(FLock);
+        return static_cast<size_t>(std::count(FLines.begin(), FLines.end(), text));
+    }
+
+private:
+    std::mutex FLock;
+    std::vector<std::string> FLines;
+};
+
+// A loopback filter whose pin was set up on the endpoint's fakes.
+class FilterUnderTest {
+public:
+    explicit FilterUnderTest(const std::shared_ptr<loopback_fakes::FakeEndpoint>& endpoint)
+        : Log(std::make_shared<DiagnosticLog>()) {
+        TCoreAudioSeam seam;
+        seam.CreateEnumerator = [endpoint](IMMDeviceEnumerator** enumerator) {
+            return endpoint->Enumerator().CopyTo(enumerator);
+        };
+        auto log = Log;
+        seam.Diagnostic = [log](const char* text) { log->Add(text); };
+        SetupResult = S_OK;
+        Filter = new TBCAudioSource(AudeloFilterName, &SetupResult, nullptr, &seam);
+        Filter->NonDelegatingQueryInterface(IID_IBaseFilter, Base.PutVoid());
+    }
+
+    TBCAudioPin* Pin() const { return Filter->Pin(); }
+    ComPtr<IPin> OutputPin() const {
+        ComPtr<IPin> pin;
+        Base->FindPin(L"Out", pin.Put());
+        return pin;
+    }
+
+    std::shared_ptr<DiagnosticLog> Log;
+    HRESULT SetupResult;
+    TBCAudioSource* Filter;
+    // The one reference the test holds.
+    ComPtr<IBaseFilter> Base;
+};
+
+}  // namespace loopback_tests
