@@ -24,6 +24,7 @@
 
 #include "classlib/runtime/component.h"
 #include "classlib/runtime/exceptions.h"
+#include "classlib/runtime/utility_window.h"
 
 #include <windows.h>
 
@@ -116,11 +117,14 @@ public:
     // The application's own hidden window (on the GUI thread).
     HWND Handle();
 
+protected:
+    void Notification(TComponent* AComponent, TOperation Operation) override;
+
 private:
     void FormCreated(TComponent* form);
     bool ProcessMessage(MSG& msg);
     void WakeMainThread();
-    void WndProc(struct TMessage& Message);
+    void WndProc(TMessage& Message);
     static std::wstring MessageOf(std::exception_ptr e, bool& silent);
 
     bool FInitialized = false;
@@ -132,7 +136,7 @@ private:
     TMessageBoxHandler FMessageBoxHandler;
     std::vector<std::pair<int, std::function<bool(MSG&)>>> FMessageFilters;
     int FNextFilterId = 1;
-    HWND FHandle = nullptr;
+    std::atomic<HWND> FHandle{nullptr};
 };
 
 // The program's application object.

@@ -61,9 +61,9 @@ int64_t Trunc(double value);
 class TFormatArg {
 public:
     template <class T, std::enable_if_t<std::is_integral_v<T> && std::is_signed_v<T> && !std::is_same_v<T, bool>, int> = 0>
-    TFormatArg(T v) : FValue(static_cast<int64_t>(v)) {}
+    TFormatArg(T v) : FValue(static_cast<int64_t>(v)), FBits(sizeof(T) * 8) {}
     template <class T, std::enable_if_t<std::is_integral_v<T> && std::is_unsigned_v<T> && !std::is_same_v<T, bool>, int> = 0>
-    TFormatArg(T v) : FValue(static_cast<uint64_t>(v)) {}
+    TFormatArg(T v) : FValue(static_cast<uint64_t>(v)), FBits(sizeof(T) * 8) {}
     TFormatArg(bool v) : FValue(static_cast<int64_t>(v)) {}
     TFormatArg(double v) : FValue(v) {}
     TFormatArg(float v) : FValue(static_cast<double>(v)) {}
@@ -78,9 +78,13 @@ public:
 
     using Value = std::variant<int64_t, uint64_t, double, std::wstring, const void*>;
     const Value& Get() const noexcept { return FValue; }
+    // Width in bits of an integer argument (a negative 32-bit value shows
+    // as eight hexadecimal digits).
+    int Bits() const noexcept { return FBits; }
 
 private:
     Value FValue;
+    int FBits = 64;
 };
 
 std::wstring Format(std::wstring_view format, std::initializer_list<TFormatArg> args);

@@ -2,7 +2,8 @@
 // the end of the derived constructor, or later). Execute polls Terminated()
 // to honour Terminate(). With FreeOnTerminate the object deletes itself when
 // its thread ends; otherwise its owner deletes it, and the destructor of a
-// running thread asks it to terminate and waits for it.
+// running thread asks it to terminate and waits for it (derived classes
+// call TerminateAndWait() in their own destructor, before their members go).
 //
 // Synchronize(method) runs method on the GUI (main) thread and blocks the
 // worker until it has run: the call is queued, the GUI thread is woken, and
@@ -53,6 +54,9 @@ public:
     bool Terminated() const noexcept { return FTerminated.load(); }
     // Waits for the thread to end and returns ReturnValue.
     unsigned long WaitFor();
+    // Terminate, then WaitFor when the thread runs. A derived class whose
+    // Execute uses its own members calls this first in its destructor.
+    void TerminateAndWait();
 
     bool FreeOnTerminate() const noexcept { return FFreeOnTerminate.load(); }
     void SetFreeOnTerminate(bool value) noexcept { FFreeOnTerminate.store(value); }
