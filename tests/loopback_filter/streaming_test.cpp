@@ -1,0 +1,442 @@
+// The loopback pin in Wine's real filter graph (pin → Sample Grabber → Null
+// Renderer) with fake Core Audio objects behind it: media type, allocator,
+// packets turned into samples, time stamps, silence, and the time line kept
+// while the endpoint is quiet.
+#include "tests/fixtures/loopback/fake_core_audio.h"
+#include "tests/fixtures/loopback/loopback_graph.h"
+#include "tests/loopback_filter/loopback_test_support.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+
+using loopback_fakes::AcceptOnly;
+using loopback_fakes::ExtensibleMixFormat;
+using loopback_fakes::FakeEndpoint;
+using loopback_fakes::FakeGap;
+using loopback_fakes::FakePacket;
+using loopback_fakes::LoopbackGraph;
+using loopback_fakes::ReceivedSample;
+using loopback_tests::ComScope;
+using loopback_tests::FilterUnderTest;
+
+namespace {
+
+constexpr DWORD Silent = AUDCLNT_BUFFERFLAGS_SILENT;
+
+// Expected start of a sample after `frames` frames: whole milliseconds,
+// halves to even.
+REFERENCE_TIME StampAfter(uint64_t frames, uint32_t rate) {
+    return static_cast<REFERENCE_TIME>(
+               std::nearbyint(static_cast<double>(frames) / rate * 1000.0)) *
+           10000;
+}
+
+// What a run delivered, 16-bit stereo.
+struct Timeline {
+    uint64_t Frames = 0;
+    uint64_t ZeroFrames = 0;
+    // First channel of each real frame, in delivery order.
+    std::vector<int16_t> Real;
+};
+
+// Checks the invariants every delivery keeps, and sorts the frames into
+// real ones and silence: each sample holds whole frames, carries times
+// derived from the frames before it, is a sync point, and is either all
+// silence or all real audio.
+Timeline Walk(const std::vector<ReceivedSample>& samples, uint32_t rate) {
+    Timeline line;
+    for (size_t i = 0; i < samples.size(); ++i) {
+        SCOPED_TRACE(::testing::Message() << "sample " << i);
+        const ReceivedSample& s = samples[i];
+        EXPECT_EQ(s.Data.size() % 4, 0u);
+        const uint64_t frames = s.Data.size() / 4;
+        EXPECT_TRUE(s.HasTime);
+        EXPECT_TRUE(s.SyncPoint);
+        EXPECT_EQ(s.Start, StampAfter(line.Frames, rate));
+        EXPECT_EQ(s.Stop, s.Start + StampAfter(frames, rate));
+        size_t zero = 0;
+        for (uint64_t f = 0; f < frames; ++f) {
+            int16_t left, right;
+            std::memcpy(&left, s.Data.data() + f * 4, 2);
+            std::memcpy(&right, s.Data.data() + f * 4 + 2, 2);
+            EXPECT_EQ(left, right);
+            if (left == 0)
+                ++zero;
+            else
+                line.Real.push_back(left);
+        }
+        EXPECT_TRUE(zero == 0 || zero == frames) << "silence mixed into real audio";
+        line.ZeroFrames += zero;
+        line.Frames += frames;
+    }
+    return line;
+}
+
+// Real frames arrived complete and in order: no loss, no repeat.
+void ExpectRealInOrder(const Timeline& line, uint64_t expected) {
+    ASSERT_EQ(line.Real.size(), expected);
+    for (size_t i = 0; i < line.Real.size(); ++i) {
+        if (line.Real[i] != FakeEndpoint::SampleValue(i)) {
+            ADD_FAILURE() << "real frame " << i << " is " << line.Real[i];
+            return;
+        }
+    }
+}
+
+class LoopbackStreaming : public ::testing::Test {
+protected:
+    // Runs the graph until `count` samples arrived (or the time ran out),
+    // then stops it and answers what arrived.
+    std::vector<ReceivedSample> RunFor(size_t count, DWORD timeoutMs = 5000) {
+        EXPECT_TRUE(SUCCEEDED(Graph->Run()));
+        EXPECT_TRUE(Graph->Sink().WaitFor(count, timeoutMs));
+        EXPECT_TRUE(SUCCEEDED(Graph->Stop()));
+        return Graph->Sink().Samples();
+    }
+    void Build() {
+        Under = std::make_unique<FilterUnderTest>(Endpoint);
+        ASSERT_TRUE(Under->Pin()->SetupComplete());
+        Graph = std::make_unique<LoopbackGraph>(Under->Base.Get());
+        ASSERT_EQ(Graph->Built(), S_OK);
+        ASSERT_EQ(Graph->Connect(), S_OK);
+    }
+
+    ComScope Com;
+    std::shared_ptr<FakeEndpoint> Endpoint = FakeEndpoint::Create();
+    std::unique_ptr<FilterUnderTest> Under;
+    std::unique_ptr<LoopbackGraph> Graph;
+};
+
+// ---- the pin's type and allocator ----
+
+TEST_F(LoopbackStreaming, OffersOnePlainPcmTypeWithA66ByteFormat) {
+    // Even when the client runs an extensible format, the type is plain PCM.
+    const GUID floatSub{0x00000003, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
+    Endpoint->MixFormat = ExtensibleMixFormat(floatSub, 2, 48000, 3);
+    Endpoint->Supported = AcceptOnly({{16, 44100, 2}});
+    Build();
+
+    ComPtr<IEnumMediaTypes> types;
+    ASSERT_EQ(Under->OutputPin()->EnumMediaTypes(types.Put()), S_OK);
+    AM_MEDIA_TYPE* type = nullptr;
+    ASSERT_EQ(types->Next(1, &type, nullptr), S_OK);
+    AM_MEDIA_TYPE* second = nullptr;
+    EXPECT_EQ(types->Next(1, &second, nullptr), S_FALSE);
+
+    EXPECT_TRUE(type->majortype == MEDIATYPE_Audio);
+    EXPECT_TRUE(type->subtype == MEDIASUBTYPE_WAVE);
+    EXPECT_TRUE(type->formattype == FORMAT_WaveFormatEx);
+    EXPECT_TRUE(type->bFixedSizeSamples);
+    EXPECT_FALSE(type->bTemporalCompression);
+    EXPECT_EQ(type->lSampleSize, 1u);
+    EXPECT_EQ(type->pUnk, nullptr);
+    ASSERT_EQ(type->cbFormat, 66u);
+    WAVEFORMATEX format;
+    std::memcpy(&format, type->pbFormat, sizeof format);
+    EXPECT_EQ(format.wFormatTag, WAVE_FORMAT_PCM);
+    EXPECT_EQ(format.nChannels, 2);
+    EXPECT_EQ(format.nSamplesPerSec, 44100u);
+    EXPECT_EQ(format.nAvgBytesPerSec, 176400u);
+    EXPECT_EQ(format.nBlockAlign, 4);
+    EXPECT_EQ(format.wBitsPerSample, 16);
+    EXPECT_EQ(format.cbSize, 0);
+    for (ULONG i = 18; i < 66; ++i) EXPECT_EQ(type->pbFormat[i], 0) << i;
+
+    // The connection carries exactly that type.
+    AM_MEDIA_TYPE connected{};
+    ASSERT_EQ(Under->OutputPin()->ConnectionMediaType(&connected), S_OK);
+    EXPECT_EQ(connected.cbFormat, 66u);
+    EXPECT_EQ(std::memcmp(connected.pbFormat, type->pbFormat, 66), 0);
+    EXPECT_EQ(Under->OutputPin()->QueryAccept(&connected), S_OK);
+    // One byte of the padding off, and the type is no longer the pin's.
+    connected.pbFormat[40] = 1;
+    EXPECT_NE(Under->OutputPin()->QueryAccept(&connected), S_OK);
+    CoTaskMemFree(connected.pbFormat);
+    CoTaskMemFree(type->pbFormat);
+    CoTaskMemFree(type);
+
+    EXPECT_EQ(Under->Pin()->GetMediaType(nullptr), E_POINTER);
+}
+
+TEST_F(LoopbackStreaming, PinAnswersNoQualityMessagesAndNoStreamConfig) {
+    Build();
+    ComPtr<IQualityControl> quality;
+    ASSERT_EQ(Under->OutputPin()->QueryInterface(IID_IQualityControl, quality.PutVoid()), S_OK);
+    Quality message{};
+    EXPECT_EQ(quality->Notify(Under->Base.Get(), message), E_FAIL);
+    ComPtr<IUnknown> config;
+    EXPECT_EQ(Under->OutputPin()->QueryInterface(IID_IAMStreamConfig, config.PutVoid()),
+              E_NOINTERFACE);
+    CLSID id{};
+    ASSERT_EQ(Under->Base->GetClassID(&id), S_OK);
+    EXPECT_TRUE(id == CLSID_LoopbackAudioSource);
+}
+
+// An allocator that grants what a test tells it to.
+class GrantingAllocator : public IMemAllocator {
+public:
+    HRESULT Result = S_OK;
+    long GrantedSize = -1;  // -1: as asked
+    ALLOCATOR_PROPERTIES Asked{};
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
+        if (iid == IID_IUnknown || iid == IID_IMemAllocator) {
+            *object = static_cast<IMemAllocator*>(this);
+            return S_OK;
+        }
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    HRESULT STDMETHODCALLTYPE SetProperties(ALLOCATOR_PROPERTIES* request,
+                                            ALLOCATOR_PROPERTIES* actual) override {
+        Asked = *request;
+        if (FAILED(Result)) return Result;
+        *actual = *request;
+        if (GrantedSize >= 0) actual->cbBuffer = GrantedSize;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetProperties(ALLOCATOR_PROPERTIES*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Commit() override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Decommit() override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetBuffer(IMediaSample**, REFERENCE_TIME*, REFERENCE_TIME*,
+                                        DWORD) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE ReleaseBuffer(IMediaSample*) override { return E_NOTIMPL; }
+};
+
+TEST_F(LoopbackStreaming, BuffersHoldOneSecondEach) {
+    Build();
+    TBCAudioPin& pin = *Under->Pin();
+    GrantingAllocator allocator;
+    ALLOCATOR_PROPERTIES props{};
+
+    // No count asked for: two buffers of one second (16-bit stereo 48 kHz).
+    ASSERT_EQ(pin.DecideBufferSize(&allocator, &props), S_OK);
+    EXPECT_EQ(allocator.Asked.cBuffers, 2);
+    EXPECT_EQ(allocator.Asked.cbBuffer, 192000);
+
+    // A downstream count, alignment and prefix are kept.
+    props.cBuffers = 3;
+    props.cbAlign = 4;
+    props.cbPrefix = 8;
+    ASSERT_EQ(pin.DecideBufferSize(&allocator, &props), S_OK);
+    EXPECT_EQ(allocator.Asked.cBuffers, 3);
+    EXPECT_EQ(allocator.Asked.cbBuffer, 192000);
+    EXPECT_EQ(allocator.Asked.cbAlign, 4);
+    EXPECT_EQ(allocator.Asked.cbPrefix, 8);
+
+    // Less than a second per buffer is not enough.
+    allocator.GrantedSize = 191999;
+    EXPECT_EQ(pin.DecideBufferSize(&allocator, &props), E_FAIL);
+    // A refusal comes back unchanged.
+    allocator.Result = VFW_E_ALREADY_COMMITTED;
+    EXPECT_EQ(pin.DecideBufferSize(&allocator, &props), VFW_E_ALREADY_COMMITTED);
+
+    EXPECT_EQ(pin.DecideBufferSize(nullptr, &props), E_POINTER);
+    EXPECT_EQ(pin.DecideBufferSize(&allocator, nullptr), E_POINTER);
+    EXPECT_EQ(pin.FillBuffer(nullptr), E_POINTER);
+}
+
+// ---- packets to samples ----
+
+TEST_F(LoopbackStreaming, PacketsBecomeSamplesAt48k) {
+    Endpoint->Script({{480}, {480}, {480}});
+    Build();
+    const auto samples = RunFor(3);
+    ASSERT_GE(samples.size(), 3u);
+    for (size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(samples[i].Data.size(), 1920u);
+        EXPECT_EQ(samples[i].Start, static_cast<REFERENCE_TIME>(i) * 100000);
+        EXPECT_EQ(samples[i].Stop, static_cast<REFERENCE_TIME>(i + 1) * 100000);
+    }
+    const Timeline line = Walk(samples, 48000);
+    ExpectRealInOrder(line, 1440);
+    // Every packet was handed back whole, and the client stopped with the
+    // graph.
+    EXPECT_EQ(Endpoint->FramesReleased, 1440u);
+    EXPECT_EQ(Endpoint->StartCalls, 1);
+    EXPECT_EQ(Endpoint->StopCalls, 1);
+    EXPECT_FALSE(Endpoint->Running);
+}
+
+TEST_F(LoopbackStreaming, StampsAreWholeMillisecondsAt44k) {
+    Endpoint->Supported = AcceptOnly({{16, 44100, 2}});
+    Endpoint->Script({{441}, {22}, {441}});
+    Build();
+    const auto samples = RunFor(3);
+    ASSERT_GE(samples.size(), 3u);
+    EXPECT_EQ(samples[0].Data.size(), 1764u);
+    EXPECT_EQ(samples[0].Start, 0);
+    EXPECT_EQ(samples[0].Stop, 100000);
+    // 22 frames are 0.4989 ms: no length of their own.
+    EXPECT_EQ(samples[1].Start, 100000);
+    EXPECT_EQ(samples[1].Stop, 100000);
+    // 463 frames are 10.4989 ms.
+    EXPECT_EQ(samples[2].Start, 100000);
+    EXPECT_EQ(samples[2].Stop, 200000);
+    ExpectRealInOrder(Walk(samples, 44100), 904);
+}
+
+TEST_F(LoopbackStreaming, HalfMillisecondsRoundToEven) {
+    Endpoint->Supported = AcceptOnly({{16, 16000, 1}});
+    // 8 frames at 16 kHz are 0.5 ms, 24 frames 1.5 ms.
+    Endpoint->Script({{8}, {16}, {8}});
+    Build();
+    const auto samples = RunFor(3);
+    ASSERT_GE(samples.size(), 3u);
+    EXPECT_EQ(samples[0].Start, 0);
+    EXPECT_EQ(samples[0].Stop, 0);
+    EXPECT_EQ(samples[1].Start, 0);
+    EXPECT_EQ(samples[1].Stop, 10000);
+    EXPECT_EQ(samples[2].Start, 20000);
+    EXPECT_EQ(samples[2].Stop, 20000);
+    EXPECT_EQ(Under->Pin()->BlockAlign(), 2u);
+}
+
+TEST_F(LoopbackStreaming, SilentPacketsAreDeliveredAsZeros) {
+    Endpoint->Script({{480}, {480, Silent}, {480}});
+    Build();
+    const auto samples = RunFor(3);
+    ASSERT_GE(samples.size(), 3u);
+    ASSERT_EQ(samples[1].Data.size(), 1920u);
+    EXPECT_EQ(std::count(samples[1].Data.begin(), samples[1].Data.end(), 0), 1920);
+    EXPECT_EQ(samples[1].Start, 100000);
+    EXPECT_EQ(samples[1].Stop, 200000);
+    EXPECT_EQ(samples[2].Start, 200000);
+    const Timeline line = Walk(samples, 48000);
+    ExpectRealInOrder(line, 960);
+}
+
+TEST_F(LoopbackStreaming, EightBitSilenceIsTheMidValue) {
+    Endpoint->Supported = AcceptOnly({{8, 44100, 2}});
+    Endpoint->Script({{441}, {441, Silent}});
+    Build();
+    const auto samples = RunFor(2);
+    ASSERT_GE(samples.size(), 2u);
+    ASSERT_EQ(samples[0].Data.size(), 882u);
+    EXPECT_EQ(samples[0].Data[0], FakeEndpoint::ByteValue(0));
+    ASSERT_EQ(samples[1].Data.size(), 882u);
+    EXPECT_EQ(std::count(samples[1].Data.begin(), samples[1].Data.end(), 0x80), 882);
+    EXPECT_EQ(samples[1].Start, 100000);
+}
+
+TEST_F(LoopbackStreaming, PacketLongerThanASampleIsSplitNotLost) {
+    // One and a half seconds in one packet; a sample holds one second.
+    Endpoint->Script({{72000}, {480}});
+    Build();
+    const auto samples = RunFor(3);
+    ASSERT_GE(samples.size(), 3u);
+    EXPECT_EQ(samples[0].Data.size(), 192000u);
+    EXPECT_EQ(samples[0].Start, 0);
+    EXPECT_EQ(samples[0].Stop, 10000000);
+    EXPECT_EQ(samples[1].Data.size(), 96000u);
+    EXPECT_EQ(samples[1].Start, 10000000);
+    EXPECT_EQ(samples[1].Stop, 15000000);
+    EXPECT_EQ(samples[2].Start, 15000000);
+    ExpectRealInOrder(Walk(samples, 48000), 72480);
+    // The long packet was released once, whole.
+    EXPECT_EQ(Endpoint->FramesReleased, 72480u);
+    EXPECT_EQ(Endpoint->ReleaseCalls, 2);
+}
+
+TEST_F(LoopbackStreaming, StopThenRunContinuesTheTimeLine) {
+    Endpoint->Script({{480}, {480}});
+    Build();
+    auto first = RunFor(2);
+    ASSERT_GE(first.size(), 2u);
+    const int64_t afterFirst = Under->Pin()->TotalFrames();
+    EXPECT_EQ(Endpoint->StopCalls, 1);
+
+    Endpoint->Script({{480}, {480}});
+    const auto all = RunFor(first.size() + 2);
+    EXPECT_EQ(Endpoint->StartCalls, 2);
+    EXPECT_EQ(Endpoint->StopCalls, 2);
+    ASSERT_GE(all.size(), first.size() + 2);
+    // The second run starts where the first ended, never at 0 again.
+    EXPECT_EQ(all[first.size()].Start, StampAfter(static_cast<uint64_t>(afterFirst), 48000));
+    const Timeline line = Walk(all, 48000);
+    ExpectRealInOrder(line, 1920);
+    EXPECT_EQ(static_cast<int64_t>(line.Frames), Under->Pin()->TotalFrames());
+}
+
+// ---- the time line while nothing plays ----
+
+TEST_F(LoopbackStreaming, QuietEndpointIsFilledWithSilenceInStep) {
+    // 10 ms packets in real time, nothing from 300 ms to 800 ms.
+    Endpoint->RealTime(480, {FakeGap{300, 800}});
+    Build();
+    ASSERT_TRUE(SUCCEEDED(Graph->Run()));
+    Sleep(1200);
+    const auto samples = Graph->Sink().Samples();
+    ASSERT_TRUE(SUCCEEDED(Graph->Stop()));
+    ASSERT_GT(samples.size(), 50u);
+
+    const Timeline line = Walk(samples, 48000);
+    // Every real frame arrived once, in order.
+    ExpectRealInOrder(line, Endpoint->RealFramesOut);
+    // The half second without packets came out as silence.
+    EXPECT_GE(line.ZeroFrames, 48000u * 450 / 1000);
+
+    // At every delivery the audio so far covered the time since the client
+    // started, and never ran ahead of it.
+    LARGE_INTEGER frequency;
+    QueryPerformanceFrequency(&frequency);
+    const double perMs = static_cast<double>(frequency.QuadPart) / 1000.0;
+    double worstLag = 0;
+    double worstLead = 0;
+    REFERENCE_TIME covered = 0;
+    for (const ReceivedSample& s : samples) {
+        const double elapsedMs = static_cast<double>(s.Arrival - Endpoint->StartCounter) / perMs;
+        worstLag = std::max(worstLag, elapsedMs - static_cast<double>(covered) / 10000.0);
+        worstLead = std::max(worstLead, static_cast<double>(s.Stop) / 10000.0 - elapsedMs);
+        covered = s.Stop;
+    }
+    // About 20 ms by design; the margin absorbs a loaded test machine.
+    EXPECT_LT(worstLag, 60.0);
+    EXPECT_LT(worstLead, 30.0);
+    const double lastMs =
+        static_cast<double>(samples.back().Arrival - Endpoint->StartCounter) / perMs;
+    EXPECT_GT(static_cast<double>(covered) / 10000.0, lastMs - 60.0);
+}
+
+TEST_F(LoopbackStreaming, SilenceIsFilledFromTheStartWhenNothingPlays) {
+    Endpoint->Script({});
+    Build();
+    const auto samples = RunFor(10);
+    ASSERT_GE(samples.size(), 10u);
+    const Timeline line = Walk(samples, 48000);
+    EXPECT_EQ(line.Real.size(), 0u);
+    EXPECT_EQ(line.ZeroFrames, line.Frames);
+    EXPECT_GT(line.Frames, 0u);
+}
+
+// ---- bad input from the capture client ----
+
+TEST_F(LoopbackStreaming, FailingGetBufferDeliversNothingItLeftBehind) {
+    Endpoint->GetBufferResult = AUDCLNT_E_DEVICE_INVALIDATED;
+    Endpoint->Script({{480}, {480}});
+    Build();
+    ASSERT_TRUE(SUCCEEDED(Graph->Run()));
+    Sleep(100);
+    // Nothing came of the failing calls: their frame count and data pointer
+    // were garbage.
+    EXPECT_EQ(Graph->Sink().Count(), 0u);
+    EXPECT_GT(Endpoint->GetBufferCalls, 1);
+    EXPECT_GE(Under->Log->CountOf("GetBuffer fail"), 1u);
+
+    Endpoint->GetBufferResult = S_OK;
+    EXPECT_TRUE(Graph->Sink().WaitFor(2, 5000));
+    ASSERT_TRUE(SUCCEEDED(Graph->Stop()));
+    const auto samples = Graph->Sink().Samples();
+    ASSERT_GE(samples.size(), 2u);
+    EXPECT_EQ(samples[0].Start, 0);
+    ExpectRealInOrder(Walk(samples, 48000), 960);
+}
+
+}  // namespace
