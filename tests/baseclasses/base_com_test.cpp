@@ -1,0 +1,213 @@
+// The class factory, the exports, aggregation and the COM identity rules of
+// filters and pins.
+#include "tests/baseclasses/test_source.h"
+#include "tests/fixtures/graph_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <olectl.h>
+
+namespace {
+
+const TBCFilterRegistration TestRegistration{L"Test Source", &CLSID_TestSource,
+                                             &TTestSource::CreateFromFactory,
+                                             &CLSID_LegacyAmFilterCategory, MERIT_DO_NOT_USE,
+                                             0, nullptr};
+TBCClassFactory TestFactory(TestRegistration);
+
+// An outer object that counts the references its inner object passes on.
+class Outer final : public IUnknown {
+public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** object) override {
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++Refs; }
+    ULONG STDMETHODCALLTYPE Release() override { return --Refs; }
+    ULONG Refs = 1;
+};
+
+ComPtr<IClassFactory> Factory() {
+    ComPtr<IClassFactory> factory;
+    DllGetClassObject(CLSID_TestSource, IID_IClassFactory, factory.PutVoid());
+    return factory;
+}
+
+ComPtr<IUnknown> Identity(IUnknown* object) {
+    ComPtr<IUnknown> unknown;
+    object->QueryInterface(IID_IUnknown, unknown.PutVoid());
+    return unknown;
+}
+
+}  // namespace
+
+TEST(BaseClassesFactory, ExportsFindTheFactoryByClass) {
+    graphtest::ComScope com;
+    void* object = reinterpret_cast<void*>(1);
+    EXPECT_EQ(DllGetClassObject(CLSID_ScreenCaptureSource, IID_IClassFactory, &object),
+              CLASS_E_CLASSNOTAVAILABLE);
+    EXPECT_EQ(object, nullptr);
+    EXPECT_EQ(DllGetClassObject(CLSID_TestSource, IID_IClassFactory, nullptr), E_POINTER);
+    ComPtr<IClassFactory> factory = Factory();
+    ASSERT_TRUE(factory);
+    // A factory reference keeps the library loaded.
+    EXPECT_EQ(DllCanUnloadNow(), S_FALSE);
+
+    ComPtr<IBaseFilter> filter;
+    ASSERT_EQ(factory->CreateInstance(nullptr, IID_IBaseFilter, filter.PutVoid()), S_OK);
+    CLSID classId{};
+    EXPECT_EQ(filter->GetClassID(&classId), S_OK);
+    EXPECT_EQ(classId, CLSID_TestSource);
+    void* none = nullptr;
+    EXPECT_EQ(factory->CreateInstance(nullptr, IID_IClassFactory, &none), E_NOINTERFACE);
+    EXPECT_EQ(none, nullptr);
+
+    factory = nullptr;
+    EXPECT_EQ(DllCanUnloadNow(), S_FALSE);  // the filter lives
+    filter = nullptr;
+    EXPECT_EQ(DllCanUnloadNow(), S_OK);
+}
+
+TEST(BaseClassesFactory, AggregationOnlyThroughIUnknown) {
+    graphtest::ComScope com;
+    ComPtr<IClassFactory> factory = Factory();
+    ASSERT_TRUE(factory);
+    Outer outer;
+    void* object = nullptr;
+    EXPECT_EQ(factory->CreateInstance(&outer, IID_IBaseFilter, &object), CLASS_E_NOAGGREGATION);
+    EXPECT_EQ(object, nullptr);
+
+    IUnknown* inner = nullptr;
+    ASSERT_EQ(factory->CreateInstance(&outer, IID_IUnknown, reinterpret_cast<void**>(&inner)),
+              S_OK);
+    ASSERT_NE(inner, nullptr);
+    EXPECT_EQ(outer.Refs, 1u);  // the inner reference is the object's own
+
+    IBaseFilter* filter = nullptr;
+    ASSERT_EQ(inner->QueryInterface(IID_IBaseFilter, reinterpret_cast<void**>(&filter)), S_OK);
+    // Interfaces of an aggregated object count on the outer object...
+    EXPECT_EQ(outer.Refs, 2u);
+    filter->AddRef();
+    EXPECT_EQ(outer.Refs, 3u);
+    filter->Release();
+    filter->Release();
+    EXPECT_EQ(outer.Refs, 1u);
+    // ...and answer QueryInterface through it.
+    void* viaOuter = reinterpret_cast<void*>(1);
+    EXPECT_EQ(filter->QueryInterface(IID_IBaseFilter, &viaOuter), E_NOINTERFACE);
+    EXPECT_EQ(inner->Release(), 0u);
+    factory = nullptr;
+    EXPECT_EQ(DllCanUnloadNow(), S_OK);
+}
+
+TEST(BaseClassesIdentity, FilterAndPinInterfacesFollowComRules) {
+    graphtest::ComScope com;
+    ComPtr<IBaseFilter> filter;
+    ASSERT_EQ(Factory()->CreateInstance(nullptr, IID_IBaseFilter, filter.PutVoid()), S_OK);
+
+    ComPtr<IMediaFilter> media;
+    ComPtr<IPersist> persist;
+    ASSERT_EQ(filter.As(media), S_OK);
+    ASSERT_EQ(filter.As(persist), S_OK);
+    EXPECT_EQ(Identity(filter.Get()), Identity(media.Get()));
+    EXPECT_EQ(Identity(filter.Get()), Identity(persist.Get()));
+    ComPtr<IPin> notOffered;
+    EXPECT_EQ(filter->QueryInterface(IID_IPin, notOffered.PutVoid()), E_NOINTERFACE);
+
+    ComPtr<IPin> pin;
+    ASSERT_EQ(filter->FindPin(L"Out", pin.Put()), S_OK);
+    EXPECT_EQ(filter->FindPin(L"In", notOffered.Put()), VFW_E_NOT_FOUND);
+    EXPECT_EQ(filter->FindPin(L"Out", nullptr), E_POINTER);
+    // The pin is its own identity but lives as long as the filter.
+    EXPECT_NE(Identity(pin.Get()), Identity(filter.Get()));
+    ComPtr<IQualityControl> quality;
+    ASSERT_EQ(pin.As(quality), S_OK);
+    EXPECT_EQ(Identity(quality.Get()), Identity(pin.Get()));
+    const ULONG filterRefs = filter->AddRef();
+    EXPECT_EQ(pin->AddRef(), filterRefs + 1);
+    pin->Release();
+    filter->Release();
+
+    PIN_INFO info{};
+    ASSERT_EQ(pin->QueryPinInfo(&info), S_OK);
+    EXPECT_STREQ(info.achName, L"Out");
+    EXPECT_EQ(info.dir, PINDIR_OUTPUT);
+    EXPECT_EQ(Identity(info.pFilter), Identity(filter.Get()));
+    info.pFilter->Release();
+    LPWSTR id = nullptr;
+    ASSERT_EQ(pin->QueryId(&id), S_OK);
+    EXPECT_STREQ(id, L"Out");
+    CoTaskMemFree(id);
+
+    ComPtr<IEnumPins> pins;
+    ASSERT_EQ(filter->EnumPins(pins.Put()), S_OK);
+    IPin* got[2] = {};
+    ULONG fetched = 0;
+    EXPECT_EQ(pins->Next(2, got, &fetched), S_FALSE);
+    EXPECT_EQ(fetched, 1u);
+    EXPECT_EQ(got[0], pin.Get());
+    got[0]->Release();
+    EXPECT_EQ(pins->Next(2, got, nullptr), E_INVALIDARG);
+}
+
+TEST(BaseClassesIdentity, MediaTypeEnumerationAndQueryAccept) {
+    graphtest::ComScope com;
+    ComPtr<IBaseFilter> filter;
+    ASSERT_EQ(Factory()->CreateInstance(nullptr, IID_IBaseFilter, filter.PutVoid()), S_OK);
+    ComPtr<IPin> pin;
+    ASSERT_EQ(filter->FindPin(L"Out", pin.Put()), S_OK);
+
+    ComPtr<IEnumMediaTypes> types;
+    ASSERT_EQ(pin->EnumMediaTypes(types.Put()), S_OK);
+    AM_MEDIA_TYPE* type = nullptr;
+    ULONG fetched = 0;
+    ASSERT_EQ(types->Next(1, &type, &fetched), S_OK);
+    EXPECT_EQ(type->subtype, MEDIASUBTYPE_RGB32);
+    EXPECT_EQ(pin->QueryAccept(type), S_OK);
+    AM_MEDIA_TYPE* next = nullptr;
+    EXPECT_EQ(types->Next(1, &next, &fetched), S_FALSE);
+    EXPECT_EQ(fetched, 0u);
+
+    // A type that differs in its format bytes or subtype is refused.
+    reinterpret_cast<VIDEOINFOHEADER*>(type->pbFormat)->bmiHeader.biWidth = 9;
+    EXPECT_EQ(pin->QueryAccept(type), S_FALSE);
+    reinterpret_cast<VIDEOINFOHEADER*>(type->pbFormat)->bmiHeader.biWidth = TTestPin::Width;
+    type->subtype = MEDIASUBTYPE_RGB24;
+    EXPECT_EQ(pin->QueryAccept(type), S_FALSE);
+    DeleteMediaType(type);
+
+    EXPECT_EQ(types->Reset(), S_OK);
+    EXPECT_EQ(types->Skip(1), S_OK);
+    EXPECT_EQ(types->Skip(1), S_FALSE);
+
+    // Not connected.
+    AM_MEDIA_TYPE connection{};
+    EXPECT_EQ(pin->ConnectionMediaType(&connection), VFW_E_NOT_CONNECTED);
+    ComPtr<IPin> other;
+    EXPECT_EQ(pin->ConnectedTo(other.Put()), VFW_E_NOT_CONNECTED);
+    EXPECT_EQ(pin->Disconnect(), S_FALSE);
+    // An output pin takes no stream notifications.
+    EXPECT_EQ(pin->EndOfStream(), E_UNEXPECTED);
+}
+
+TEST(BaseClassesIdentity, StateChangesWithoutConnectionAndGraph) {
+    graphtest::ComScope com;
+    ComPtr<IBaseFilter> filter;
+    ASSERT_EQ(Factory()->CreateInstance(nullptr, IID_IBaseFilter, filter.PutVoid()), S_OK);
+    FILTER_STATE state;
+    EXPECT_EQ(filter->GetState(0, &state), S_OK);
+    EXPECT_EQ(state, State_Stopped);
+    EXPECT_EQ(filter->Run(0), S_OK);
+    EXPECT_EQ(filter->GetState(0, &state), S_OK);
+    EXPECT_EQ(state, State_Running);
+    EXPECT_EQ(filter->Pause(), S_OK);
+    EXPECT_EQ(filter->GetState(0, &state), S_OK);
+    EXPECT_EQ(state, State_Paused);
+    EXPECT_EQ(filter->Stop(), S_OK);
+    EXPECT_EQ(filter->GetState(0, nullptr), E_POINTER);
+
+    FILTER_INFO info{};
+    ASSERT_EQ(filter->QueryFilterInfo(&info), S_OK);
+    EXPECT_STREQ(info.achName, L"");
+    EXPECT_EQ(info.pGraph, nullptr);
+}
