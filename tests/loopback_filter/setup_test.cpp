@@ -374,3 +374,27 @@ TEST_F(LoopbackSetup, IncompletePinRefusesEveryConnection) {
 }
 
 }  // namespace
+
+namespace {
+
+// The product path: the system's own enumerator and Wine's endpoint, which
+// offers no loopback capture client.
+TEST(LoopbackSetupOnWine, SystemEndpointEndsIncomplete) {
+    ComScope com;
+    auto log = std::make_shared<loopback_tests::DiagnosticLog>();
+    TCoreAudioSeam seam;
+    seam.Diagnostic = [log](const char* text) { log->Add(text); };
+    HRESULT hr = S_OK;
+    auto* filter = new TBCAudioSource(AudeloFilterName, &hr, nullptr, &seam);
+    ComPtr<IBaseFilter> base;
+    ASSERT_EQ(filter->NonDelegatingQueryInterface(IID_IBaseFilter, base.PutVoid()), S_OK);
+    // A format is found and the client initialised; the capture service is
+    // what the endpoint lacks.
+    EXPECT_FALSE(filter->Pin()->SetupComplete());
+    EXPECT_EQ(hr, AUDCLNT_E_WRONG_ENDPOINT_TYPE);
+    ASSERT_FALSE(log->Lines().empty());
+    EXPECT_EQ(log->Lines().back(), "GetService1 fail");
+    EXPECT_EQ(log->CountOf("GetService1"), 1u);
+}
+
+}  // namespace
