@@ -1,5 +1,6 @@
 #include "classlib/ui/graphics.h"
 
+#include "classlib/runtime/exceptions.h"
 #include "classlib/ui/ui_errors.h"
 
 #include <algorithm>
@@ -66,6 +67,56 @@ int ScreenPixelsPerInch() {
 
 }  // namespace
 
+namespace {
+
+struct NamedCharset {
+    const wchar_t* name;
+    BYTE value;
+};
+
+constexpr NamedCharset kCharsets[] = {
+    {L"ANSI_CHARSET", ANSI_CHARSET},       {L"DEFAULT_CHARSET", DEFAULT_CHARSET},
+    {L"SYMBOL_CHARSET", SYMBOL_CHARSET},   {L"SHIFTJIS_CHARSET", SHIFTJIS_CHARSET},
+    {L"HANGEUL_CHARSET", HANGEUL_CHARSET}, {L"GB2312_CHARSET", GB2312_CHARSET},
+    {L"CHINESEBIG5_CHARSET", CHINESEBIG5_CHARSET}, {L"OEM_CHARSET", OEM_CHARSET},
+};
+
+}  // namespace
+
+TColor ColorFromValue(const TPropertyValue& value, const std::wstring& property) {
+    if (const auto* n = std::get_if<int64_t>(&value)) {
+        if (*n < INT32_MIN || *n > static_cast<int64_t>(UINT32_MAX))
+            throw EPropertyError(L"colour " + std::to_wstring(*n) + L" of \"" + property + L"\" is out of range");
+        return static_cast<TColor>(static_cast<std::uint32_t>(*n));
+    }
+    if (const auto* id = std::get_if<TIdent>(&value)) {
+        TColor c;
+        if (ColorFromName(id->Name, c)) return c;
+        throw EPropertyError(L"\"" + id->Name + L"\" is not a colour name (property \"" + property + L"\")");
+    }
+    throw EPropertyError(L"property \"" + property + L"\" takes a colour: a number or a name such as clBtnFace");
+}
+
+BYTE CharsetFromValue(const TPropertyValue& value, const std::wstring& property) {
+    if (const auto* n = std::get_if<int64_t>(&value)) {
+        if (*n < 0 || *n > 255)
+            throw EPropertyError(L"character set " + std::to_wstring(*n) + L" is out of range 0..255");
+        return static_cast<BYTE>(*n);
+    }
+    if (const auto* id = std::get_if<TIdent>(&value)) {
+        for (const auto& c : kCharsets)
+            if (_wcsicmp(c.name, id->Name.c_str()) == 0) return c.value;
+        throw EPropertyError(L"\"" + id->Name + L"\" is not a character set name");
+    }
+    throw EPropertyError(L"property \"" + property + L"\" takes a character set: a number or a name such as SHIFTJIS_CHARSET");
+}
+
+TPropertyTable ExtendTable(const TPropertyTable& built, std::vector<TPropInfo> extra) {
+    std::vector<TPropInfo> all = built.OwnProperties();
+    for (auto& p : extra) all.push_back(std::move(p));
+    return TPropertyTable(built.ClassName(), built.Parent(), std::move(all), {}, {});
+}
+
 bool ColorFromName(const std::wstring& name, TColor& out) {
     for (const auto& c : kColorNames) {
         if (_wcsicmp(c.name, name.c_str()) == 0) {
@@ -81,7 +132,7 @@ bool ColorFromName(const std::wstring& name, TColor& out) {
 TFont::TFont() : name_(L"Tahoma"), height_(-11) {}
 
 TFont::TFont(const TFont& other)
-    : name_(other.name_), height_(other.height_), color_(other.color_),
+    : TPersistent(), name_(other.name_), height_(other.height_), color_(other.color_),
       style_(other.style_), charset_(other.charset_) {}
 
 TFont& TFont::operator=(const TFont& other) {
@@ -128,7 +179,58 @@ HFONT TFont::Handle() const {
     return handle_.Get();
 }
 
+void TFont::Assign(TPersistent* Source) {
+    if (auto* f = dynamic_cast<TFont*>(Source)) {
+        *this = *f;
+        return;
+    }
+    TPersistent::Assign(Source);
+}
+
+const TPropertyTable& TFont::ClassProperties() {
+    static const TPropertyTable table = [] {
+        TPropertyTable built =
+            TPropertyTableBuilder<TFont>(L"TFont", &TPersistent::ClassProperties())
+                .String(L"Name", &TFont::Name, &TFont::SetName)
+                .Integer(L"Height", &TFont::Height, &TFont::SetHeight)
+                .Integer(L"Size", &TFont::Size, &TFont::SetSize)
+                .Set(L"Style", {L"fsBold", L"fsItalic", L"fsUnderline", L"fsStrikeOut"}, &TFont::Style,
+                     &TFont::SetStyle)
+                .Build();
+        TPropInfo charset;
+        charset.Name = L"Charset";
+        charset.Kind = TPropertyKind::Integer;
+        charset.Set = [](TPersistent& o, const TPropertyValue& v, TComponent*) {
+            dynamic_cast<TFont&>(o).SetCharset(CharsetFromValue(v, L"Charset"));
+        };
+        charset.Get = [](const TPersistent& o) {
+            return TPropertyValue(static_cast<int64_t>(dynamic_cast<const TFont&>(o).Charset()));
+        };
+        return ExtendTable(built, {ColorProperty<TFont>(L"Color", &TFont::Color, &TFont::SetColor), charset});
+    }();
+    return table;
+}
+
 // ---- TPen, TBrush
+
+const TPropertyTable& TPen::ClassProperties() {
+    static const TPropertyTable table = ExtendTable(
+        TPropertyTableBuilder<TPen>(L"TPen", &TPersistent::ClassProperties())
+            .Integer(L"Width", &TPen::Width, &TPen::SetWidth)
+            .Enumeration(L"Style", {L"psSolid", L"psDash", L"psDot", L"psClear"}, &TPen::Style, &TPen::SetStyle)
+            .Build(),
+        {ColorProperty<TPen>(L"Color", &TPen::Color, &TPen::SetColor)});
+    return table;
+}
+
+const TPropertyTable& TBrush::ClassProperties() {
+    static const TPropertyTable table = ExtendTable(
+        TPropertyTableBuilder<TBrush>(L"TBrush", &TPersistent::ClassProperties())
+            .Enumeration(L"Style", {L"bsSolid", L"bsClear"}, &TBrush::Style, &TBrush::SetStyle)
+            .Build(),
+        {ColorProperty<TBrush>(L"Color", &TBrush::Color, &TBrush::SetColor)});
+    return table;
+}
 
 HPEN TPen::Handle() const {
     if (!handle_) {
@@ -183,8 +285,8 @@ void TBitmap::Create(int width, int height) {
     info.bmiHeader.biCompression = BI_RGB;
     void* bits = nullptr;
     gdi::GdiObject<HBITMAP> bmp(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-    if (!bmp) throw EInvalidGraphic("cannot create a bitmap of " + std::to_string(width) + " x " +
-                                    std::to_string(height) + " pixels");
+    if (!bmp) throw EInvalidGraphic(L"cannot create a bitmap of " + std::to_wstring(width) + L" x " +
+                                    std::to_wstring(height) + L" pixels");
     bitmap_ = std::move(bmp);
     bits_ = static_cast<std::uint8_t*>(bits);
     width_ = width;
@@ -207,26 +309,26 @@ void TBitmap::LoadFromBytes(const std::vector<std::uint8_t>& data) {
     BITMAPFILEHEADER fh;
     BITMAPINFOHEADER ih;
     if (data.size() < sizeof fh + sizeof ih)
-        throw EInvalidGraphic("bitmap data is too short (" + std::to_string(data.size()) + " bytes)");
+        throw EInvalidGraphic(L"bitmap data is too short (" + std::to_wstring(data.size()) + L" bytes)");
     std::memcpy(&fh, data.data(), sizeof fh);
     std::memcpy(&ih, data.data() + sizeof fh, sizeof ih);
-    if (fh.bfType != 0x4D42) throw EInvalidGraphic("bitmap data does not start with \"BM\"");
-    if (ih.biSize < sizeof ih) throw EInvalidGraphic("bitmap header is too short");
+    if (fh.bfType != 0x4D42) throw EInvalidGraphic(L"bitmap data does not start with \"BM\"");
+    if (ih.biSize < sizeof ih) throw EInvalidGraphic(L"bitmap header is too short");
     if (ih.biPlanes != 1 || (ih.biBitCount != 24 && ih.biBitCount != 32) ||
         ih.biCompression != BI_RGB)
-        throw EInvalidGraphic("only uncompressed 24- and 32-bit bitmaps can be read (this one has " +
-                              std::to_string(ih.biBitCount) + " bits per pixel)");
+        throw EInvalidGraphic(L"only uncompressed 24- and 32-bit bitmaps can be read (this one has " +
+                              std::to_wstring(ih.biBitCount) + L" bits per pixel)");
     const long long w = ih.biWidth;
     const long long h = ih.biHeight < 0 ? -static_cast<long long>(ih.biHeight) : ih.biHeight;
     if (w <= 0 || h <= 0 || w > 32768 || h > 32768)
-        throw EInvalidGraphic("bitmap size " + std::to_string(w) + " x " + std::to_string(h) +
-                              " is out of range");
+        throw EInvalidGraphic(L"bitmap size " + std::to_wstring(w) + L" x " + std::to_wstring(h) +
+                              L" is out of range");
     const long long bpp = ih.biBitCount / 8;
     const long long srcStride = ((w * bpp) + 3) & ~3LL;
     const long long need = static_cast<long long>(fh.bfOffBits) + srcStride * h;
     if (fh.bfOffBits < sizeof fh + ih.biSize || need > static_cast<long long>(data.size()))
-        throw EInvalidGraphic("bitmap pixel data is truncated: " + std::to_string(need) +
-                              " bytes needed, " + std::to_string(data.size()) + " present");
+        throw EInvalidGraphic(L"bitmap pixel data is truncated: " + std::to_wstring(need) +
+                              L" bytes needed, " + std::to_wstring(data.size()) + L" present");
     TBitmap loaded;
     loaded.Create(static_cast<int>(w), static_cast<int>(h));
     const bool topDown = ih.biHeight < 0;

@@ -2,7 +2,9 @@
 // context.
 #pragma once
 
+#include "classlib/runtime/persistent.h"
 #include "classlib/ui/gdi_handles.h"
+#include "classlib/ui/ui_properties.h"
 
 #include <windows.h>
 
@@ -11,9 +13,8 @@
 #include <string>
 #include <vector>
 
-// A colour: 0x00BBGGRR, or a system colour (high bit set, low byte the
-// COLOR_ index), or one of the two special values below.
-using TColor = std::int32_t;
+// A colour (TColor): 0x00BBGGRR, or a system colour (high bit set, low
+// byte the COLOR_ index), or one of the two special values below.
 
 constexpr TColor clBlack = 0x000000;
 constexpr TColor clMaroon = 0x000080;
@@ -63,12 +64,15 @@ using TFontStyles = unsigned;
 
 // A font description; the GDI font is made when first asked for and again
 // after every change.
-class TFont {
+class TFont : public TPersistent {
 public:
     TFont();
     TFont(const TFont& other);
     TFont& operator=(const TFont& other);
     void Assign(const TFont& other) { *this = other; }
+    void Assign(TPersistent* Source) override;
+    const TPropertyTable& PropertyTable() const override { return ClassProperties(); }
+    static const TPropertyTable& ClassProperties();
 
     const std::wstring& Name() const { return name_; }
     void SetName(const std::wstring& v);
@@ -102,8 +106,10 @@ private:
 
 enum TPenStyle { psSolid, psDash, psDot, psClear };
 
-class TPen {
+class TPen : public TPersistent {
 public:
+    const TPropertyTable& PropertyTable() const override { return ClassProperties(); }
+    static const TPropertyTable& ClassProperties();
     TColor Color() const { return color_; }
     void SetColor(TColor v) { color_ = v; Changed(); }
     int Width() const { return width_; }
@@ -111,6 +117,9 @@ public:
     TPenStyle Style() const { return style_; }
     void SetStyle(TPenStyle v) { style_ = v; Changed(); }
     void Assign(const TPen& o) { color_ = o.color_; width_ = o.width_; style_ = o.style_; Changed(); }
+    void Assign(TPersistent* Source) override {
+        if (auto* p = dynamic_cast<TPen*>(Source)) Assign(*p); else TPersistent::Assign(Source);
+    }
 
     HPEN Handle() const;
     std::function<void()> OnChange;
@@ -126,13 +135,18 @@ private:
 
 enum TBrushStyle { bsSolid, bsClear };
 
-class TBrush {
+class TBrush : public TPersistent {
 public:
+    const TPropertyTable& PropertyTable() const override { return ClassProperties(); }
+    static const TPropertyTable& ClassProperties();
     TColor Color() const { return color_; }
     void SetColor(TColor v) { color_ = v; Changed(); }
     TBrushStyle Style() const { return style_; }
     void SetStyle(TBrushStyle v) { style_ = v; Changed(); }
     void Assign(const TBrush& o) { color_ = o.color_; style_ = o.style_; Changed(); }
+    void Assign(TPersistent* Source) override {
+        if (auto* b = dynamic_cast<TBrush*>(Source)) Assign(*b); else TPersistent::Assign(Source);
+    }
 
     HBRUSH Handle() const;
     std::function<void()> OnChange;

@@ -95,7 +95,7 @@ bool ReadRows(png_structp png, png_infop info, png_bytepp rows) {
 }
 
 EInvalidGraphic Malformed(const char* what) {
-    return EInvalidGraphic(std::string("PNG data cannot be read: ") + what);
+    return EInvalidGraphic(L"PNG data cannot be read: " + std::wstring(what, what + std::strlen(what)));
 }
 
 }  // namespace
@@ -117,7 +117,7 @@ void TPNGObject::LoadFromBytes(const std::uint8_t* data, std::size_t size) {
 
     ReadState st{data, size, 0, {}};
     PngReader reader(st);
-    if (!reader.Ok()) throw EInvalidGraphic("PNG decoder could not be created");
+    if (!reader.Ok()) throw EInvalidGraphic(L"PNG decoder could not be created");
 
     Header h{};
     if (!ReadHeader(reader.png_, reader.info_, &h)) throw Malformed(st.message);
