@@ -198,7 +198,17 @@ void RegisterComponentClassInfo(TComponentClass info) {
     Registry().push_back(std::move(info));
 }
 
+bool RegisterComponentClassIfAbsent(TComponentClass info) {
+    std::lock_guard lock(RegistryLock());
+    for (const auto& existing : Registry())
+        if (SameText(existing.Name, info.Name)) return false;
+    Registry().push_back(std::move(info));
+    return true;
+}
+
 const TComponentClass* FindComponentClass(std::wstring_view name) {
+    static std::once_flag builtIn;
+    std::call_once(builtIn, RegisterRuntimeComponentClasses);
     std::lock_guard lock(RegistryLock());
     for (const auto& c : Registry())
         if (SameText(c.Name, name)) return &c;

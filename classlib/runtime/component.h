@@ -152,8 +152,13 @@ struct TComponentClass {
     std::function<TComponent*(TComponent* Owner)> Create;
 };
 void RegisterComponentClassInfo(TComponentClass info);
-// The registered class of that name (case-insensitive), or nullptr.
+// Registers unless the name is taken already; false when it was.
+bool RegisterComponentClassIfAbsent(TComponentClass info);
+// The registered class of that name (case-insensitive), or nullptr. The
+// library's own component classes (TTimer) are always registered.
 const TComponentClass* FindComponentClass(std::wstring_view name);
+// Registers the library's own component classes; FindComponentClass calls it.
+void RegisterRuntimeComponentClasses();
 template <class T>
 void RegisterComponentClass(std::wstring name) {
     RegisterComponentClassInfo(TComponentClass{std::move(name), [](TComponent* owner) -> TComponent* {

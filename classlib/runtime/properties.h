@@ -177,13 +177,19 @@ struct MethodTraits<R (C::*)(A...)> {
 };
 }  // namespace property_detail
 
+namespace property_detail {
+// An accessor: a member pointer or something callable, not a default value.
+template <class S>
+concept Accessor = !std::is_arithmetic_v<S> && !std::is_enum_v<S>;
+}  // namespace property_detail
+
 template <class T>
 class TPropertyTableBuilder {
 public:
     TPropertyTableBuilder(std::wstring className, const TPropertyTable* parent)
         : FClassName(std::move(className)), FParent(parent) {}
 
-    template <class G, class S>
+    template <class G, property_detail::Accessor S>
     TPropertyTableBuilder& Integer(std::wstring name, G get, S set, std::optional<int64_t> def = std::nullopt) {
         TPropInfo p = Make(name, TPropertyKind::Integer);
         if (def) p.Default = TPropertyValue(*def);
@@ -201,7 +207,7 @@ public:
         return Integer(std::move(name), field, field, def);
     }
 
-    template <class G, class S>
+    template <class G, property_detail::Accessor S>
     TPropertyTableBuilder& Float(std::wstring name, G get, S set) {
         TPropInfo p = Make(name, TPropertyKind::Float);
         p.Set = [set, name](TPersistent& o, const TPropertyValue& v, TComponent*) {
@@ -217,7 +223,7 @@ public:
         return Float(std::move(name), field, field);
     }
 
-    template <class G, class S>
+    template <class G, property_detail::Accessor S>
     TPropertyTableBuilder& Boolean(std::wstring name, G get, S set, std::optional<bool> def = std::nullopt) {
         TPropInfo p = Make(name, TPropertyKind::Boolean);
         if (def) p.Default = TPropertyValue(*def);
@@ -234,7 +240,7 @@ public:
         return Boolean(std::move(name), field, field, def);
     }
 
-    template <class G, class S>
+    template <class G, property_detail::Accessor S>
     TPropertyTableBuilder& String(std::wstring name, G get, S set) {
         TPropInfo p = Make(name, TPropertyKind::String);
         p.Set = [set, name](TPersistent& o, const TPropertyValue& v, TComponent*) {
@@ -251,7 +257,7 @@ public:
     }
 
     // An enumeration: names[i] stands for the value i of the property's type.
-    template <class G, class S>
+    template <class G, property_detail::Accessor S>
     TPropertyTableBuilder& Enumeration(std::wstring name, std::vector<std::wstring> names, G get, S set,
                                        std::optional<int64_t> def = std::nullopt) {
         TPropInfo p = Make(name, TPropertyKind::Enumeration);
@@ -282,7 +288,7 @@ public:
     }
 
     // A set: bit i of the mask stands for names[i].
-    template <class G, class S>
+    template <class G, property_detail::Accessor S>
     TPropertyTableBuilder& Set(std::wstring name, std::vector<std::wstring> names, G get, S set) {
         TPropInfo p = Make(name, TPropertyKind::Set);
         p.Names = names;
@@ -370,7 +376,7 @@ public:
     }
 
     // A list of texts given as a vector (getter returns it, setter takes it).
-    template <class G, class S>
+    template <class G, property_detail::Accessor S>
     TPropertyTableBuilder& Strings(std::wstring name, G get, S set) {
         TPropInfo p = Make(name, TPropertyKind::Strings);
         p.Set = [set, name](TPersistent& o, const TPropertyValue& v, TComponent*) {

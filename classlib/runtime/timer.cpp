@@ -86,7 +86,9 @@ const TPropertyTable& TTimer::ClassProperties() {
     return table;
 }
 
-namespace {
-// Descriptions may name the class.
-const bool kRegistered = (RegisterComponentClass<TTimer>(L"TTimer"), true);
-}  // namespace
+void RegisterRuntimeComponentClasses() {
+    // Only registers what is not registered yet, so a program's own
+    // registration of the same name stays.
+    RegisterComponentClassIfAbsent(
+        TComponentClass{L"TTimer", [](TComponent* owner) -> TComponent* { return new TTimer(owner); }});
+}
