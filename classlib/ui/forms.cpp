@@ -8,6 +8,7 @@
 #include "classlib/ui/stdctrls.h"
 
 #include <commctrl.h>
+#include <windowsx.h>
 
 void RegisterUiClasses() {
     static const bool done = [] {
@@ -138,6 +139,26 @@ void TCustomForm::UpdateLayered() {
         SetWindowLongPtrW(FHandle, GWL_EXSTYLE, ex & ~static_cast<LONG_PTR>(WS_EX_LAYERED));
         RedrawWindow(FHandle, nullptr, nullptr, RDW_ERASE | RDW_INVALIDATE | RDW_FRAME | RDW_ALLCHILDREN);
     }
+}
+
+void TCustomForm::PaintSurface(const RECT& area) {
+    RECT client;
+    GetClientRect(FHandle, &client);
+    if (client.right <= 0 || client.bottom <= 0) return;
+    RECT r = area;
+    if (!FSurface || FSurface->Width() != client.right || FSurface->Height() != client.bottom) {
+        FSurface = std::make_unique<gdi::Dib32>(client.right, client.bottom);
+        r = client;
+    }
+    if (!FSurface->Valid()) {
+        FSurface.reset();
+        return;
+    }
+    const int saved = SaveDC(FSurface->DC());
+    IntersectClipRect(FSurface->DC(), r.left, r.top, r.right, r.bottom);
+    PaintWindow(FSurface->DC());
+    RestoreDC(FSurface->DC(), saved);
+    GdiFlush();
 }
 
 void TCustomForm::SetBorderStyle(TFormBorderStyle v) {
@@ -314,6 +335,40 @@ void TCustomForm::WndProc(TMessage& Message) {
         case WM_CLOSE:
             Close();
             Message.Result = 0;
+            return;
+        case WM_PAINT:
+            if (FTransparentColor) {
+                // Paint through a kept surface so hit tests can see the key colour.
+                PAINTSTRUCT ps;
+                HDC dc = BeginPaint(Message.Handle, &ps);
+                PaintSurface(ps.rcPaint);
+                if (FSurface)
+                    BitBlt(dc, ps.rcPaint.left, ps.rcPaint.top, ps.rcPaint.right - ps.rcPaint.left,
+                           ps.rcPaint.bottom - ps.rcPaint.top, FSurface->DC(), ps.rcPaint.left, ps.rcPaint.top,
+                           SRCCOPY);
+                EndPaint(Message.Handle, &ps);
+                Message.Result = 0;
+                return;
+            }
+            break;
+        case WM_NCHITTEST:
+            DefaultProc(Message);
+            if (FTransparentColor && Message.Result == HTCLIENT) {
+                // Pixels of the transparent colour let the mouse through.
+                POINT p{GET_X_LPARAM(Message.LParam), GET_Y_LPARAM(Message.LParam)};
+                ScreenToClient(Message.Handle, &p);
+                RECT client;
+                GetClientRect(Message.Handle, &client);
+                if (!FSurface || FSurface->Width() != client.right || FSurface->Height() != client.bottom)
+                    PaintSurface(client);
+                if (FSurface && p.x >= 0 && p.y >= 0 && p.x < FSurface->Width() && p.y < FSurface->Height()) {
+                    GdiFlush();
+                    const DWORD px = FSurface->Row(p.y)[p.x] & 0xFFFFFF;
+                    const COLORREF key = ColorToRGB(FTransparentColorValue);
+                    if (px == ((static_cast<DWORD>(GetRValue(key)) << 16) | (GetGValue(key) << 8) | GetBValue(key)))
+                        Message.Result = HTTRANSPARENT;
+                }
+            }
             return;
         case WM_MOVE: {
             DefaultProc(Message);

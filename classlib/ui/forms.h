@@ -19,6 +19,7 @@
 
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -118,6 +119,7 @@ protected:
     void UpdateLayered();
     void UpdateStyle();
     void PlaceOnFirstShow();
+    void PaintSurface(const RECT& area);
 
 private:
     TFormBorderStyle FBorderStyle = bsSizeable;
@@ -135,6 +137,8 @@ private:
     bool FInMessageHandler = false;
     int FDialogFilter = 0;
     std::map<UINT, TMessageHandler> FMessageHandlers;
+    // What the client area shows, kept for hit-testing the transparent colour.
+    std::unique_ptr<gdi::Dib32> FSurface;
 };
 
 class TForm : public TCustomForm {
