@@ -244,6 +244,19 @@ void TGroupBox::CreateParams(TCreateParams& Params) {
     Params.ExStyle |= WS_EX_CONTROLPARENT;
 }
 
+void TGroupBox::WndProc(TMessage& Message) {
+    if (Message.Msg == WM_ERASEBKGND) {
+        // The platform's group box leaves its inside unpainted.
+        RECT r;
+        GetClientRect(Message.Handle, &r);
+        gdi::GdiObject<HBRUSH> brush(CreateSolidBrush(ColorToRGB(Color())));
+        FillRect(reinterpret_cast<HDC>(Message.WParam), &r, brush.Get());
+        Message.Result = 1;
+        return;
+    }
+    TWinControl::WndProc(Message);
+}
+
 const TPropertyTable& TGroupBox::ClassProperties() {
     static const TPropertyTable table =
         TPropertyTableBuilder<TGroupBox>(L"TGroupBox", &TWinControl::ClassProperties()).Build();

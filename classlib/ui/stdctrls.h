@@ -134,6 +134,7 @@ public:
 
 protected:
     void CreateParams(TCreateParams& Params) override;
+    void WndProc(TMessage& Message) override;
 };
 
 enum TComboBoxStyle { csDropDown, csSimple, csDropDownList };
