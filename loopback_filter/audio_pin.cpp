@@ -76,8 +76,12 @@ TBCAudioPin::TBCAudioPin(HRESULT* hr, TBCAudioSource* filter, const TCoreAudioSe
     : TBCSourceStream(AudeloFilterName, hr, filter, OutputPinName) {
     if (seam && seam->Diagnostic) FDiagnostic = seam->Diagnostic;
     LARGE_INTEGER frequency;
-    if (QueryPerformanceFrequency(&frequency) && frequency.QuadPart > 0)
+    if (seam && seam->Clock) {
+        FClock = seam->Clock;
+        FCounterFrequency = MillisecondsTo100ns(1000);
+    } else if (QueryPerformanceFrequency(&frequency) && frequency.QuadPart > 0) {
         FCounterFrequency = frequency.QuadPart;
+    }
 
     HRESULT result;
     {
@@ -321,7 +325,8 @@ HRESULT TBCAudioPin::FillBuffer(IMediaSample* sample) {
     return S_OK;
 }
 
-int64_t TBCAudioPin::Counter() {
+int64_t TBCAudioPin::Counter() const {
+    if (FClock) return FClock();
     LARGE_INTEGER now;
     QueryPerformanceCounter(&now);
     return now.QuadPart;

@@ -85,7 +85,7 @@ private:
     // Points FCaptureData at `bytes` bytes of silence.
     void PrepareSilence(size_t bytes);
     int64_t ElapsedFrames(int64_t counter) const;
-    static int64_t Counter();
+    int64_t Counter() const;
 
     // Frames delivered since the pin was created; never reset.
     int64_t FTotalFrames = 0;
@@ -109,6 +109,7 @@ private:
 
     bool FSetupComplete = false;
     std::function<void(const char*)> FDiagnostic;
+    std::function<int64_t()> FClock;
     // The capture data is the silence buffer, which is not advanced.
     bool FCaptureSilent = false;
     // Frames the last FillBuffer put into its sample.

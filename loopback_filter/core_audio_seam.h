@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <mmdeviceapi.h>
 
+#include <cstdint>
 #include <functional>
 
 struct TCoreAudioSeam {
@@ -13,4 +14,7 @@ struct TCoreAudioSeam {
     std::function<HRESULT(IMMDeviceEnumerator** enumerator)> CreateEnumerator;
     // Receives each diagnostic text; empty sends them to OutputDebugStringA.
     std::function<void(const char* text)> Diagnostic;
+    // Reads the time, in 100-ns units, that the streaming loop measures the
+    // elapsed run against; empty reads the performance counter.
+    std::function<int64_t()> Clock;
 };

@@ -48,7 +48,10 @@ private:
 // A loopback filter whose pin was set up on the endpoint's fakes.
 class FilterUnderTest {
 public:
-    explicit FilterUnderTest(const std::shared_ptr<loopback_fakes::FakeEndpoint>& endpoint)
+    // endpointClock: the pin measures elapsed time on the endpoint's clock
+    // (for virtual time) instead of the performance counter.
+    explicit FilterUnderTest(const std::shared_ptr<loopback_fakes::FakeEndpoint>& endpoint,
+                             bool endpointClock = false)
         : Log(std::make_shared<DiagnosticLog>()) {
         TCoreAudioSeam seam;
         seam.CreateEnumerator = [endpoint](IMMDeviceEnumerator** enumerator) {
@@ -56,6 +59,7 @@ public:
         };
         auto log = Log;
         seam.Diagnostic = [log](const char* text) { log->Add(text); };
+        if (endpointClock) seam.Clock = [endpoint] { return endpoint->Now100ns(); };
         SetupResult = S_OK;
         Filter = new TBCAudioSource(AudeloFilterName, &SetupResult, nullptr, &seam);
         Filter->NonDelegatingQueryInterface(IID_IBaseFilter, Base.PutVoid());
