@@ -246,8 +246,12 @@ std::wstring ScientificText(double v, int precision) {
             sign = exp[0];
             exp.erase(0, 1);
         }
-        while (exp.size() < 3) exp.insert(0, "0");
-        s = mant + "E" + sign + exp;
+        const std::string zeros(exp.size() < 3 ? 3 - exp.size() : 0, '0');
+        s = mant;
+        s += 'E';
+        s += sign;
+        s += zeros;
+        s += exp;
     }
     return std::wstring(s.begin(), s.end());
 }

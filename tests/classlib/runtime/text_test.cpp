@@ -91,6 +91,10 @@ TEST(RuntimeTextTest, FormatRules) {
     EXPECT_EQ(Format(L"%u", 4000000000u), L"4000000000");
     EXPECT_EQ(Format(L"%s", std::string("ansi")), L"ansi");
     EXPECT_EQ(Format(L"%n", 1234567.891), L"1,234,567.89");
+    EXPECT_EQ(Format(L"%.3e", 1234.5), L"1.23E+003");
+    EXPECT_EQ(Format(L"%.3e", 0.00012), L"1.20E-004");
+    EXPECT_EQ(Format(L"%g", 0.5), L"0.5");
+    EXPECT_EQ(Format(L"%p", reinterpret_cast<const void*>(0x1234)).size(), sizeof(void*) * 2);
     EXPECT_THROW(Format(L"%d", L"text"), EConvertError);
     EXPECT_THROW(Format(L"%s", 1), EConvertError);
     EXPECT_THROW(Format(L"%d %d", 1), EConvertError);
