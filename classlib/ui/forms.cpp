@@ -34,6 +34,12 @@ void RegisterUiClasses() {
     (void)done;
 }
 
+void DestroyApplicationForms() {
+    for (int i = Application->ComponentCount() - 1; i >= 0; --i)
+        if (auto* form = dynamic_cast<TCustomForm*>(Application->Components(i))) form->DoDestroy();
+    Application->DestroyForms();
+}
+
 TCustomForm::TCustomForm(TComponent* AOwner) : TWinControl(AOwner) {
     RegisterUiClasses();
     TControl::SetVisible(false);

@@ -9,9 +9,9 @@
 //
 // The window exists (hidden) from construction on. Closing asks OnCloseQuery
 // then OnClose; closing the application's main form ends the application,
-// any other form is hidden. OnDestroy runs once, from DoDestroy(), which the
-// owner calls before it frees the form (Release() and the application's
-// shutdown do).
+// any other form is hidden. OnDestroy runs once, from DoDestroy(), before
+// the form is freed: DestroyApplicationForms() does both for the
+// application's forms at the end of the program.
 #pragma once
 
 #include "classlib/runtime/application.h"
@@ -145,6 +145,10 @@ class TForm : public TCustomForm {
 public:
     using TCustomForm::TCustomForm;
 };
+
+// Runs OnDestroy of every form the application owns, last created first,
+// then frees them. The program calls it once Application->Run() returns.
+void DestroyApplicationForms();
 
 // Registers the library's control classes for descriptions (idempotent;
 // every form's constructor does it).

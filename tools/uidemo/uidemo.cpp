@@ -127,8 +127,7 @@ int main() {
         frame->SetBounds(demo->Left() + demo->Width() + 20, 40, frame->Width(), frame->Height());
         frame->Show();
         Application->Run();
-        for (int i = Application->ComponentCount() - 1; i >= 0; --i)
-            if (auto* f = dynamic_cast<TCustomForm*>(Application->Components(i))) f->DoDestroy();
+        DestroyApplicationForms();
     } catch (...) {
         Application->HandleException(nullptr);
         return 1;

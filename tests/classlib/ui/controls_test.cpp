@@ -254,3 +254,26 @@ TEST_F(ControlsTest, TransparentColourIsNeitherDrawnNorHit) {
     EXPECT_EQ(GetPixel(screen.Get(), 750, 450), RGB(255, 255, 255)) << "the keyed inside is not drawn";
     EXPECT_EQ(GetPixel(screen.Get(), 655, 450), RGB(0, 255, 255)) << "the band is drawn";
 }
+
+TEST(Forms, MainFormCloseEndsTheApplicationAndDestroyRunsOnce) {
+    TForm* main = nullptr;
+    Application->CreateForm(main);
+    ASSERT_EQ(Application->MainForm(), main);
+    main->SetBounds(100, 100, 400, 300);
+    TForm* dialog = nullptr;
+    Application->CreateForm(dialog);
+    dialog->SetBounds(0, 0, 200, 100);
+    dialog->SetPosition(poMainFormCenter);
+    dialog->Show();
+    EXPECT_EQ(dialog->Left(), 200);
+    EXPECT_EQ(dialog->Top(), 200);
+
+    int destroyed = 0;
+    main->OnDestroy = [&](TObject*) { ++destroyed; };
+    main->Show();
+    SendMessageW(main->Handle(), WM_CLOSE, 0, 0);
+    EXPECT_TRUE(Application->Terminated());
+    DestroyApplicationForms();
+    EXPECT_EQ(destroyed, 1);
+    EXPECT_EQ(Application->ComponentCount(), 0);
+}
