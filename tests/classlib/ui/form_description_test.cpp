@@ -338,3 +338,25 @@ TEST(FormDescriptionLoader, ResourceThatDoesNotExistIsAnError) {
         EXPECT_EQ(e.Message(), L"Form description \"NO_SUCH_FORM\": no such resource in the program");
     }
 }
+
+TEST(FormDescriptionLoader, EveryCutOfADescriptionIsRefusedCleanly) {
+    // Whatever prefix of a good description is given, the loader either
+    // builds the whole form or raises a description error; nothing else.
+    const std::string text = GoodDescription();
+    int refused = 0;
+    for (size_t cut = 0; cut < text.size(); cut += 13) {
+        TLoaderForm form(nullptr);
+        try {
+            form.LoadFromText(text.substr(0, cut), L"cut");
+        } catch (const EFormDescriptionError& e) {
+            ++refused;
+            EXPECT_EQ(form.ComponentCount(), 0) << Narrow(e.Message());
+            EXPECT_FALSE(form.created);
+            continue;
+        } catch (const std::exception& e) {
+            ADD_FAILURE() << "cut at " << cut << ": unexpected " << e.what();
+            continue;
+        }
+    }
+    EXPECT_GT(refused, 50);
+}
