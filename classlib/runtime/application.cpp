@@ -93,12 +93,14 @@ bool TApplication::ProcessMessage(MSG& msg) {
         return false;
     }
     bool handled = false;
-    std::vector<std::function<bool(MSG&)>> filters;
-    for (const auto& f : FMessageFilters) filters.push_back(f.second);
-    for (const auto& f : filters) {
-        if (f(msg)) {
-            handled = true;
-            break;
+    if (!FMessageFilters.empty()) {
+        // A copy: a filter may add or remove filters.
+        const auto filters = FMessageFilters;
+        for (const auto& f : filters) {
+            if (f.second(msg)) {
+                handled = true;
+                break;
+            }
         }
     }
     if (!handled && OnMessage) OnMessage(msg, handled);

@@ -217,7 +217,7 @@ HRESULT TStreamAdapter::Read(void* pv, ULONG cb, ULONG* pcbRead) {
         if (pcbRead) *pcbRead = static_cast<ULONG>(n);
         return S_OK;  // a short read at the end is not an error
     } catch (...) {
-        return S_FALSE;
+        return STG_E_READFAULT;
     }
 }
 
@@ -240,7 +240,7 @@ HRESULT TStreamAdapter::Seek(LARGE_INTEGER move, DWORD origin, ULARGE_INTEGER* n
         if (newPosition) newPosition->QuadPart = static_cast<ULONGLONG>(pos);
         return S_OK;
     } catch (...) {
-        return STG_E_INVALIDPOINTER;
+        return STG_E_INVALIDFUNCTION;
     }
 }
 

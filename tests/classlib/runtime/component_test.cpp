@@ -164,6 +164,45 @@ TEST_F(RuntimeComponentTest, QueryInterfaceAnswersDeclaredInterfacesWithoutCount
     // The component outlives all those references: its owner decides.
 }
 
+// A further class adds an interface; another forwards what it does not
+// declare itself, as a graph component forwards to the graph it holds.
+class TServiceAndPersist : public TImplements<TServiceComponent, IPersist> {
+public:
+    using TImplements::TImplements;
+    HRESULT STDMETHODCALLTYPE GetClassID(CLSID* id) override {
+        *id = CLSID_NULL;
+        return S_OK;
+    }
+};
+
+class TForwarding : public TServiceAndPersist {
+public:
+    using TServiceAndPersist::TServiceAndPersist;
+    IUnknown* Inner = nullptr;
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** ppv) override {
+        const HRESULT hr = TServiceAndPersist::QueryInterface(iid, ppv);
+        if (SUCCEEDED(hr) || !Inner) return hr;
+        return Inner->QueryInterface(iid, ppv);
+    }
+};
+
+TEST_F(RuntimeComponentTest, InheritedInterfacesAndAForwardingQueryInterface) {
+    TServiceComponent inner(nullptr);
+    TForwarding outer(nullptr);
+    outer.Inner = static_cast<TComponent*>(&inner);
+    IPersist* persist = &outer;
+    ComPtr<IServiceProvider> sp;
+    // Asked through any of its interfaces, the override answers.
+    ASSERT_EQ(persist->QueryInterface(IID_IServiceProvider, sp.PutVoid()), S_OK);
+    EXPECT_EQ(sp.Get(), static_cast<IServiceProvider*>(&outer));
+    ComPtr<IPersist> back;
+    ASSERT_EQ(sp->QueryInterface(IID_IPersist, back.PutVoid()), S_OK);
+    EXPECT_EQ(back.Get(), persist);
+    ComPtr<IStream> none;
+    EXPECT_EQ(sp->QueryInterface(IID_IStream, none.PutVoid()), E_NOINTERFACE);
+    outer.Inner = nullptr;
+}
+
 TEST_F(RuntimeComponentTest, LoadedClearsTheLoadingState) {
     TComponent c(nullptr);
     c.Loading();
