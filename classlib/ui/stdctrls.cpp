@@ -254,6 +254,13 @@ void TGroupBox::WndProc(TMessage& Message) {
         Message.Result = 1;
         return;
     }
+    if (Message.Msg == WM_NCHITTEST) {
+        // The platform's group box lets the mouse through to its parent;
+        // ours takes it, for the controls painted on it.
+        DefaultProc(Message);
+        if (Message.Result == HTTRANSPARENT) Message.Result = HTCLIENT;
+        return;
+    }
     TWinControl::WndProc(Message);
 }
 

@@ -277,3 +277,32 @@ TEST(Forms, MainFormCloseEndsTheApplicationAndDestroyRunsOnce) {
     EXPECT_EQ(destroyed, 1);
     EXPECT_EQ(Application->ComponentCount(), 0);
 }
+
+TEST_F(ControlsTest, GraphicControlsInAGroupBoxTakeTheMouse) {
+    form->SetBorderStyle(bsNone);
+    form->SetFormStyle(fsStayOnTop);
+    form->SetBounds(100, 100, 300, 200);
+    auto* box = Make<TGroupBox>();
+    box->SetBounds(10, 10, 200, 150);
+    auto* label = new TLabel(form.get());
+    label->SetParent(box);
+    label->SetAutoSize(false);
+    label->SetBounds(20, 30, 60, 20);
+    int downs = 0, clicks = 0;
+    label->OnMouseDown = [&](TObject*, TMouseButton, TShiftState, int x, int y) {
+        ++downs;
+        EXPECT_EQ(x, 5);
+        EXPECT_EQ(y, 6);
+    };
+    label->OnClick = [&](TObject*) { ++clicks; };
+    form->Show();
+    PumpMessages();
+
+    POINT inLabel{25, 36};
+    ClientToScreen(box->Handle(), &inLabel);
+    EXPECT_EQ(WindowFromPoint(inLabel), box->Handle());
+    SendMessageW(box->Handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(25, 36));
+    SendMessageW(box->Handle(), WM_LBUTTONUP, 0, MAKELPARAM(25, 36));
+    EXPECT_EQ(downs, 1);
+    EXPECT_EQ(clicks, 1);
+}
