@@ -195,7 +195,11 @@ public:
         if (def) p.Default = TPropertyValue(*def);
         p.Set = [set, name](TPersistent& o, const TPropertyValue& v, TComponent*) {
             using V = std::decay_t<decltype(property_detail::CallGet(std::declval<G>(), std::declval<const T&>()))>;
-            property_detail::CallSet(set, Self(o), static_cast<V>(property_detail::ToInteger(v, name)));
+            const int64_t raw = property_detail::ToInteger(v, name);
+            if constexpr (std::is_integral_v<V> && !std::is_same_v<V, bool>) {
+                if (!std::in_range<V>(raw)) property_detail::WrongKind(name, "an integer within the property's range");
+            }
+            property_detail::CallSet(set, Self(o), static_cast<V>(raw));
         };
         p.Get = [get](const TPersistent& o) {
             return TPropertyValue(static_cast<int64_t>(property_detail::CallGet(get, Self(o))));
@@ -296,7 +300,12 @@ public:
             using V = std::decay_t<decltype(property_detail::CallGet(std::declval<G>(), std::declval<const T&>()))>;
             uint64_t mask = 0;
             if (const TSetValue* s = std::get_if<TSetValue>(&v)) {
-                for (const auto& item : s->Items) mask |= uint64_t(1) << property_detail::IndexOfName(names, item, name);
+                for (const auto& item : s->Items) {
+                    const int64_t bit = property_detail::IndexOfName(names, item, name);
+                    if (bit >= static_cast<int64_t>(sizeof(V) * 8) || bit >= 64)
+                        property_detail::WrongKind(name, "a set that fits its type");
+                    mask |= uint64_t(1) << bit;
+                }
             } else {
                 mask = static_cast<uint64_t>(property_detail::ToInteger(v, name));
             }

@@ -250,6 +250,7 @@ TEST(RuntimePropertyTableTest, WrongValuesAndUnknownNamesAreRefusedWithoutChange
     EXPECT_THROW(SetPropertyValue(*g, L"Visible", TIdent{L"Maybe"}, &form), EPropertyError);
     EXPECT_THROW(SetPropertyValue(*g, L"Anchors", TSetValue{{L"akMiddle"}}, &form), EPropertyError);
     EXPECT_THROW(SetPropertyValue(*g, L"Height", int64_t{1}, &form), EPropertyError);
+    EXPECT_THROW(SetPropertyValue(*g, L"Width", int64_t{1} << 40, &form), EPropertyError);
     EXPECT_THROW(SetPropertyValue(*g, L"Width.Sub", int64_t{1}, &form), EPropertyError);
     EXPECT_THROW(SetPropertyValue(*g, L"Buddy", TIdent{L"Missing"}, &form), EPropertyError);
     EXPECT_THROW(SetPropertyValue(*g, L"Picture.other", TBinaryValue{{0, 0, 0, 0}}, &form), EPropertyError);
@@ -297,6 +298,13 @@ TEST(RuntimePropertyTableTest, PublishedFieldsReceiveComponentsByName) {
     EXPECT_NE(timer, nullptr);
     auto* unnamed = new TGadget(&form);
     EXPECT_FALSE(BindPublishedField(form, *unnamed));
+}
+
+TEST(RuntimePropertyTableTest, TimerIntervalOutsideItsRangeIsRefused) {
+    TTimer timer(nullptr);
+    timer.SetEnabled(false);
+    EXPECT_THROW(SetPropertyValue(timer, L"Interval", int64_t{-1}), EPropertyError);
+    EXPECT_EQ(timer.Interval(), 1000u);
 }
 
 TEST(RuntimePropertyTableTest, TimerPropertiesAndEventFromADescription) {
