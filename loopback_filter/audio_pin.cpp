@@ -11,12 +11,12 @@
 #include <cstring>
 #include <string>
 
-const int32_t TFormatCandidates::Bits[Count] = {16, 16, 16, 16, 16, 16, 16, 16,
+const int32_t FormatCandidates::Bits[Count] = {16, 16, 16, 16, 16, 16, 16, 16,
                                                 8,  8,  8,  8,  8,  8,  8,  8};
-const int32_t TFormatCandidates::Rates[Count] = {48000, 44100, 24000, 16000, 44100, 48000,
+const int32_t FormatCandidates::Rates[Count] = {48000, 44100, 24000, 16000, 44100, 48000,
                                                  24000, 16000, 44100, 48000, 24000, 16000,
                                                  44100, 48000, 24000, 16000};
-const int32_t TFormatCandidates::Channels[Count] = {2, 2, 2, 2, 1, 1, 1, 1,
+const int32_t FormatCandidates::Channels[Count] = {2, 2, 2, 2, 1, 1, 1, 1,
                                                     2, 2, 2, 2, 1, 1, 1, 1};
 
 namespace {
@@ -182,10 +182,10 @@ HRESULT TBCAudioPin::ChooseFormat() {
     }
 
     WAVEFORMATEX* work = FWaveFormat.get();
-    for (int index = 0; index < TFormatCandidates::Count; ++index) {
-        const int32_t bits = TFormatCandidates::Bits[index];
-        const int32_t rate = TFormatCandidates::Rates[index];
-        const int32_t channels = TFormatCandidates::Channels[index];
+    for (int index = 0; index < FormatCandidates::Count; ++index) {
+        const int32_t bits = FormatCandidates::Bits[index];
+        const int32_t rate = FormatCandidates::Rates[index];
+        const int32_t channels = FormatCandidates::Channels[index];
 
         switch (reference->wFormatTag) {
         case WAVE_FORMAT_IEEE_FLOAT:

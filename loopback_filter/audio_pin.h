@@ -25,7 +25,7 @@ struct TTaskMemFree {
 using TTaskWaveFormat = std::unique_ptr<WAVEFORMATEX, TTaskMemFree>;
 
 // The PCM formats the pin offers the endpoint, in the order tried.
-struct TFormatCandidates {
+struct FormatCandidates {
     static constexpr int Count = 16;
     static const int32_t Bits[Count];
     static const int32_t Rates[Count];
