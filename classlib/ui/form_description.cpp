@@ -63,6 +63,14 @@ private:
     }
 
     TFormDescNode ParseObject() {
+        constexpr int kMaxDepth = 64;
+        if (Depth >= kMaxDepth)
+            Fail(L"components are nested more than " + std::to_wstring(kMaxDepth) + L" levels deep");
+        struct DepthGuard {
+            int& d;
+            explicit DepthGuard(int& v) : d(v) { ++d; }
+            ~DepthGuard() { --d; }
+        } guard(Depth);
         TFormDescNode node;
         node.Line = Cur.Line;
         if (Cur.Kind != Tok::Ident) Fail(L"expected a class name but found " + Describe(Cur));
@@ -329,6 +337,7 @@ private:
     std::wstring_view Src;
     size_t Pos = 0;
     int LineNo = 1;
+    int Depth = 0;
     Token Cur;
 };
 

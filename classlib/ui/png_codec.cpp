@@ -14,6 +14,7 @@ namespace {
 // Images larger than this in either direction are refused before any pixel
 // memory is allocated.
 constexpr png_uint_32 kMaxDimension = 16384;
+constexpr unsigned long long kMaxPixels = 16ull * 1024 * 1024;
 
 // State shared with libpng's callbacks. libpng reports errors by calling
 // the error callback, which must not return: it longjmps back to the
@@ -121,6 +122,10 @@ void TPNGObject::LoadFromBytes(const std::uint8_t* data, std::size_t size) {
 
     Header h{};
     if (!ReadHeader(reader.png_, reader.info_, &h)) throw Malformed(st.message);
+
+    if (static_cast<unsigned long long>(h.width) * h.height > kMaxPixels)
+        throw Malformed(("an image of " + std::to_string(h.width) + " x " + std::to_string(h.height) +
+                         " pixels is too large").c_str());
 
     TPNGObject img;
     img.width_ = static_cast<int>(h.width);

@@ -196,6 +196,9 @@ TEST(FormDescriptionParser, ErrorsNameTheLineAndTheFault) {
     EXPECT_NE(ParseError("TX X { } extra").find("after the end of the form's block"), std::string::npos);
     EXPECT_NE(ParseError("TX X {\n  A = @\n}").find("line 2: unexpected character '@'"), std::string::npos);
     EXPECT_NE(ParseError(std::string("TX X { A = \"\xC3\x28\" }")).find("not valid UTF-8"), std::string::npos);
+    std::string deep;
+    for (int i = 0; i < 100000; ++i) deep += "TX {\n";
+    EXPECT_NE(ParseError(deep).find("line 65: components are nested more than 64 levels deep"), std::string::npos);
 }
 
 TEST(FormDescriptionLoader, BuildsNestedComponentsBindsEventsAndFields) {
