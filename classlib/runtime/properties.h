@@ -346,6 +346,29 @@ public:
         return Add(std::move(p));
     }
 
+    // An event read and written through accessors; the getter returns the
+    // std::function, the setter takes one.
+    template <class G, property_detail::Accessor S>
+    TPropertyTableBuilder& Event(std::wstring name, G get, S set) {
+        using F = std::decay_t<decltype(property_detail::CallGet(std::declval<G>(), std::declval<const T&>()))>;
+        TPropInfo p = Make(name, TPropertyKind::Event);
+        p.Set = [set, name](TPersistent& o, const TPropertyValue& v, TComponent* root) {
+            if (std::holds_alternative<std::monostate>(v)) {
+                property_detail::CallSet(set, Self(o), F());
+                return;
+            }
+            const std::wstring handler = property_detail::ToString(v, name);
+            std::any bound = property_detail::BindRootMethod(root, handler);
+            auto* fn = std::any_cast<F>(&bound);
+            if (!fn) property_detail::WrongHandler(name, handler);
+            property_detail::CallSet(set, Self(o), std::move(*fn));
+        };
+        p.Get = [get](const TPersistent& o) {
+            return TPropertyValue(static_cast<bool>(property_detail::CallGet(get, Self(o))));
+        };
+        return Add(std::move(p));
+    }
+
     // A reference to another component of the description, by its name.
     template <class C, class G, class S>
     TPropertyTableBuilder& Component(std::wstring name, G get, S set) {

@@ -139,6 +139,8 @@ public:
     TBlob Picture;
     TNotifyEvent OnClick;
     std::function<void(TObject*, const std::wstring&, int)> OnLine;
+    const TNotifyEvent& OnChange() const { return FOnChange; }
+    void SetOnChange(TNotifyEvent e) { FOnChange = std::move(e); }
 
     const TPropertyTable& PropertyTable() const override { return ClassProperties(); }
     static const TPropertyTable& ClassProperties() {
@@ -155,12 +157,14 @@ public:
                 .Object(L"Picture", &TGadget::Picture)
                 .Event(L"OnClick", &TGadget::OnClick)
                 .Event(L"OnLine", &TGadget::OnLine)
+                .Event(L"OnChange", &TGadget::OnChange, &TGadget::SetOnChange)
                 .Build();
         return table;
     }
 
 private:
     int FWidth = 10;
+    TNotifyEvent FOnChange;
 };
 
 // The form-like root that owns the gadgets and publishes handlers and fields.
@@ -273,6 +277,12 @@ TEST(RuntimePropertyTableTest, EventsAreBoundByHandlerNameToTheRoot) {
     g->OnLine(g, L"time=12.34", 1);
     EXPECT_EQ(form.Calls, (std::vector<std::wstring>{L"click Gadget1", L"line time=12.34 1"}));
     EXPECT_TRUE(std::get<bool>(GetPropertyValue(*g, L"OnClick")));
+
+    BindEvent(*g, L"OnChange", form, L"Gadget1Click");
+    ASSERT_TRUE(g->OnChange());
+    g->OnChange()(g);
+    EXPECT_EQ(form.Calls.back(), L"click Gadget1");
+    EXPECT_THROW(BindEvent(*g, L"OnChange", form, L"Gadget1Line"), EPropertyError);
 
     // A handler of another signature, or none of that name, is refused.
     EXPECT_THROW(BindEvent(*g, L"OnClick", form, L"Gadget1Line"), EPropertyError);
