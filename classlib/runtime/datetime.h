@@ -54,6 +54,5 @@ TDateTime TimeOf(TDateTime value);
 
 std::wstring FormatDateTime(std::wstring_view format, TDateTime value);
 
-// Conversions to and from the platform's SYSTEMTIME are in datetime.cpp;
-// milliseconds since midnight of a value's time of day:
+// Milliseconds since midnight of a value's time of day.
 int64_t MilliSecondOfDay(TDateTime value);
