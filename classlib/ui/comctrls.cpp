@@ -17,11 +17,16 @@ TSpinEdit::TSpinEdit(TComponent* AOwner) : TEdit(AOwner) {
     SetCaption(L"0");
 }
 
-TSpinEdit::~TSpinEdit() {
-    if (FArrows) {
+TSpinEdit::~TSpinEdit() { DestroyArrows(); }
+
+void TSpinEdit::DestroyArrows() {
+    // The arrows die with their parent window; only a window that is still
+    // ours is destroyed here.
+    if (FArrows && IsWindow(FArrows) && GetPropW(FArrows, L"TavrelControl") == this) {
         RemovePropW(FArrows, L"TavrelControl");
         DestroyWindow(FArrows);
     }
+    FArrows = nullptr;
 }
 
 int TSpinEdit::Clamp(int v) const {
@@ -47,10 +52,7 @@ void TSpinEdit::Step(int delta) {
 
 void TSpinEdit::InitializeHandle() {
     TEdit::InitializeHandle();
-    if (FArrows) {
-        RemovePropW(FArrows, L"TavrelControl");
-        DestroyWindow(FArrows);
-    }
+    DestroyArrows();
     // The arrows are a sibling of the edit; their scroll messages reach the
     // parent, which hands them back to this control.
     FArrows = CreateWindowExW(0, UPDOWN_CLASSW, L"", WS_CHILD | (Visible() ? WS_VISIBLE : 0) | UDS_ARROWKEYS,

@@ -27,6 +27,7 @@ public:
 
 protected:
     void InitializeHandle() override;
+    void HandleDestroying() override { DestroyArrows(); }
     void WndProc(TMessage& Message) override;
     void VisibleChanged() override;
     void EnabledChanged() override;
@@ -35,6 +36,7 @@ protected:
 private:
     void Step(int delta);
     void PlaceArrows();
+    void DestroyArrows();
 
     int FMinValue = 0;
     int FMaxValue = 0;

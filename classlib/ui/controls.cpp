@@ -373,6 +373,7 @@ void TWinControl::InitializeHandle() {
 
 void TWinControl::DestroyHandle() {
     if (!FHandle) return;
+    HandleDestroying();
     HWND wnd = FHandle;
     for (TControl* c : FControls)
         if (auto* w = dynamic_cast<TWinControl*>(c)) w->DestroyHandle();

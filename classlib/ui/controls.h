@@ -238,6 +238,8 @@ protected:
     void DestroyHandle();
     // Pushes the control's state to a new window.
     virtual void InitializeHandle();
+    // Called before the control's window is destroyed.
+    virtual void HandleDestroying() {}
     // Recreates the window after a change of style.
     void RecreateHandle();
 

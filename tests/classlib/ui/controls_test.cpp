@@ -306,3 +306,29 @@ TEST_F(ControlsTest, GraphicControlsInAGroupBoxTakeTheMouse) {
     EXPECT_EQ(downs, 1);
     EXPECT_EQ(clicks, 1);
 }
+
+TEST_F(ControlsTest, SpinEditArrowsFollowTheEdit) {
+    auto* box = Make<TGroupBox>();
+    auto* spin = Make<TSpinEdit>(box);
+    spin->SetBounds(10, 20, 80, 22);
+    HWND arrows = FindWindowExW(box->Handle(), nullptr, UPDOWN_CLASSW, nullptr);
+    ASSERT_NE(arrows, nullptr);
+    RECT e, a;
+    GetWindowRect(spin->Handle(), &e);
+    GetWindowRect(arrows, &a);
+    EXPECT_EQ(a.left, e.right) << "the arrows sit right of the edit";
+    EXPECT_EQ(a.right - e.left, 80) << "edit and arrows fill the control's width";
+    // A click on the up arrow steps the value.
+    spin->SetMaxValue(10);
+    spin->SetValue(3);
+    SendMessageW(arrows, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(8, 3));
+    SendMessageW(arrows, WM_LBUTTONUP, 0, MAKELPARAM(8, 3));
+    PumpMessages();
+    EXPECT_EQ(spin->Value(), 4);
+    spin->SetEnabled(false);
+    EXPECT_FALSE(IsWindowEnabled(arrows));
+    // Moving the spin edit elsewhere takes its arrows along.
+    spin->SetParent(form.get());
+    EXPECT_FALSE(IsWindow(arrows));
+    EXPECT_NE(FindWindowExW(form->Handle(), nullptr, UPDOWN_CLASSW, nullptr), nullptr);
+}
