@@ -255,3 +255,29 @@ TEST(PngDraw, BlendsEachPixelByItsAlphaOverTheDc) {
     GdiFlush();
     EXPECT_EQ(target.Row(3)[5], 0x00FFFFFFu);
 }
+
+TEST(PngMalformed, PaletteIndexPastThePaletteIsNeverReadPastIt) {
+    PngSpec p;
+    p.width = 2;
+    p.colorType = PNG_COLOR_TYPE_PALETTE;
+    p.palette = {{10, 20, 30}, {40, 50, 60}};
+    p.rows = {Row({1, 200})};
+    std::vector<std::uint8_t> bytes;
+    try {
+        bytes = MakePng(p);
+    } catch (const std::exception&) {
+        GTEST_SKIP() << "the encoder refuses such data";
+    }
+    TPNGObject img;
+    try {
+        img.LoadFromBytes(bytes);
+    } catch (const EInvalidGraphic&) {
+        return;  // refusing it is as good
+    }
+    EXPECT_EQ(img.PixelColor(0, 0), RGB(40, 50, 60));
+    EXPECT_EQ(img.PixelColor(1, 0), RGB(0, 0, 0));
+    gdi::Dib32 target(2, 1);
+    img.Draw(target.DC(), 0, 0);
+    GdiFlush();
+    EXPECT_EQ(target.Row(0)[1] & 0xFFFFFF, 0u);
+}
