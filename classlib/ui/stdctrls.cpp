@@ -22,13 +22,19 @@ UINT TLabel::TextFlags() const {
 }
 
 void TLabel::AdjustSize() {
-    if (!FAutoSize || (ComponentState() & csLoading && Caption().empty())) return;
+    // While a description is loaded the size waits for all properties.
+    if (!FAutoSize || (ComponentState() & csLoading)) return;
     gdi::WindowDC screen(nullptr);
     gdi::SelectGuard font(screen.Get(), Font().Handle());
     RECT r{0, 0, FWordWrap ? Width() : 0, 0};
     std::wstring text = Caption().empty() ? std::wstring(L" ") : Caption();
     DrawTextW(screen.Get(), text.c_str(), static_cast<int>(text.size()), &r, TextFlags() | DT_CALCRECT);
     SetBounds(Left(), Top(), FWordWrap ? Width() : r.right, r.bottom);
+}
+
+void TLabel::Loaded() {
+    TGraphicControl::Loaded();
+    AdjustSize();
 }
 
 void TLabel::Paint() {

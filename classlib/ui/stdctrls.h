@@ -23,6 +23,8 @@ public:
     void SetWordWrap(bool v) { FWordWrap = v; AdjustSize(); Invalidate(); }
     bool Transparent() const { return FTransparent; }
     void SetTransparent(bool v) { FTransparent = v; Invalidate(); }
+    // Sizes the label to its text once its description is loaded.
+    void Loaded() override;
 
     const TPropertyTable& PropertyTable() const override { return ClassProperties(); }
     static const TPropertyTable& ClassProperties();

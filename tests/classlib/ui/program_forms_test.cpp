@@ -63,9 +63,9 @@ const char kProgressDialog[] = R"(TProgressDialog FormProgress {
     Top = 36
     Width = 377
     Height = 29
+    Caption = "LabelStatus"
     Alignment = taCenter
     AutoSize = False
-    Caption = "LabelStatus"
   }
   TButton BtnCancel {
     Left = 79
