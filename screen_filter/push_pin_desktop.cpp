@@ -385,7 +385,12 @@ HBITMAP TBCPushPinDesktop::CaptureScreen(const RECT& rect, BYTE* buffer, size_t 
     if (FDrawCursor) DrawCursor(memory.Handle, POINT{clamped.left, clamped.top});
     SelectObject(memory.Handle, previous);
 
-    const uint64_t lines = std::min({static_cast<uint64_t>(height), headerRows, bufferRows});
+    // Scan lines count from the bottom of the image the header describes, and
+    // its rows line up with the bitmap's from the top. Asking for all of the
+    // header's rows puts a bitmap shorter than the image (a rectangle running
+    // past the bottom of the display) at the image's top, where it belongs;
+    // asking for only the bitmap's rows would miss it altogether.
+    const uint64_t lines = std::min(headerRows, bufferRows);
     if (lines > 0) {
         GetDIBits(display.Handle, bitmap, 0, static_cast<UINT>(lines), buffer,
                   reinterpret_cast<BITMAPINFO*>(header), DIB_RGB_COLORS);
