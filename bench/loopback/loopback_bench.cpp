@@ -111,7 +111,7 @@ public:
         QueryPerformanceCounter(&now);
         got.Arrival = now.QuadPart;
         got.HasTime = sample->GetTime(&got.Start, &got.Stop) == S_OK;
-        got.Data.resize(static_cast<size_t>(std::max(sample->GetActualDataLength(), 0L)));
+        got.Length = sample->GetActualDataLength();
         std::lock_guard<std::mutex> lock(FLock);
         if (!FThread)
             DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(), &FThread,
@@ -167,7 +167,7 @@ void Report(const char* title, double cpuMs, const std::vector<ReceivedSample>& 
         const double elapsedMs = static_cast<double>(s.Arrival - endpoint.StartCounter) / perMs;
         lags.push_back(elapsedMs - static_cast<double>(covered) / 10000.0);
         covered = s.Stop;
-        bytes += s.Data.size();
+        bytes += static_cast<uint64_t>(std::max(s.Length, 0L));
     }
     std::sort(lags.begin(), lags.end());
     std::printf("  %zu samples, %.2f s of audio delivered (%.2f s of it real)\n", samples.size(),

@@ -434,6 +434,43 @@ TEST_F(LoopbackStreaming, SilenceIsFilledFromTheStartWhenNothingPlays) {
     EXPECT_GT(line.Frames, 0u);
 }
 
+TEST_F(LoopbackStreaming, StampsStayRightPastTwelveAndAHalfHours) {
+    // Nothing plays for 45,000 s, past the 2^31 frames (44,739 s at 48 kHz)
+    // that a 32-bit count would hold; then one packet. The silence comes in
+    // one-second samples on virtual time.
+    Endpoint->UseVirtualTime();
+    Endpoint->Script({{480, 0, 45000000}});
+    EndpointClock = true;
+    Build();
+    Graph->Sink().KeepData = false;
+    ASSERT_TRUE(SUCCEEDED(Graph->Run()));
+    Endpoint->AdvanceTo(44999000.0);
+    const DWORD begin = GetTickCount();
+    // One-second samples until the silence has caught up.
+    while (Graph->Sink().Count() < 44990 && GetTickCount() - begin < 90000) Sleep(10);
+    Endpoint->AdvanceTo(45000100.0);
+    while (Endpoint->ReleaseCalls == 0 && GetTickCount() - begin < 90000) Sleep(10);
+    ASSERT_TRUE(SUCCEEDED(Graph->Stop()));
+    const auto samples = Graph->Sink().Samples();
+    ASSERT_GT(samples.size(), 44900u);
+
+    uint64_t frames = 0;
+    for (size_t i = 0; i < samples.size(); ++i) {
+        const ReceivedSample& s = samples[i];
+        if (s.Start != StampAfter(frames, 48000) || s.Stop < s.Start) {
+            ADD_FAILURE() << "sample " << i << " after " << frames << " frames: " << s.Start
+                          << " to " << s.Stop;
+            break;
+        }
+        frames += static_cast<uint64_t>(s.Length) / 4;
+    }
+    EXPECT_GT(frames, uint64_t{1} << 31);
+    // The packet came last, stamped after the 45,000 s of silence.
+    EXPECT_EQ(samples.back().Length, 1920);
+    EXPECT_GE(samples.back().Start, 44990LL * 10000000);
+    EXPECT_EQ(static_cast<uint64_t>(Under->Pin()->TotalFrames()), frames);
+}
+
 // ---- bad input from the capture client ----
 
 TEST_F(LoopbackStreaming, FailingGetBufferDeliversNothingItLeftBehind) {
