@@ -609,6 +609,9 @@ void TWinControl::HandleMouse(TMessage& Message) {
                     FCaptureControl = target;
                     SetCapture(FHandle);
                 }
+                // Only a plain left press can end in a click; the second
+                // press of a double click does not.
+                if (button == mbLeft) FClickPending = !dbl;
                 if (dbl && button == mbLeft) target->DblClick();
                 const POINT lp = local(target);
                 target->MouseDown(button, shift | (dbl ? static_cast<unsigned>(ssDouble) : 0u), lp.x, lp.y);
@@ -624,7 +627,9 @@ void TWinControl::HandleMouse(TMessage& Message) {
                 FCaptureControl = nullptr;
                 if (GetCapture() == FHandle) ReleaseCapture();
                 const RECT r = c->BoundsRect();
-                if (button == mbLeft && PtInRect(&r, p)) c->Click();
+                const bool click = button == mbLeft && FClickPending && c->Enabled() && PtInRect(&r, p);
+                FClickPending = false;
+                if (click) c->Click();
                 // The click handler may have freed or moved the control.
                 if (std::find(FControls.begin(), FControls.end(), c) != FControls.end()) {
                     const POINT lp = local(c);

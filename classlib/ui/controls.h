@@ -285,6 +285,7 @@ private:
     bool FTabStop = false;
     int FTabOrder = -1;
     TGraphicControl* FCaptureControl = nullptr;
+    bool FClickPending = false;
     bool FTrackingLeave = false;
     int FClientWidth = -1;
     int FClientHeight = -1;

@@ -313,11 +313,36 @@ TEST_F(ButtonTest, RealMouseMessagesPressDragAwayAndClick) {
     EXPECT_EQ(clicks, 1);
     EXPECT_EQ(button->State(), 0);
 
+    // A double click clicks once, for its first press and release.
+    send(WM_LBUTTONDOWN, MK_LBUTTON, 20, 20);
+    send(WM_LBUTTONUP, 0, 20, 20);
+    send(WM_LBUTTONDBLCLK, MK_LBUTTON, 20, 20);
+    send(WM_LBUTTONUP, 0, 20, 20);
+    EXPECT_EQ(clicks, 2);
+    EXPECT_EQ(button->State(), 0);
+
+    // A button disabled by its own click handler is not clicked again.
+    button->OnClick = [&](TObject*) {
+        ++clicks;
+        button->SetEnabled(false);
+    };
+    send(WM_LBUTTONDOWN, MK_LBUTTON, 20, 20);
+    send(WM_LBUTTONUP, 0, 20, 20);
+    EXPECT_EQ(clicks, 3);
+    EXPECT_EQ(button->State(), 2);
+    button->SetEnabled(true);
+    // Disabled between press and release: no click.
+    send(WM_LBUTTONDOWN, MK_LBUTTON, 20, 20);
+    button->SetEnabled(false);
+    send(WM_LBUTTONUP, 0, 20, 20);
+    EXPECT_EQ(clicks, 3);
+    button->SetEnabled(true);
+
     // A disabled button takes no press.
     button->SetEnabled(false);
     send(WM_MOUSEMOVE, 0, 20, 20);
     send(WM_LBUTTONDOWN, MK_LBUTTON, 20, 20);
     send(WM_LBUTTONUP, 0, 20, 20);
-    EXPECT_EQ(clicks, 1);
+    EXPECT_EQ(clicks, 3);
     EXPECT_EQ(button->State(), 2);
 }
