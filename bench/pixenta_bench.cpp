@@ -1,0 +1,300 @@
+// Streams Pixenta.dll (beside this program) for 10 seconds at 1280x720 and
+// 1920x1080, 30 frames per second, into a counting sink, and prints the frames
+// delivered, the frame numbers skipped and the per-frame capture cost; then
+// times a bare loop of the same GDI calls at the same sizes.
+//
+// The capture cost is measured from the moment the sink's allocator hands the
+// filter an empty sample to the moment the filled sample arrives: the filter's
+// whole FillBuffer (display and memory contexts, BitBlt, GetDIBits, stamps).
+#include "baseclasses/filter.h"
+#include "baseclasses/pin.h"
+#include "shared/com_ptr.h"
+#include "shared/unit_const_list.h"
+
+#include <windows.h>
+#include <dshow.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace {
+
+double Now() {
+    static const double frequency = [] {
+        LARGE_INTEGER f;
+        QueryPerformanceFrequency(&f);
+        return static_cast<double>(f.QuadPart);
+    }();
+    LARGE_INTEGER t;
+    QueryPerformanceCounter(&t);
+    return static_cast<double>(t.QuadPart) * 1000.0 / frequency;  // milliseconds
+}
+
+struct Stats {
+    double Median = 0, P95 = 0;
+};
+
+Stats Summarise(std::vector<double> values) {
+    Stats s;
+    if (values.empty()) return s;
+    std::sort(values.begin(), values.end());
+    s.Median = values[values.size() / 2];
+    s.P95 = values[std::min(values.size() - 1, values.size() * 95 / 100)];
+    return s;
+}
+
+// A memory allocator that notes when it hands out a sample.
+class TimingAllocator final : public IMemAllocator {
+public:
+    explicit TimingAllocator(ComPtr<IMemAllocator> inner) : FInner(std::move(inner)) {}
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
+        if (iid == IID_IUnknown || iid == IID_IMemAllocator) {
+            *object = static_cast<IMemAllocator*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++FRefs; }
+    ULONG STDMETHODCALLTYPE Release() override {
+        const LONG n = --FRefs;
+        if (n == 0) delete this;
+        return static_cast<ULONG>(n);
+    }
+    HRESULT STDMETHODCALLTYPE SetProperties(ALLOCATOR_PROPERTIES* request,
+                                            ALLOCATOR_PROPERTIES* actual) override {
+        return FInner->SetProperties(request, actual);
+    }
+    HRESULT STDMETHODCALLTYPE GetProperties(ALLOCATOR_PROPERTIES* properties) override {
+        return FInner->GetProperties(properties);
+    }
+    HRESULT STDMETHODCALLTYPE Commit() override { return FInner->Commit(); }
+    HRESULT STDMETHODCALLTYPE Decommit() override { return FInner->Decommit(); }
+    HRESULT STDMETHODCALLTYPE GetBuffer(IMediaSample** sample, REFERENCE_TIME* start,
+                                        REFERENCE_TIME* stop, DWORD flags) override {
+        const HRESULT hr = FInner->GetBuffer(sample, start, stop, flags);
+        LastHandedOut = Now();
+        return hr;
+    }
+    HRESULT STDMETHODCALLTYPE ReleaseBuffer(IMediaSample* sample) override {
+        return FInner->ReleaseBuffer(sample);
+    }
+
+    std::atomic<double> LastHandedOut{0};
+
+private:
+    std::atomic<LONG> FRefs{1};
+    ComPtr<IMemAllocator> FInner;
+};
+
+class CountingSink;
+
+// The sink's input pin: takes RGB24 video and counts what arrives.
+class CountingPin final : public TBCBasePin, public IMemInputPin {
+public:
+    CountingPin(TBCBaseFilter* filter, TBCCritSec* lock, HRESULT* hr)
+        : TBCBasePin(L"Counting input", filter, lock, hr, L"In", PINDIR_INPUT) {}
+    ~CountingPin() override {
+        if (FAllocator) FAllocator->Release();
+    }
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
+        return TBCBasePin::QueryInterface(iid, object);
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return TBCBasePin::AddRef(); }
+    ULONG STDMETHODCALLTYPE Release() override { return TBCBasePin::Release(); }
+    HRESULT STDMETHODCALLTYPE NonDelegatingQueryInterface(REFIID iid, void** object) override {
+        if (iid == IID_IMemInputPin) return GetInterface(static_cast<IMemInputPin*>(this), object);
+        return TBCBasePin::NonDelegatingQueryInterface(iid, object);
+    }
+
+    HRESULT CheckMediaType(const AM_MEDIA_TYPE* type) override {
+        return type->majortype == MEDIATYPE_Video && type->subtype == MEDIASUBTYPE_RGB24 ? S_OK
+                                                                                         : S_FALSE;
+    }
+
+    HRESULT STDMETHODCALLTYPE GetAllocator(IMemAllocator** allocator) override {
+        if (!FAllocator) {
+            ComPtr<IMemAllocator> inner;
+            const HRESULT hr = CoCreateInstance(CLSID_MemoryAllocator, nullptr,
+                                                CLSCTX_INPROC_SERVER, IID_IMemAllocator,
+                                                inner.PutVoid());
+            if (FAILED(hr)) return hr;
+            FAllocator = new TimingAllocator(std::move(inner));
+        }
+        *allocator = FAllocator;
+        FAllocator->AddRef();
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE NotifyAllocator(IMemAllocator*, BOOL) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE GetAllocatorRequirements(ALLOCATOR_PROPERTIES*) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE Receive(IMediaSample* sample) override {
+        const double arrived = Now();
+        REFERENCE_TIME start = 0, stop = 0;
+        sample->GetTime(&start, &stop);
+        std::lock_guard<std::mutex> lock(Mutex);
+        Costs.push_back(arrived - FAllocator->LastHandedOut.load());
+        const REFERENCE_TIME duration = stop - start;
+        if (duration > 0) MaxNumber = std::max<LONGLONG>(MaxNumber, start / duration);
+        ++Delivered;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE ReceiveMultiple(IMediaSample** samples, long count,
+                                              long* processed) override {
+        for (*processed = 0; *processed < count; ++*processed) Receive(samples[*processed]);
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE ReceiveCanBlock() override { return S_FALSE; }
+
+    std::mutex Mutex;
+    std::vector<double> Costs;
+    LONGLONG MaxNumber = 0;
+    long Delivered = 0;
+
+private:
+    TimingAllocator* FAllocator = nullptr;
+};
+
+class CountingSink final : public TBCBaseFilter {
+public:
+    CountingSink() : TBCBaseFilter(L"Counting sink", nullptr, &FStateLock, GUID{}) {
+        HRESULT hr = S_OK;
+        Pin = std::make_unique<CountingPin>(this, &FStateLock, &hr);
+    }
+    int GetPinCount() override { return 1; }
+    TBCBasePin* GetPin(int index) override { return index == 0 ? Pin.get() : nullptr; }
+
+    TBCCritSec FStateLock;
+    std::unique_ptr<CountingPin> Pin;
+};
+
+std::wstring ProgramFolder() {
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring folder(path);
+    return folder.substr(0, folder.find_last_of(L"\\/") + 1);
+}
+
+ComPtr<IBaseFilter> CreatePixenta(HMODULE library) {
+    using GetClassObject = HRESULT(WINAPI*)(REFCLSID, REFIID, void**);
+    auto get = reinterpret_cast<GetClassObject>(
+        reinterpret_cast<void*>(GetProcAddress(library, "DllGetClassObject")));
+    ComPtr<IClassFactory> factory;
+    ComPtr<IBaseFilter> filter;
+    if (get && SUCCEEDED(get(CLSID_ScreenCaptureSource, IID_IClassFactory, factory.PutVoid())))
+        factory->CreateInstance(nullptr, IID_IBaseFilter, filter.PutVoid());
+    return filter;
+}
+
+ComPtr<IPin> FirstPin(IBaseFilter* filter) {
+    ComPtr<IEnumPins> pins;
+    ComPtr<IPin> pin;
+    if (SUCCEEDED(filter->EnumPins(pins.Put()))) pins->Next(1, pin.Put(), nullptr);
+    return pin;
+}
+
+bool StreamPixenta(HMODULE library, int width, int height, int seconds) {
+    ComPtr<IBaseFilter> source = CreatePixenta(library);
+    if (!source) {
+        std::printf("cannot create the Pixenta filter\n");
+        return false;
+    }
+    ComPtr<IVideoCaptureFilterConfig> config;
+    source->QueryInterface(IID_IVideoCaptureFilterConfig, config.PutVoid());
+    config->SetCaptureRect(0, 0, width, height);
+    config->SetFrameRate(30);
+    config->SetDrawCursor(FALSE);
+
+    auto* sink = new CountingSink;
+    sink->NonDelegatingAddRef();
+    ComPtr<IBaseFilter> sinkRef = ComPtr<IBaseFilter>::Attach(sink);
+
+    ComPtr<IGraphBuilder> graph;
+    CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
+                     graph.PutVoid());
+    ComPtr<IMediaFilter> mediaFilter;
+    graph->QueryInterface(IID_IMediaFilter, mediaFilter.PutVoid());
+    ComPtr<IMediaControl> control;
+    graph->QueryInterface(IID_IMediaControl, control.PutVoid());
+    graph->AddFilter(source.Get(), L"Pixenta");
+    graph->AddFilter(sinkRef.Get(), L"Sink");
+    mediaFilter->SetSyncSource(nullptr);
+    HRESULT hr = graph->ConnectDirect(FirstPin(source.Get()).Get(), sink->Pin.get(), nullptr);
+    if (FAILED(hr)) {
+        std::printf("connection failed: 0x%08lx\n", static_cast<unsigned long>(hr));
+        return false;
+    }
+    control->Run();
+    Sleep(static_cast<DWORD>(seconds) * 1000);
+    control->Stop();
+
+    std::lock_guard<std::mutex> lock(sink->Pin->Mutex);
+    const Stats cost = Summarise(sink->Pin->Costs);
+    const LONGLONG numbers = sink->Pin->MaxNumber;
+    std::printf("Pixenta %dx%d at 30 fps for %d s: %ld frames delivered, highest frame number %lld, "
+                "%lld numbers skipped; capture cost median %.2f ms, 95th percentile %.2f ms\n",
+                width, height, seconds, sink->Pin->Delivered, numbers,
+                numbers - sink->Pin->Delivered, cost.Median, cost.P95);
+    graph->RemoveFilter(sinkRef.Get());
+    graph->RemoveFilter(source.Get());
+    return true;
+}
+
+void BareLoop(int width, int height, int iterations) {
+    const DWORD rowBytes = ((static_cast<DWORD>(width) * 24 + 31) / 32) * 4;
+    std::vector<BYTE> buffer(static_cast<size_t>(rowBytes) * height);
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 24;
+    std::vector<double> costs;
+    for (int i = 0; i < iterations; ++i) {
+        const double start = Now();
+        HDC display = CreateDCW(L"DISPLAY", nullptr, nullptr, nullptr);
+        HDC memory = CreateCompatibleDC(display);
+        HBITMAP bitmap = CreateCompatibleBitmap(display, width, height);
+        HGDIOBJ previous = SelectObject(memory, bitmap);
+        BitBlt(memory, 0, 0, width, height, display, 0, 0, SRCCOPY);
+        SelectObject(memory, previous);
+        GetDIBits(display, bitmap, 0, static_cast<UINT>(height), buffer.data(), &info,
+                  DIB_RGB_COLORS);
+        DeleteDC(memory);
+        DeleteDC(display);
+        DeleteObject(bitmap);
+        costs.push_back(Now() - start);
+    }
+    const Stats s = Summarise(costs);
+    std::printf("Bare GDI loop %dx%d (%d captures): median %.2f ms, 95th percentile %.2f ms\n",
+                width, height, iterations, s.Median, s.P95);
+}
+
+}  // namespace
+
+int main() {
+    CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    const std::wstring path = ProgramFolder() + L"Pixenta.dll";
+    HMODULE library = LoadLibraryW(path.c_str());
+    if (library == nullptr) {
+        std::printf("cannot load Pixenta.dll beside this program\n");
+        return 1;
+    }
+    const int sizes[][2] = {{1280, 720}, {1920, 1080}};
+    int failures = 0;
+    for (const auto& size : sizes) {
+        if (!StreamPixenta(library, size[0], size[1], 10)) ++failures;
+        BareLoop(size[0], size[1], 200);
+    }
+    CoUninitialize();
+    return failures;
+}
