@@ -68,10 +68,15 @@ private:
     TStrings& FList;
 };
 
+// The read buffer grows to what the pipe holds, up to this size; more is
+// read in the following passes. (A pipe may report a whole pending write of
+// the child as available, however large.)
+constexpr DWORD kMaxReadBuffer = 1u << 20;
+
 // Passes made after the child has ended while its output still holds bytes
 // (one read may not take all of them); bounds the wait on a grandchild that
 // keeps writing into the inherited pipe.
-constexpr int kMaxDrainPasses = 64;
+constexpr int kMaxDrainPasses = 4096;
 
 std::wstring PipeErrorText(DWORD code) {
     return L"Cannot create a pipe to the console program (system error " + std::to_wstring(code) + L").";
@@ -467,7 +472,7 @@ bool TDosThread::ReadOutput(HANDLE outputRead, bool& more) {
         RaiseRunError(FFailureCode, L"Reading the console program's output");
     }
     if (available == 0) return false;
-    if (available > FBuffer.size()) FBuffer.resize(available);
+    if (available > FBuffer.size()) FBuffer.resize(std::min(available, kMaxReadBuffer));
     DWORD read = 0;
     if (!ReadFile(outputRead, FBuffer.data(), static_cast<DWORD>(FBuffer.size()), &read, nullptr)) {
         if (Terminated()) return true;

@@ -228,6 +228,32 @@ TEST_F(DosCommandTest, InputWithoutEchoReachesTheChild) {
     EXPECT_EQ(cmd_->Status(), dcsFinished);
 }
 
+TEST_F(DosCommandTest, InputLinesAddedDuringTheRunAllArriveInOrder) {
+    // The owner adds while the worker takes and removes: nothing is lost,
+    // doubled or reordered.
+    constexpr int kLines = 300;
+    cmd_->SetCommandLine(FixtureCommand(L"r:" + std::to_wstring(kLines)));
+    cmd_->Execute();
+    for (int i = 0; i < kLines; ++i) {
+        cmd_->InputLines()->Add(L"n" + std::to_wstring(i) + L"\n");
+        if (i % 7 == 0) Application->ProcessMessages();
+    }
+    ASSERT_TRUE(WaitUntil([&] { return !cmd_->IsRunning(); }, 30000));
+    std::vector<std::wstring> expected;
+    for (int i = 0; i < kLines; ++i) expected.push_back(L"in:n" + std::to_wstring(i));
+    EXPECT_EQ(WholeLines(), expected);
+}
+
+TEST_F(DosCommandTest, TextIsTakenInTheAnsiCodePage) {
+    // "日本" is 93 FA 96 7B in code page 932, the test environment's.
+    ASSERT_EQ(GetACP(), 932u);
+    cmd_->SetCommandLine(FixtureCommand(L"o:\\x93\\xfa\\x96\\x7b\\n r:1"));
+    cmd_->Execute();
+    cmd_->InputLines()->Add(L"\u65e5\u672c\n");
+    ASSERT_TRUE(WaitUntil([&] { return !cmd_->IsRunning(); }));
+    EXPECT_EQ(WholeLines(), (std::vector<std::wstring>{L"\u65e5\u672c", L"in:\u65e5\u672c"}));
+}
+
 TEST_F(DosCommandTest, ReportsTheChildsExitCode) {
     for (DWORD code : {0u, 1u, 259u, 3221225477u}) {
         SCOPED_TRACE(code);
@@ -376,14 +402,15 @@ TEST_F(DosCommandTest, StopBeforeTheRunBegins) {
 }
 
 TEST_F(DosCommandTest, LongLineAndNulOnlyChunks) {
-    EXPECT_EQ(Run(L"o:ab s:200 o:\\0\\0 s:200 o:c\\n s:100 b:1048576:x o:\\n"), 0u);
+    // 3 MiB in one write: more than the read buffer takes in one pass.
+    EXPECT_EQ(Run(L"o:ab s:200 o:\\0\\0 s:200 o:c\\n s:100 b:3145728:x o:\\n"), 0u);
     ASSERT_GE(lines_.size(), 4u);
     EXPECT_EQ(lines_[0].text, L"ab");
     EXPECT_EQ(lines_[1].text, L"ab") << "a chunk of NUL bytes repeats the partial line";
     EXPECT_EQ(lines_[2].text, L"abc");
     const Delivery& last = lines_.back();
     EXPECT_EQ(last.type, otWholeLine);
-    EXPECT_EQ(last.text.size(), 1u << 20);
+    EXPECT_EQ(last.text.size(), 3u << 20);
     EXPECT_EQ(last.text.find_first_not_of(L'x'), std::wstring::npos);
     // Every report in between is the same line growing.
     for (std::size_t i = 3; i + 1 < lines_.size(); ++i) {
@@ -542,5 +569,11 @@ TEST_F(DosCommandTest, PublishedProperties) {
     EXPECT_EQ(c.MaxTimeAfterLastOutput(), -3);
     EXPECT_THROW(SetPropertyValue(c, L"ShowWindow", TPropertyValue(TIdent{L"swBOGUS"})), EPropertyError);
     EXPECT_EQ(ShowWindowValue(swSHOWMINNOACTIVE), SW_SHOWMINNOACTIVE);
+
+    // A form description can create the component by its class name.
+    const TComponentClass* cls = FindComponentClass(L"TDosCommand");
+    ASSERT_NE(cls, nullptr);
+    std::unique_ptr<TComponent> made(cls->Create(nullptr));
+    EXPECT_NE(dynamic_cast<TDosCommand*>(made.get()), nullptr);
     EXPECT_EQ(CreationFlagValue(fCREATE_SUSPENDED), static_cast<DWORD>(CREATE_SUSPENDED));
 }
