@@ -196,7 +196,7 @@ private:
 
     // Guards Lines (worker appends, Execute empties), InputLines, the worker
     // list, the current worker and the timer's current starter. Declared
-    // first: the lists that use it go before it.
+    // first, so it outlives the lists that use it.
     mutable std::recursive_mutex FLock;
 
     std::wstring FCommandLine;
