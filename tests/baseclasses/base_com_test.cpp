@@ -9,10 +9,13 @@
 
 namespace {
 
+const REGPINTYPES TestPinType{&MEDIATYPE_Video, &MEDIASUBTYPE_RGB32};
+const REGFILTERPINS TestPin{const_cast<LPWSTR>(L"Output"), FALSE, TRUE, FALSE, FALSE, nullptr,
+                            nullptr, 1, &TestPinType};
 const TBCFilterRegistration TestRegistration{L"Test Source", &CLSID_TestSource,
                                              &TTestSource::CreateFromFactory,
                                              &CLSID_LegacyAmFilterCategory, MERIT_DO_NOT_USE,
-                                             0, nullptr};
+                                             1, &TestPin};
 TBCClassFactory TestFactory(TestRegistration);
 
 // An outer object that counts the references its inner object passes on.
@@ -26,6 +29,53 @@ public:
     ULONG STDMETHODCALLTYPE Release() override { return --Refs; }
     ULONG Refs = 1;
 };
+
+// A class object whose instances cannot be created, registered in this
+// process in place of a platform class.
+class RefusingFactory final : public IClassFactory {
+public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
+        if (iid == IID_IUnknown || iid == IID_IClassFactory) {
+            *object = static_cast<IClassFactory*>(this);
+            return S_OK;
+        }
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown*, REFIID, void** object) override {
+        *object = nullptr;
+        return E_ACCESSDENIED;
+    }
+    HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }
+};
+
+struct ClassOverride {
+    RefusingFactory Factory;
+    DWORD Cookie = 0;
+    explicit ClassOverride(REFCLSID classId) {
+        CoRegisterClassObject(classId, &Factory, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE,
+                              &Cookie);
+    }
+    ~ClassOverride() {
+        if (Cookie) CoRevokeClassObject(Cookie);
+    }
+};
+
+std::wstring TestClassKey() {
+    wchar_t text[40] = {};
+    StringFromGUID2(CLSID_TestSource, text, 40);
+    return std::wstring(L"CLSID\\") + text;
+}
+
+bool ClassKeyExists(const std::wstring& key) {
+    HKEY handle;
+    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(handle);
+    return true;
+}
 
 ComPtr<IClassFactory> Factory() {
     ComPtr<IClassFactory> factory;
@@ -210,4 +260,34 @@ TEST(BaseClassesIdentity, StateChangesWithoutConnectionAndGraph) {
     ASSERT_EQ(filter->QueryFilterInfo(&info), S_OK);
     EXPECT_STREQ(info.achName, L"");
     EXPECT_EQ(info.pGraph, nullptr);
+}
+
+TEST(BaseClassesRegistration, NoFilterMapperMeansFailureAndNoKeysLeft) {
+    graphtest::ComScope com;
+    ClassOverride mapper2(CLSID_FilterMapper2);
+    ClassOverride mapper(CLSID_FilterMapper);
+    ASSERT_NE(mapper2.Cookie, 0u);
+    ASSERT_NE(mapper.Cookie, 0u);
+    EXPECT_EQ(DllRegisterServer(), E_ACCESSDENIED);
+    EXPECT_FALSE(ClassKeyExists(TestClassKey()));
+}
+
+TEST(BaseClassesRegistration, OlderFilterMapperServesWhenTheNewOneIsMissing) {
+    graphtest::ComScope com;
+    {
+        ClassOverride mapper2(CLSID_FilterMapper2);
+        ASSERT_EQ(DllRegisterServer(), S_OK);
+        EXPECT_TRUE(ClassKeyExists(TestClassKey() + L"\\InprocServer32"));
+        // The older mapper keeps the pins under the class key.
+        EXPECT_TRUE(ClassKeyExists(TestClassKey() + L"\\Pins\\Output"));
+        ASSERT_EQ(DllUnregisterServer(), S_OK);
+        EXPECT_FALSE(ClassKeyExists(TestClassKey()));
+    }
+    // And again with the new mapper.
+    ASSERT_EQ(DllRegisterServer(), S_OK);
+    EXPECT_TRUE(ClassKeyExists(TestClassKey()));
+    EXPECT_EQ(DllUnregisterServer(), S_OK);
+    EXPECT_FALSE(ClassKeyExists(TestClassKey()));
+    // Unregistering again does no harm.
+    EXPECT_EQ(DllUnregisterServer(), S_OK);
 }
