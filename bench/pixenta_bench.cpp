@@ -20,6 +20,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -184,6 +185,22 @@ std::wstring ProgramFolder() {
     return folder.substr(0, folder.find_last_of(L"\\/") + 1);
 }
 
+// Waits while processing this thread's window messages, as a program's
+// GUI thread does while its graph runs.
+void PumpMessages(DWORD milliseconds) {
+    const DWORD start = GetTickCount();
+    for (;;) {
+        const DWORD elapsed = GetTickCount() - start;
+        if (elapsed >= milliseconds) return;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, milliseconds - elapsed, QS_ALLINPUT);
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+    }
+}
+
 ComPtr<IBaseFilter> CreatePixenta(HMODULE library) {
     using GetClassObject = HRESULT(WINAPI*)(REFCLSID, REFIID, void**);
     auto get = reinterpret_cast<GetClassObject>(
@@ -234,7 +251,7 @@ bool StreamPixenta(HMODULE library, int width, int height, int seconds) {
         return false;
     }
     control->Run();
-    Sleep(static_cast<DWORD>(seconds) * 1000);
+    PumpMessages(static_cast<DWORD>(seconds) * 1000);
     control->Stop();
 
     std::lock_guard<std::mutex> lock(sink->Pin->Mutex);
@@ -249,7 +266,17 @@ bool StreamPixenta(HMODULE library, int width, int height, int seconds) {
     return true;
 }
 
+void BareLoopOnThisThread(int width, int height, int iterations);
+
+// The same GDI calls as one capture, on a thread of their own like the
+// filter's streaming thread, one per frame period.
 void BareLoop(int width, int height, int iterations) {
+    std::thread worker([=] { BareLoopOnThisThread(width, height, iterations); });
+    PumpMessages(0);
+    worker.join();
+}
+
+void BareLoopOnThisThread(int width, int height, int iterations) {
     const DWORD rowBytes = ((static_cast<DWORD>(width) * 24 + 31) / 32) * 4;
     std::vector<BYTE> buffer(static_cast<size_t>(rowBytes) * height);
     BITMAPINFO info{};
@@ -273,6 +300,7 @@ void BareLoop(int width, int height, int iterations) {
         DeleteDC(display);
         DeleteObject(bitmap);
         costs.push_back(Now() - start);
+        Sleep(33);
     }
     const Stats s = Summarise(costs);
     std::printf("Bare GDI loop %dx%d (%d captures): median %.2f ms, 95th percentile %.2f ms\n",
