@@ -95,6 +95,10 @@ start_wine() {
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     "$WINELOADER" wineboot -i </dev/null >>"$log" 2>&1 || true
     wineserver -w </dev/null >>"$log" 2>&1 || true
+    # A crashing program ends at once instead of waiting on the crash dialog.
+    "$WINELOADER" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f \
+      </dev/null >>"$log" 2>&1 || true
+    wineserver -w </dev/null >>"$log" 2>&1 || true
   fi
   # One persistent server for the run; its helpers must not hold the caller's
   # pipes open, so every stream goes to the log.
