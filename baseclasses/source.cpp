@@ -146,6 +146,7 @@ bool TBCSourceStream::CreateWorker() {
     if (FRequestEvent == nullptr || FReplyEvent == nullptr) return false;
     ResetEvent(FRequestEvent);
     ResetEvent(FReplyEvent);
+    FPending.store(false, std::memory_order_release);
     FThread = CreateThread(nullptr, 0, &TBCSourceStream::ThreadEntry, this, 0, nullptr);
     return FThread != nullptr;
 }
@@ -161,6 +162,7 @@ HRESULT TBCSourceStream::CallWorker(Command command) {
     TBCAutoLock lock(FCallLock);
     if (FThread == nullptr) return E_FAIL;
     FCommand = command;
+    FPending.store(true, std::memory_order_release);
     SetEvent(FRequestEvent);
     // The thread may end on its own (EXIT); its handle then wakes us too.
     HANDLE waits[2] = {FReplyEvent, FThread};
@@ -169,6 +171,7 @@ HRESULT TBCSourceStream::CallWorker(Command command) {
 }
 
 bool TBCSourceStream::CheckRequest(Command* command) {
+    if (!FPending.load(std::memory_order_acquire)) return false;
     if (WaitForSingleObject(FRequestEvent, 0) != WAIT_OBJECT_0) return false;
     // Peeking took the signal: put it back for GetRequest.
     SetEvent(FRequestEvent);
@@ -184,6 +187,7 @@ TBCSourceStream::Command TBCSourceStream::GetRequest() {
 void TBCSourceStream::Reply(HRESULT result) {
     // The answered command is no longer pending.
     ResetEvent(FRequestEvent);
+    FPending.store(false, std::memory_order_release);
     FReturn = result;
     SetEvent(FReplyEvent);
 }

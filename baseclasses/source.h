@@ -2,6 +2,8 @@
 // pushes samples while the filter is paused or running.
 #pragma once
 
+#include <atomic>
+
 #include "baseclasses/filter.h"
 #include "baseclasses/pin.h"
 
@@ -110,4 +112,7 @@ private:
     TBCCritSec FCallLock;            // one caller at a time
     Command FCommand = CMD_INIT;
     HRESULT FReturn = S_OK;
+    // Set while a command is sent and not yet answered: lets the polling
+    // loops ask "anything pending?" without a kernel call each time.
+    std::atomic<bool> FPending{false};
 };
