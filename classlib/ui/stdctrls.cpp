@@ -153,29 +153,34 @@ const TPropertyTable& TEdit::ClassProperties() {
     return table;
 }
 
-// ---- TCheckBox
+// ---- TButtonControl
 
-TCheckBox::TCheckBox(TComponent* AOwner) : TWinControl(AOwner) {
+TButtonControl::TButtonControl(TComponent* AOwner, DWORD buttonStyle, int width)
+    : TWinControl(AOwner), FButtonStyle(buttonStyle) {
     SetTabStop(true);
     SetParentColor(true);
-    TControl::SetBounds(0, 0, 97, 17);
+    TControl::SetBounds(0, 0, width, 17);
 }
 
-void TCheckBox::CreateParams(TCreateParams& Params) {
+void TButtonControl::CreateParams(TCreateParams& Params) {
     TWinControl::CreateParams(Params);
     Params.ClassName = L"BUTTON";
-    Params.Style |= BS_CHECKBOX;
+    Params.Style |= FButtonStyle;
 }
 
-void TCheckBox::InitializeHandle() {
+void TButtonControl::InitializeHandle() {
     TWinControl::InitializeHandle();
     SendMessageW(FHandle, BM_SETCHECK, FChecked ? BST_CHECKED : BST_UNCHECKED, 0);
 }
 
-void TCheckBox::SetChecked(bool v) {
+void TButtonControl::SetChecked(bool v) {
     FChecked = v;
     if (FHandle) SendMessageW(FHandle, BM_SETCHECK, v ? BST_CHECKED : BST_UNCHECKED, 0);
 }
+
+// ---- TCheckBox
+
+TCheckBox::TCheckBox(TComponent* AOwner) : TButtonControl(AOwner, BS_CHECKBOX, 97) {}
 
 void TCheckBox::CNCommand(WORD code) {
     if (code != BN_CLICKED) return;
@@ -193,26 +198,10 @@ const TPropertyTable& TCheckBox::ClassProperties() {
 
 // ---- TRadioButton
 
-TRadioButton::TRadioButton(TComponent* AOwner) : TWinControl(AOwner) {
-    SetTabStop(true);
-    SetParentColor(true);
-    TControl::SetBounds(0, 0, 113, 17);
-}
-
-void TRadioButton::CreateParams(TCreateParams& Params) {
-    TWinControl::CreateParams(Params);
-    Params.ClassName = L"BUTTON";
-    Params.Style |= BS_RADIOBUTTON;
-}
-
-void TRadioButton::InitializeHandle() {
-    TWinControl::InitializeHandle();
-    SendMessageW(FHandle, BM_SETCHECK, FChecked ? BST_CHECKED : BST_UNCHECKED, 0);
-}
+TRadioButton::TRadioButton(TComponent* AOwner) : TButtonControl(AOwner, BS_RADIOBUTTON, 113) {}
 
 void TRadioButton::SetChecked(bool v) {
-    FChecked = v;
-    if (FHandle) SendMessageW(FHandle, BM_SETCHECK, v ? BST_CHECKED : BST_UNCHECKED, 0);
+    TButtonControl::SetChecked(v);
     if (v && Parent()) {
         for (int i = 0; i < Parent()->ControlCount(); ++i) {
             auto* other = dynamic_cast<TRadioButton*>(Parent()->Controls(i));

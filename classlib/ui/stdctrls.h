@@ -87,43 +87,48 @@ private:
     bool FSettingText = false;
 };
 
-// A check box. Setting Checked from the program runs no OnClick; a click
-// by the user toggles it and then runs OnClick.
-class TCheckBox : public TWinControl {
+// A button that holds a checked state, drawn by the platform's BUTTON class
+// in the style a subclass gives it. Setting Checked from the program runs no
+// OnClick.
+class TButtonControl : public TWinControl {
+public:
+    bool Checked() const { return FChecked; }
+    virtual void SetChecked(bool v);
+
+protected:
+    TButtonControl(TComponent* AOwner, DWORD buttonStyle, int width);
+    void CreateParams(TCreateParams& Params) override;
+    void InitializeHandle() override;
+
+    bool FChecked = false;
+
+private:
+    DWORD FButtonStyle;
+};
+
+// A check box: a click by the user toggles it and then runs OnClick.
+class TCheckBox : public TButtonControl {
 public:
     explicit TCheckBox(TComponent* AOwner);
-    bool Checked() const { return FChecked; }
-    void SetChecked(bool v);
     const TPropertyTable& PropertyTable() const override { return ClassProperties(); }
     static const TPropertyTable& ClassProperties();
 
 protected:
-    void CreateParams(TCreateParams& Params) override;
-    void InitializeHandle() override;
     void CNCommand(WORD code) override;
-
-private:
-    bool FChecked = false;
 };
 
 // A radio button. Radio buttons with the same parent form one group:
-// checking one unchecks the others. Setting Checked from the program runs
-// no OnClick; a click by the user checks it and then runs OnClick.
-class TRadioButton : public TWinControl {
+// checking one unchecks the others. A click by the user checks it and then
+// runs OnClick.
+class TRadioButton : public TButtonControl {
 public:
     explicit TRadioButton(TComponent* AOwner);
-    bool Checked() const { return FChecked; }
-    void SetChecked(bool v);
+    void SetChecked(bool v) override;
     const TPropertyTable& PropertyTable() const override { return ClassProperties(); }
     static const TPropertyTable& ClassProperties();
 
 protected:
-    void CreateParams(TCreateParams& Params) override;
-    void InitializeHandle() override;
     void CNCommand(WORD code) override;
-
-private:
-    bool FChecked = false;
 };
 
 // A captioned frame around other controls.
