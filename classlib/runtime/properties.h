@@ -213,14 +213,8 @@ public:
 
     template <class G, property_detail::Accessor S>
     TPropertyTableBuilder& Float(std::wstring name, G get, S set) {
-        TPropInfo p = Make(name, TPropertyKind::Float);
-        p.Set = [set, name](TPersistent& o, const TPropertyValue& v, TComponent*) {
-            property_detail::CallSet(set, Self(o), property_detail::ToFloat(v, name));
-        };
-        p.Get = [get](const TPersistent& o) {
-            return TPropertyValue(static_cast<double>(property_detail::CallGet(get, Self(o))));
-        };
-        return Add(std::move(p));
+        return Add(Converted(std::move(name), TPropertyKind::Float, get, set, &property_detail::ToFloat,
+                             [](const auto& x) { return static_cast<double>(x); }));
     }
     template <class F>
     TPropertyTableBuilder& Float(std::wstring name, F field) {
@@ -229,14 +223,9 @@ public:
 
     template <class G, property_detail::Accessor S>
     TPropertyTableBuilder& Boolean(std::wstring name, G get, S set, std::optional<bool> def = std::nullopt) {
-        TPropInfo p = Make(name, TPropertyKind::Boolean);
+        TPropInfo p = Converted(std::move(name), TPropertyKind::Boolean, get, set, &property_detail::ToBool,
+                                [](const auto& x) { return static_cast<bool>(x); });
         if (def) p.Default = TPropertyValue(*def);
-        p.Set = [set, name](TPersistent& o, const TPropertyValue& v, TComponent*) {
-            property_detail::CallSet(set, Self(o), property_detail::ToBool(v, name));
-        };
-        p.Get = [get](const TPersistent& o) {
-            return TPropertyValue(static_cast<bool>(property_detail::CallGet(get, Self(o))));
-        };
         return Add(std::move(p));
     }
     template <class F>
@@ -246,14 +235,8 @@ public:
 
     template <class G, property_detail::Accessor S>
     TPropertyTableBuilder& String(std::wstring name, G get, S set) {
-        TPropInfo p = Make(name, TPropertyKind::String);
-        p.Set = [set, name](TPersistent& o, const TPropertyValue& v, TComponent*) {
-            property_detail::CallSet(set, Self(o), property_detail::ToString(v, name));
-        };
-        p.Get = [get](const TPersistent& o) {
-            return TPropertyValue(std::wstring(property_detail::CallGet(get, Self(o))));
-        };
-        return Add(std::move(p));
+        return Add(Converted(std::move(name), TPropertyKind::String, get, set, &property_detail::ToString,
+                             [](const auto& x) { return std::wstring(x); }));
     }
     template <class F>
     TPropertyTableBuilder& String(std::wstring name, F field) {
@@ -330,20 +313,7 @@ public:
     // whose signature matches exactly.
     template <class Fn>
     TPropertyTableBuilder& Event(std::wstring name, std::function<Fn> T::*field) {
-        TPropInfo p = Make(name, TPropertyKind::Event);
-        p.Set = [field, name](TPersistent& o, const TPropertyValue& v, TComponent* root) {
-            if (std::holds_alternative<std::monostate>(v)) {
-                Self(o).*field = nullptr;
-                return;
-            }
-            const std::wstring handler = property_detail::ToString(v, name);
-            std::any bound = property_detail::BindRootMethod(root, handler);
-            auto* fn = std::any_cast<std::function<Fn>>(&bound);
-            if (!fn) property_detail::WrongHandler(name, handler);
-            Self(o).*field = std::move(*fn);
-        };
-        p.Get = [field](const TPersistent& o) { return TPropertyValue(static_cast<bool>(Self(o).*field)); };
-        return Add(std::move(p));
+        return Event(std::move(name), field, field);
     }
 
     // An event read and written through accessors; the getter returns the
@@ -456,10 +426,21 @@ public:
 private:
     static T& Self(TPersistent& o) { return dynamic_cast<T&>(o); }
     static const T& Self(const TPersistent& o) { return dynamic_cast<const T&>(o); }
-    TPropInfo Make(const std::wstring& name, TPropertyKind kind) {
+    static TPropInfo Make(const std::wstring& name, TPropertyKind kind) {
         TPropInfo p;
         p.Name = name;
         p.Kind = kind;
+        return p;
+    }
+    // A property whose setter takes what `in` makes of the value given and
+    // whose getter hands out what `out` makes of the object's value.
+    template <class G, class S, class In, class Out>
+    static TPropInfo Converted(std::wstring name, TPropertyKind kind, G get, S set, In in, Out out) {
+        TPropInfo p = Make(name, kind);
+        p.Set = [set, name, in](TPersistent& o, const TPropertyValue& v, TComponent*) {
+            property_detail::CallSet(set, Self(o), in(v, name));
+        };
+        p.Get = [get, out](const TPersistent& o) { return TPropertyValue(out(property_detail::CallGet(get, Self(o)))); };
         return p;
     }
     TPropertyTableBuilder& Add(TPropInfo p) {

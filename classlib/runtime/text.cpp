@@ -104,26 +104,32 @@ bool TryStrToInt(std::wstring_view text, int& value) {
     return true;
 }
 
-int StrToInt(std::wstring_view text) {
-    int v;
-    if (!TryStrToInt(text, v)) InvalidInteger(text);
+namespace {
+template <class I>
+using TryParse = bool (*)(std::wstring_view, I&);
+
+template <class I>
+I ParseOrRaise(std::wstring_view text, TryParse<I> tryParse) {
+    I v;
+    if (!tryParse(text, v)) InvalidInteger(text);
     return v;
 }
 
-int StrToIntDef(std::wstring_view text, int defaultValue) {
-    int v;
-    return TryStrToInt(text, v) ? v : defaultValue;
+template <class I>
+I ParseOr(std::wstring_view text, I defaultValue, TryParse<I> tryParse) {
+    I v;
+    return tryParse(text, v) ? v : defaultValue;
 }
+}  // namespace
 
-int64_t StrToInt64(std::wstring_view text) {
-    int64_t v;
-    if (!TryStrToInt64(text, v)) InvalidInteger(text);
-    return v;
-}
+int StrToInt(std::wstring_view text) { return ParseOrRaise<int>(text, TryStrToInt); }
+
+int StrToIntDef(std::wstring_view text, int defaultValue) { return ParseOr<int>(text, defaultValue, TryStrToInt); }
+
+int64_t StrToInt64(std::wstring_view text) { return ParseOrRaise<int64_t>(text, TryStrToInt64); }
 
 int64_t StrToInt64Def(std::wstring_view text, int64_t defaultValue) {
-    int64_t v;
-    return TryStrToInt64(text, v) ? v : defaultValue;
+    return ParseOr<int64_t>(text, defaultValue, TryStrToInt64);
 }
 
 std::wstring IntToStr(int64_t value) { return std::to_wstring(value); }
