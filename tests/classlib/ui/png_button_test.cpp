@@ -71,11 +71,12 @@ TEST_F(ButtonTest, StartsAsTheDefaultTwentyThreePixelButton) {
 }
 
 TEST_F(ButtonTest, DisabledCopyDividesAlphaByThree) {
-    PngSpec s;
-    s.width = 2;
-    s.height = 1;
-    s.colorType = PNG_COLOR_TYPE_RGB_ALPHA;
-    s.rows = {{255, 0, 0, 255, 255, 0, 0, 2}};
+    const PngLayout s{
+        .width = 2,
+        .height = 1,
+        .colorType = PNG_COLOR_TYPE_RGB_ALPHA,
+        .rows = {{255, 0, 0, 255, 255, 0, 0, 2}},
+    };
     TPNGObject img;
     img.LoadFromBytes(MakePng(s));
     button->SetBounds(0, 0, 2, 1);
@@ -101,21 +102,20 @@ TEST_F(ButtonTest, DisabledCopyDividesAlphaByThree) {
 
 TEST_F(ButtonTest, DisabledCopyOfOpaqueAndPaletteImages) {
     // An RGB image without alpha gets an opaque channel first: 255 / 3.
-    PngSpec rgb;
-    rgb.colorType = PNG_COLOR_TYPE_RGB;
-    rgb.rows = {{1, 2, 3}};
+    const PngLayout rgb{.colorType = PNG_COLOR_TYPE_RGB, .rows = {{1, 2, 3}}};
     TPNGObject opaque;
     opaque.LoadFromBytes(MakePng(rgb));
     button->SetImageNormal(opaque);
     EXPECT_EQ(button->ImageDisabled().AlphaScanline(0)[0], 85);
 
     // A palette image becomes fully opaque and is not dimmed further.
-    PngSpec pal;
-    pal.width = 2;
-    pal.colorType = PNG_COLOR_TYPE_PALETTE;
-    pal.palette = {{9, 9, 9}, {8, 8, 8}};
-    pal.trnsAlpha = {0, 40};
-    pal.rows = {{0, 1}};
+    const PngLayout pal{
+        .width = 2,
+        .colorType = PNG_COLOR_TYPE_PALETTE,
+        .rows = {{0, 1}},
+        .palette = {{9, 9, 9}, {8, 8, 8}},
+        .trnsAlpha = {0, 40},
+    };
     TPNGObject paletted;
     paletted.LoadFromBytes(MakePng(pal));
     button->SetImageNormal(paletted);

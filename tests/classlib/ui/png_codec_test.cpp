@@ -24,22 +24,19 @@ TPNGObject Load(const std::vector<std::uint8_t>& bytes) {
 }  // namespace
 
 TEST(PngDecode, GreyAndGreyAlpha) {
-    PngSpec g;
-    g.width = 2;
-    g.height = 1;
-    g.colorType = PNG_COLOR_TYPE_GRAY;
-    g.rows = {Row({0, 200})};
+    const PngLayout g{.width = 2, .height = 1, .colorType = PNG_COLOR_TYPE_GRAY, .rows = {Row({0, 200})}};
     TPNGObject grey = Load(MakePng(g));
     EXPECT_EQ(grey.ColorType(), TPngColorType::Grey);
     EXPECT_EQ(grey.PixelColor(1, 0), RGB(200, 200, 200));
     EXPECT_EQ(grey.PixelAlpha(1, 0), 255);
     EXPECT_EQ(grey.AlphaScanline(0), nullptr);
 
-    PngSpec ga;
-    ga.width = 2;
-    ga.height = 1;
-    ga.colorType = PNG_COLOR_TYPE_GRAY_ALPHA;
-    ga.rows = {Row({10, 20, 30, 40})};
+    const PngLayout ga{
+        .width = 2,
+        .height = 1,
+        .colorType = PNG_COLOR_TYPE_GRAY_ALPHA,
+        .rows = {Row({10, 20, 30, 40})},
+    };
     TPNGObject greyAlpha = Load(MakePng(ga));
     EXPECT_EQ(greyAlpha.ColorType(), TPngColorType::GreyAlpha);
     ASSERT_NE(greyAlpha.AlphaScanline(0), nullptr);
@@ -49,35 +46,38 @@ TEST(PngDecode, GreyAndGreyAlpha) {
 }
 
 TEST(PngDecode, LowBitDepthsAndSixteenBitsBecomeEightBits) {
-    PngSpec one;
-    one.width = 8;
-    one.height = 1;
-    one.colorType = PNG_COLOR_TYPE_GRAY;
-    one.bitDepth = 1;
-    one.rows = {Row({0xA0})};  // 1 0 1 0 0 0 0 0
+    const PngLayout one{
+        .width = 8,
+        .height = 1,
+        .colorType = PNG_COLOR_TYPE_GRAY,
+        .bitDepth = 1,
+        .rows = {Row({0xA0})},  // 1 0 1 0 0 0 0 0,
+    };
     TPNGObject bw = Load(MakePng(one));
     EXPECT_EQ(bw.PixelColor(0, 0), RGB(255, 255, 255));
     EXPECT_EQ(bw.PixelColor(1, 0), RGB(0, 0, 0));
     EXPECT_EQ(bw.PixelColor(2, 0), RGB(255, 255, 255));
 
-    PngSpec deep;
-    deep.width = 1;
-    deep.height = 1;
-    deep.colorType = PNG_COLOR_TYPE_RGB_ALPHA;
-    deep.bitDepth = 16;
-    deep.rows = {Row({0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC, 0x80, 0x00})};
+    const PngLayout deep{
+        .width = 1,
+        .height = 1,
+        .colorType = PNG_COLOR_TYPE_RGB_ALPHA,
+        .bitDepth = 16,
+        .rows = {Row({0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC, 0x80, 0x00})},
+    };
     TPNGObject rgba16 = Load(MakePng(deep));
     EXPECT_EQ(rgba16.PixelColor(0, 0), RGB(0x12, 0x56, 0x9A));
     EXPECT_EQ(rgba16.PixelAlpha(0, 0), 0x80);
 }
 
 TEST(PngDecode, PaletteWithAndWithoutTransparency) {
-    PngSpec p;
-    p.width = 3;
-    p.height = 1;
-    p.colorType = PNG_COLOR_TYPE_PALETTE;
-    p.palette = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}};
-    p.rows = {Row({2, 1, 0})};
+    PngLayout p{
+        .width = 3,
+        .height = 1,
+        .colorType = PNG_COLOR_TYPE_PALETTE,
+        .rows = {Row({2, 1, 0})},
+        .palette = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}},
+    };
     TPNGObject plain = Load(MakePng(p));
     EXPECT_TRUE(plain.HasPalette());
     EXPECT_EQ(plain.Palette().size(), 3u);
@@ -93,7 +93,7 @@ TEST(PngDecode, PaletteWithAndWithoutTransparency) {
     EXPECT_EQ(trans.AlphaScanline(0), nullptr);
 
     // Four-bit indices are unpacked to one byte each.
-    PngSpec p4 = p;
+    PngLayout p4 = p;
     p4.bitDepth = 4;
     p4.width = 2;
     p4.trnsAlpha.clear();
@@ -104,11 +104,12 @@ TEST(PngDecode, PaletteWithAndWithoutTransparency) {
 }
 
 TEST(PngDecode, RgbRgbaColourKeyAndInterlace) {
-    PngSpec rgb;
-    rgb.width = 2;
-    rgb.height = 2;
-    rgb.colorType = PNG_COLOR_TYPE_RGB;
-    rgb.rows = {Row({1, 2, 3, 4, 5, 6}), Row({7, 8, 9, 10, 11, 12})};
+    PngLayout rgb{
+        .width = 2,
+        .height = 2,
+        .colorType = PNG_COLOR_TYPE_RGB,
+        .rows = {Row({1, 2, 3, 4, 5, 6}), Row({7, 8, 9, 10, 11, 12})},
+    };
     TPNGObject a = Load(MakePng(rgb));
     EXPECT_EQ(a.ColorType(), TPngColorType::RGB);
     EXPECT_EQ(a.Width(), 2);
@@ -137,31 +138,26 @@ TEST(PngDecode, RgbRgbaColourKeyAndInterlace) {
 }
 
 TEST(PngAlpha, CreateAlphaGivesOpaqueChannelOrOpaquePalette) {
-    PngSpec g;
-    g.width = 2;
-    g.height = 1;
-    g.colorType = PNG_COLOR_TYPE_GRAY;
-    g.rows = {Row({5, 6})};
+    const PngLayout g{.width = 2, .height = 1, .colorType = PNG_COLOR_TYPE_GRAY, .rows = {Row({5, 6})}};
     TPNGObject grey = Load(MakePng(g));
     grey.CreateAlpha();
     EXPECT_EQ(grey.ColorType(), TPngColorType::GreyAlpha);
     EXPECT_EQ(grey.AlphaScanline(0)[1], 255);
     EXPECT_EQ(grey.PixelColor(1, 0), RGB(6, 6, 6));
 
-    PngSpec rgb;
-    rgb.colorType = PNG_COLOR_TYPE_RGB;
-    rgb.rows = {Row({1, 2, 3})};
+    const PngLayout rgb{.colorType = PNG_COLOR_TYPE_RGB, .rows = {Row({1, 2, 3})}};
     TPNGObject colour = Load(MakePng(rgb));
     colour.CreateAlpha();
     EXPECT_EQ(colour.ColorType(), TPngColorType::RGBA);
     EXPECT_EQ(colour.AlphaScanline(0)[0], 255);
 
-    PngSpec p;
-    p.width = 2;
-    p.colorType = PNG_COLOR_TYPE_PALETTE;
-    p.palette = {{1, 1, 1}, {2, 2, 2}, {3, 3, 3}};
-    p.trnsAlpha = {0, 10};
-    p.rows = {Row({0, 1})};
+    const PngLayout p{
+        .width = 2,
+        .colorType = PNG_COLOR_TYPE_PALETTE,
+        .rows = {Row({0, 1})},
+        .palette = {{1, 1, 1}, {2, 2, 2}, {3, 3, 3}},
+        .trnsAlpha = {0, 10},
+    };
     TPNGObject pal = Load(MakePng(p));
     pal.CreateAlpha();
     EXPECT_TRUE(pal.HasPalette());
@@ -231,11 +227,12 @@ TEST(PngDraw, BlendsEachPixelByItsAlphaOverTheDc) {
     for (int y = 0; y < 4; ++y)
         for (int x = 0; x < 6; ++x) target.Row(y)[x] = 0x00204060;  // R 0x20 G 0x40 B 0x60
 
-    PngSpec s;
-    s.width = 3;
-    s.height = 1;
-    s.colorType = PNG_COLOR_TYPE_RGB_ALPHA;
-    s.rows = {Row({255, 255, 255, 255, 255, 0, 0, 128, 10, 20, 30, 0})};
+    const PngLayout s{
+        .width = 3,
+        .height = 1,
+        .colorType = PNG_COLOR_TYPE_RGB_ALPHA,
+        .rows = {Row({255, 255, 255, 255, 255, 0, 0, 128, 10, 20, 30, 0})},
+    };
     TPNGObject img = Load(MakePng(s));
     img.Draw(target.DC(), 2, 1);
     GdiFlush();
@@ -257,11 +254,12 @@ TEST(PngDraw, BlendsEachPixelByItsAlphaOverTheDc) {
 }
 
 TEST(PngMalformed, PaletteIndexPastThePaletteIsNeverReadPastIt) {
-    PngSpec p;
-    p.width = 2;
-    p.colorType = PNG_COLOR_TYPE_PALETTE;
-    p.palette = {{10, 20, 30}, {40, 50, 60}};
-    p.rows = {Row({1, 200})};
+    const PngLayout p{
+        .width = 2,
+        .colorType = PNG_COLOR_TYPE_PALETTE,
+        .rows = {Row({1, 200})},
+        .palette = {{10, 20, 30}, {40, 50, 60}},
+    };
     std::vector<std::uint8_t> bytes;
     try {
         bytes = MakePng(p);

@@ -7,7 +7,7 @@
 #include <stdexcept>
 #include <vector>
 
-struct PngSpec {
+struct PngLayout {
     int width = 1;
     int height = 1;
     int colorType = PNG_COLOR_TYPE_RGB;
@@ -15,10 +15,10 @@ struct PngSpec {
     bool interlaced = false;
     // Rows of samples as libpng expects them for colorType and bitDepth
     // (packed for depths below 8, big-endian pairs for 16).
-    std::vector<std::vector<std::uint8_t>> rows;
-    std::vector<png_color> palette;
-    std::vector<std::uint8_t> trnsAlpha;  // palette transparency
-    bool greyKey = false;                 // tRNS colour key for grey/RGB
+    std::vector<std::vector<std::uint8_t>> rows{};
+    std::vector<png_color> palette{};
+    std::vector<std::uint8_t> trnsAlpha{};  // palette transparency
+    bool greyKey = false;                   // tRNS colour key for grey/RGB
     png_color_16 key{};
 };
 
@@ -28,7 +28,7 @@ inline void Write(png_structp png, png_bytep data, png_size_t len) {
     out->insert(out->end(), data, data + len);
 }
 inline void Flush(png_structp) {}
-inline bool Encode(png_structp png, png_infop info, const PngSpec& s, png_bytepp rows) {
+inline bool Encode(png_structp png, png_infop info, const PngLayout& s, png_bytepp rows) {
     if (setjmp(png_jmpbuf(png))) return false;
     png_set_IHDR(png, info, s.width, s.height, s.bitDepth, s.colorType,
                  s.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
@@ -45,7 +45,7 @@ inline bool Encode(png_structp png, png_infop info, const PngSpec& s, png_bytepp
 }
 }  // namespace png_maker_detail
 
-inline std::vector<std::uint8_t> MakePng(const PngSpec& s) {
+inline std::vector<std::uint8_t> MakePng(const PngLayout& s) {
     std::vector<std::uint8_t> out;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png_create_info_struct(png);
@@ -61,7 +61,7 @@ inline std::vector<std::uint8_t> MakePng(const PngSpec& s) {
 // An 8-bit RGBA image filled with one colour and alpha.
 inline std::vector<std::uint8_t> MakeSolidRgba(int w, int h, std::uint8_t r, std::uint8_t g,
                                                std::uint8_t b, std::uint8_t a) {
-    PngSpec s;
+    PngLayout s;
     s.width = w;
     s.height = h;
     s.colorType = PNG_COLOR_TYPE_RGB_ALPHA;
