@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 // ---- TBCSource ----
 
@@ -237,32 +238,40 @@ DWORD TBCSourceStream::ThreadProc() {
     return 0;
 }
 
+bool TBCSourceStream::DeliverFilled(HRESULT fill, ComPtr<IMediaSample> sample,
+                                    HRESULT* result) {
+    if (fill == S_OK) {
+        const HRESULT delivered = Deliver(sample.Get());
+        sample = nullptr;
+        if (delivered == S_OK) return true;
+        // Downstream stopped or failed: end quietly.
+        *result = S_OK;
+        return false;
+    }
+    sample = nullptr;
+    DeliverEndOfStream();
+    if (fill == S_FALSE) {
+        *result = S_OK;
+        return false;
+    }
+    FSource->NotifyEvent(EC_ERRORABORT, fill, 0);
+    *result = fill;
+    return false;
+}
+
 HRESULT TBCSourceStream::DoBufferProcessingLoop() {
     OnThreadStartPlay();
     Command command;
     do {
         while (!CheckRequest(&command)) {
-            IMediaSample* sample = nullptr;
-            HRESULT hr = GetDeliveryBuffer(&sample, nullptr, nullptr, 0);
-            if (FAILED(hr) || sample == nullptr) {
+            ComPtr<IMediaSample> sample;
+            if (FAILED(GetDeliveryBuffer(sample.Put(), nullptr, nullptr, 0)) || !sample) {
                 Sleep(1);
                 continue;
             }
-            hr = FillBuffer(sample);
-            if (hr == S_OK) {
-                hr = Deliver(sample);
-                sample->Release();
-                if (hr != S_OK) return S_OK;
-            } else if (hr == S_FALSE) {
-                sample->Release();
-                DeliverEndOfStream();
-                return S_OK;
-            } else {
-                sample->Release();
-                DeliverEndOfStream();
-                FSource->NotifyEvent(EC_ERRORABORT, hr, 0);
-                return hr;
-            }
+            const HRESULT fill = FillBuffer(sample.Get());
+            HRESULT result = S_OK;
+            if (!DeliverFilled(fill, std::move(sample), &result)) return result;
         }
         if (command == CMD_RUN || command == CMD_PAUSE) {
             Reply(S_OK);

@@ -99,6 +99,14 @@ protected:
     // processing loop, STOP answered, until EXIT.
     DWORD ThreadProc();
 
+    // The step after FillBuffer in a processing loop. fill is what it
+    // returned: S_OK delivers the sample, S_FALSE ends the stream, an error
+    // ends it and reports EC_ERRORABORT. The sample is let go in every case,
+    // before the end of stream goes out. Returns true when the loop goes on;
+    // otherwise the loop returns *result: S_OK when downstream refused the
+    // sample or the stream ended, the error when FillBuffer failed.
+    bool DeliverFilled(HRESULT fill, ComPtr<IMediaSample> sample, HRESULT* result);
+
     TBCSource* FSource;
 
 private:

@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstring>
 #include <string>
+#include <utility>
 
 const int32_t FormatCandidates::Bits[Count] = {16, 16, 16, 16, 16, 16, 16, 16,
                                                 8,  8,  8,  8,  8,  8,  8,  8};
@@ -359,23 +360,11 @@ void TBCAudioPin::PrepareSilence(size_t bytes) {
     FCaptureSilent = true;
 }
 
-bool TBCAudioPin::DeliverFilled(HRESULT fill, IMediaSample* sample, HRESULT* result) {
-    if (fill == S_OK) {
-        // Nothing fitted: the sample carries nothing worth delivering.
-        if (FFilledFrames == 0) return true;
-        if (Deliver(sample) == S_OK) return true;
-        // Downstream stopped or failed: end quietly.
-        *result = S_OK;
-        return false;
-    }
-    DeliverEndOfStream();
-    if (fill == S_FALSE) {
-        *result = S_OK;
-        return false;
-    }
-    FSource->NotifyEvent(EC_ERRORABORT, fill, 0);
-    *result = fill;
-    return false;
+bool TBCAudioPin::DeliverUnlessEmpty(HRESULT fill, ComPtr<IMediaSample> sample,
+                                     HRESULT* result) {
+    // Nothing fitted: the sample carries nothing worth delivering.
+    if (fill == S_OK && FFilledFrames == 0) return true;
+    return DeliverFilled(fill, std::move(sample), result);
 }
 
 bool TBCAudioPin::DeliverSilence(uint32_t frames, HRESULT* result) {
@@ -392,7 +381,7 @@ bool TBCAudioPin::DeliverSilence(uint32_t frames, HRESULT* result) {
     FBufferFlags = AUDCLNT_BUFFERFLAGS_SILENT;
     const HRESULT fill = FillBuffer(sample.Get());
     FRunFrames += FFilledFrames;
-    return DeliverFilled(fill, sample.Get(), result);
+    return DeliverUnlessEmpty(fill, std::move(sample), result);
 }
 
 bool TBCAudioPin::DeliverPacket(HRESULT* result) {
@@ -445,7 +434,7 @@ bool TBCAudioPin::DeliverPacket(HRESULT* result) {
         remaining -= filled;
         if (fill != S_OK || remaining == 0 || filled == 0) {
             FCaptureClient->ReleaseBuffer(packetFrames);
-            return DeliverFilled(fill, sample.Get(), result);
+            return DeliverUnlessEmpty(fill, std::move(sample), result);
         }
         const HRESULT delivered = Deliver(sample.Get());
         sample = nullptr;

@@ -77,7 +77,9 @@ private:
     // the loop returns.
     bool DeliverPacket(HRESULT* result);
     bool DeliverSilence(uint32_t frames, HRESULT* result);
-    bool DeliverFilled(HRESULT fill, IMediaSample* sample, HRESULT* result);
+    // As DeliverFilled, except that a sample nothing fitted into is dropped
+    // and the loop goes on.
+    bool DeliverUnlessEmpty(HRESULT fill, ComPtr<IMediaSample> sample, HRESULT* result);
     // Frames of silence due now: the lag of the delivered audio behind the
     // time since the client started, once the endpoint has been quiet; 0 when
     // none is due.

@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <utility>
 
 namespace {
 
@@ -302,26 +303,14 @@ HRESULT TBCPushPinDesktop::DoBufferProcessingLoop() {
         FFrameNumber = static_cast<int32_t>(number);
         lastNumber = number;
 
-        IMediaSample* sample = nullptr;
-        if (FAILED(GetDeliveryBuffer(&sample, nullptr, nullptr, 0)) || sample == nullptr) {
+        ComPtr<IMediaSample> sample;
+        if (FAILED(GetDeliveryBuffer(sample.Put(), nullptr, nullptr, 0)) || !sample) {
             Sleep(1);
             continue;
         }
-        const HRESULT hr = FillBuffer(sample);
-        if (hr == S_OK) {
-            const HRESULT delivered = Deliver(sample);
-            sample->Release();
-            if (delivered != S_OK) return S_OK;
-        } else if (hr == S_FALSE) {
-            sample->Release();
-            DeliverEndOfStream();
-            return S_OK;
-        } else {
-            sample->Release();
-            DeliverEndOfStream();
-            FSource->NotifyEvent(EC_ERRORABORT, hr, 0);
-            return hr;
-        }
+        const HRESULT fill = FillBuffer(sample.Get());
+        HRESULT result = S_OK;
+        if (!DeliverFilled(fill, std::move(sample), &result)) return result;
     }
 }
 

@@ -3,6 +3,7 @@
 //   tools/wineenv.sh exec build/env build/x86_64/bin/dos_command_bench.exe
 #include "classlib/runtime/application.h"
 #include "process/console_command.h"
+#include "tests/fixtures/program_support.h"
 #include "process/line_splitter.h"
 
 #include <windows.h>
@@ -44,11 +45,7 @@ void BenchSplitter() {
 }
 
 std::wstring FixtureCommand(const std::wstring& steps) {
-    wchar_t path[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring dir(path);
-    dir.erase(dir.find_last_of(L"\\/") + 1);
-    return L"\"" + dir + L"console_fixture.exe\" " + steps;
+    return testsupport::ConsoleFixtureCommand(steps);
 }
 
 void BenchRun(const wchar_t* what, const std::wstring& steps) {

@@ -1,6 +1,7 @@
 // The class factory, the exports, aggregation and the COM identity rules of
 // filters and pins.
 #include "tests/baseclasses/test_source.h"
+#include "tests/fixtures/com_test_support.h"
 #include "tests/fixtures/graph_test_support.h"
 
 #include <gtest/gtest.h>
@@ -19,31 +20,12 @@ const TBCFilterRegistration TestRegistration{L"Test Source", &CLSID_TestSource,
 TBCClassFactory TestFactory(TestRegistration);
 
 // An outer object that counts the references its inner object passes on.
-class Outer final : public IUnknown {
-public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** object) override {
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++Refs; }
-    ULONG STDMETHODCALLTYPE Release() override { return --Refs; }
-    ULONG Refs = 1;
-};
+using Outer = testsupport::CountingUnknown;
 
 // A class object whose instances cannot be created, registered in this
 // process in place of a platform class.
-class RefusingFactory final : public IClassFactory {
+class RefusingFactory final : public testsupport::ScopedComObject<IClassFactory> {
 public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-        if (iid == IID_IUnknown || iid == IID_IClassFactory) {
-            *object = static_cast<IClassFactory*>(this);
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
-    ULONG STDMETHODCALLTYPE Release() override { return 1; }
     HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown*, REFIID, void** object) override {
         *object = nullptr;
         return E_ACCESSDENIED;

@@ -3,6 +3,7 @@
 #include "shared/com_ptr.h"
 #include "shared/unit_const_list.h"
 #include "tests/fixtures/loopback/loopback_graph.h"
+#include "tests/fixtures/program_support.h"
 
 #include <gtest/gtest.h>
 
@@ -20,28 +21,11 @@ const wchar_t* const CategoryInstanceKey =
     L"CLSID\\{083863F1-70DE-11D0-BD40-00A0C911CE86}\\Instance\\"
     L"{2B507057-ED7E-441D-A992-12031F31D522}";
 
-std::wstring LibraryPath() {
-    wchar_t exe[MAX_PATH];
-    const DWORD length = GetModuleFileNameW(nullptr, exe, MAX_PATH);
-    std::wstring path(exe, length);
-    return path.substr(0, path.find_last_of(L"\\/") + 1) + L"Audelo.dll";
-}
+std::wstring LibraryPath() { return testsupport::ProgramFolder() + L"Audelo.dll"; }
 
 // Runs regsvr32 silently; its exit code, or -1 when it did not run.
 long RegSvr32(const std::wstring& arguments) {
-    std::wstring line = L"regsvr32.exe /s " + arguments;
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &process))
-        return -1;
-    WaitForSingleObject(process.hProcess, 60000);
-    DWORD code = 0;
-    GetExitCodeProcess(process.hProcess, &code);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return static_cast<long>(code);
+    return testsupport::RunRegsvr32(L"/s " + arguments);
 }
 
 // A string value under HKEY_CLASSES_ROOT; empty when absent.

@@ -2,6 +2,7 @@
 // Renderer) with fake Core Audio objects behind it: media type, allocator,
 // packets turned into samples, time stamps, silence, and the time line kept
 // while the endpoint is quiet.
+#include "tests/fixtures/com_test_support.h"
 #include "tests/fixtures/loopback/fake_core_audio.h"
 #include "tests/fixtures/loopback/loopback_graph.h"
 #include "tests/loopback_filter/loopback_test_support.h"
@@ -178,22 +179,12 @@ TEST_F(LoopbackStreaming, PinAnswersNoQualityMessagesAndNoStreamConfig) {
 }
 
 // An allocator that grants what a test tells it to.
-class GrantingAllocator : public IMemAllocator {
+class GrantingAllocator : public testsupport::ScopedComObject<IMemAllocator> {
 public:
     HRESULT Result = S_OK;
     long GrantedSize = -1;  // -1: as asked
     ALLOCATOR_PROPERTIES Asked{};
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-        if (iid == IID_IUnknown || iid == IID_IMemAllocator) {
-            *object = static_cast<IMemAllocator*>(this);
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
-    ULONG STDMETHODCALLTYPE Release() override { return 1; }
     HRESULT STDMETHODCALLTYPE SetProperties(ALLOCATOR_PROPERTIES* request,
                                             ALLOCATOR_PROPERTIES* actual) override {
         Asked = *request;

@@ -6,6 +6,7 @@
 #include "classlib/runtime/application.h"
 #include "classlib/runtime/properties.h"
 #include "process/console_command.h"
+#include "tests/fixtures/program_support.h"
 
 #include <windows.h>
 
@@ -24,11 +25,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 std::wstring FixtureCommand(const std::wstring& steps) {
-    wchar_t path[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring dir(path);
-    dir.erase(dir.find_last_of(L"\\/") + 1);
-    return L"\"" + dir + L"console_fixture.exe\" " + steps;
+    return testsupport::ConsoleFixtureCommand(steps);
 }
 
 // Processes the GUI thread's messages until pred holds or ms have passed.

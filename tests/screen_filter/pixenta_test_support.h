@@ -17,21 +17,7 @@ inline std::wstring LibraryPath() { return graphtest::ProgramFolder() + L"Pixent
 
 // Runs regsvr32 on the library; its exit code, or -1.
 inline int RunRegsvr32(const std::wstring& arguments) {
-    wchar_t system[MAX_PATH] = {};
-    GetSystemDirectoryW(system, MAX_PATH);
-    std::wstring command = L"\"" + std::wstring(system) + L"\\regsvr32.exe\" " + arguments;
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &process))
-        return -1;
-    WaitForSingleObject(process.hProcess, 60000);
-    DWORD code = static_cast<DWORD>(-1);
-    GetExitCodeProcess(process.hProcess, &code);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return static_cast<int>(code);
+    return static_cast<int>(testsupport::RunRegsvr32(arguments));
 }
 
 inline int RegisterLibrary() { return RunRegsvr32(L"/s \"" + LibraryPath() + L"\""); }

@@ -4,6 +4,7 @@
 #include "shared/media_type.h"
 #include "shared/ref_time.h"
 #include "shared/unit_const_list.h"
+#include "tests/fixtures/com_test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -21,17 +22,7 @@ std::wstring GuidText(REFGUID guid) {
     return text;
 }
 
-// An IUnknown that only counts its references.
-class CountingUnknown final : public IUnknown {
-public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** object) override {
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++Refs; }
-    ULONG STDMETHODCALLTYPE Release() override { return --Refs; }
-    ULONG Refs = 1;
-};
+using testsupport::CountingUnknown;
 
 BITMAPINFOHEADER Header(LONG width, LONG height, WORD bits, DWORD compression = BI_RGB) {
     BITMAPINFOHEADER h{};
