@@ -259,19 +259,23 @@ bool TBCSourceStream::DeliverFilled(HRESULT fill, ComPtr<IMediaSample> sample,
     return false;
 }
 
+bool TBCSourceStream::DeliverNext(HRESULT* result) {
+    ComPtr<IMediaSample> sample;
+    if (FAILED(GetDeliveryBuffer(sample.Put(), nullptr, nullptr, 0)) || !sample) {
+        Sleep(1);
+        return true;
+    }
+    const HRESULT fill = FillBuffer(sample.Get());
+    return DeliverFilled(fill, std::move(sample), result);
+}
+
 HRESULT TBCSourceStream::DoBufferProcessingLoop() {
     OnThreadStartPlay();
     Command command;
     do {
         while (!CheckRequest(&command)) {
-            ComPtr<IMediaSample> sample;
-            if (FAILED(GetDeliveryBuffer(sample.Put(), nullptr, nullptr, 0)) || !sample) {
-                Sleep(1);
-                continue;
-            }
-            const HRESULT fill = FillBuffer(sample.Get());
             HRESULT result = S_OK;
-            if (!DeliverFilled(fill, std::move(sample), &result)) return result;
+            if (!DeliverNext(&result)) return result;
         }
         if (command == CMD_RUN || command == CMD_PAUSE) {
             Reply(S_OK);

@@ -106,6 +106,10 @@ protected:
     // otherwise the loop returns *result: S_OK when downstream refused the
     // sample or the stream ended, the error when FillBuffer failed.
     bool DeliverFilled(HRESULT fill, ComPtr<IMediaSample> sample, HRESULT* result);
+    // One pass of a processing loop: gets an empty sample (sleeping a
+    // millisecond when none can be had), fills it and hands it to
+    // DeliverFilled. Answers as DeliverFilled does.
+    bool DeliverNext(HRESULT* result);
 
     TBCSource* FSource;
 

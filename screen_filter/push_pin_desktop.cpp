@@ -12,7 +12,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
-#include <utility>
 
 namespace {
 
@@ -303,14 +302,8 @@ HRESULT TBCPushPinDesktop::DoBufferProcessingLoop() {
         FFrameNumber = static_cast<int32_t>(number);
         lastNumber = number;
 
-        ComPtr<IMediaSample> sample;
-        if (FAILED(GetDeliveryBuffer(sample.Put(), nullptr, nullptr, 0)) || !sample) {
-            Sleep(1);
-            continue;
-        }
-        const HRESULT fill = FillBuffer(sample.Get());
         HRESULT result = S_OK;
-        if (!DeliverFilled(fill, std::move(sample), &result)) return result;
+        if (!DeliverNext(&result)) return result;
     }
 }
 
