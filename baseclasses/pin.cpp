@@ -329,36 +329,27 @@ HRESULT TBCBaseOutputPin::DecideAllocator(IMemInputPin* input, IMemAllocator** a
     input->GetAllocatorRequirements(&requested);
     if (requested.cbAlign == 0) requested.cbAlign = 1;
 
-    // The receiver's allocator first.
-    HRESULT hr = input->GetAllocator(allocator);
-    if (SUCCEEDED(hr) && *allocator != nullptr) {
-        ALLOCATOR_PROPERTIES properties = requested;
-        hr = DecideBufferSize(*allocator, &properties);
+    // Sizes a candidate allocator and offers it to the receiver; a refused
+    // candidate is let go.
+    auto agree = [&](HRESULT obtained) {
+        HRESULT hr = obtained;
+        if (SUCCEEDED(hr) && *allocator == nullptr) hr = E_FAIL;
         if (SUCCEEDED(hr)) {
-            hr = input->NotifyAllocator(*allocator, FALSE);
-            if (SUCCEEDED(hr)) return S_OK;
+            ALLOCATOR_PROPERTIES properties = requested;
+            hr = DecideBufferSize(*allocator, &properties);
         }
-    }
-    if (*allocator != nullptr) {
-        (*allocator)->Release();
-        *allocator = nullptr;
-    }
+        if (SUCCEEDED(hr)) hr = input->NotifyAllocator(*allocator, FALSE);
+        if (FAILED(hr) && *allocator != nullptr) {
+            (*allocator)->Release();
+            *allocator = nullptr;
+        }
+        return hr;
+    };
 
-    // Then one of our own.
-    hr = InitAllocator(allocator);
-    if (SUCCEEDED(hr)) {
-        ALLOCATOR_PROPERTIES properties = requested;
-        hr = DecideBufferSize(*allocator, &properties);
-        if (SUCCEEDED(hr)) {
-            hr = input->NotifyAllocator(*allocator, FALSE);
-            if (SUCCEEDED(hr)) return S_OK;
-        }
-    }
-    if (*allocator != nullptr) {
-        (*allocator)->Release();
-        *allocator = nullptr;
-    }
-    return hr;
+    // The receiver's allocator first, then one of our own.
+    if (SUCCEEDED(agree(input->GetAllocator(allocator)))) return S_OK;
+    const HRESULT hr = agree(InitAllocator(allocator));
+    return SUCCEEDED(hr) ? S_OK : hr;
 }
 
 HRESULT TBCBaseOutputPin::InitAllocator(IMemAllocator** allocator) {
