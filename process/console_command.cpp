@@ -1,9 +1,9 @@
 #include "process/console_command.h"
 
 #include "classlib/runtime/application.h"
-#include "classlib/runtime/text.h"
 #include "classlib/runtime/thread.h"
-#include "process/win_handle.h"
+#include "process/dos_run_link.h"
+#include "process/dos_thread.h"
 
 #include <algorithm>
 #include <exception>
@@ -12,19 +12,6 @@
 namespace {
 
 using TGuard = std::lock_guard<std::recursive_mutex>;
-
-// Runs an action when the scope is left, however it is left.
-template <class F>
-class TScopeExit {
-public:
-    explicit TScopeExit(F action) : FAction(std::move(action)) {}
-    ~TScopeExit() { FAction(); }
-    TScopeExit(const TScopeExit&) = delete;
-    TScopeExit& operator=(const TScopeExit&) = delete;
-
-private:
-    F FAction;
-};
 
 // A string list whose every item operation holds the component's lock, so
 // the owner can add input lines while the worker takes them.
@@ -49,42 +36,6 @@ protected:
 private:
     std::recursive_mutex& FLock;
 };
-
-// Holds a list's updates back for a scope.
-class TUpdateScope {
-public:
-    explicit TUpdateScope(TStrings& list) : FList(list) { FList.BeginUpdate(); }
-    ~TUpdateScope() {
-        try {
-            FList.EndUpdate();
-        } catch (...) {
-            // An OnChange handler's error must not escape a destructor.
-        }
-    }
-    TUpdateScope(const TUpdateScope&) = delete;
-    TUpdateScope& operator=(const TUpdateScope&) = delete;
-
-private:
-    TStrings& FList;
-};
-
-// The read buffer grows to what the pipe holds, up to this size; more is
-// read in the following passes. (A pipe may report a whole pending write of
-// the child as available, however large.)
-constexpr DWORD kMaxReadBuffer = 1u << 20;
-
-// Passes made after the child has ended while its output still holds bytes
-// (one read may not take all of them); bounds the wait on a grandchild that
-// keeps writing into the inherited pipe.
-constexpr int kMaxDrainPasses = 4096;
-
-std::wstring PipeErrorText(DWORD code) {
-    return L"Cannot create a pipe to the console program (system error " + std::to_wstring(code) + L").";
-}
-
-[[noreturn]] void RaiseRunError(DWORD code, const wchar_t* what) {
-    throw EOSError(std::wstring(what) + L" failed (system error " + std::to_wstring(code) + L").", code);
-}
 
 struct TRegisterDosCommand {
     TRegisterDosCommand() { RegisterComponentClass<TDosCommand>(L"TDosCommand"); }
@@ -157,36 +108,41 @@ TDosCommand::~TDosCommand() {
                 w->CancelInputWrite();
             }
         }
-        if (!CheckSynchronize()) {
-            HANDLE sync = static_cast<HANDLE>(SyncEvent());
-            if (sync) WaitForSingleObject(sync, 5);
-            else Sleep(5);
-        }
+        ServeWorkers();
     }
 }
 
-void TDosCommand::Attach(TDosThread* worker) {
-    TGuard g(FLock);
-    FWorkers.push_back(worker);
-    FCurrent = worker;
-}
-
-void TDosCommand::Detach(TDosThread* worker) {
-    TGuard g(FLock);
-    FWorkers.erase(std::remove(FWorkers.begin(), FWorkers.end(), worker), FWorkers.end());
-    if (FCurrent == worker) FCurrent = nullptr;
-    if (FTimerStarter == worker) FTimerStarter = nullptr;
+void TDosCommand::ServeWorkers() {
+    if (CheckSynchronize()) return;
+    HANDLE sync = static_cast<HANDLE>(SyncEvent());
+    MsgWaitForMultipleObjects(sync ? 1 : 0, &sync, FALSE, 5, QS_SENDMESSAGE);
+    MSG msg;
+    PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);  // delivers sent messages only
 }
 
 void TDosCommand::Execute() {
     if (FCommandLine.empty()) return;
     if (IsRunning()) throw EInvalidOperation(L"The console command is already running.");
     if (!FTimer) FTimer = new TProcessTimer(this);
-    {
-        TGuard g(FLock);
-        FLines->Clear();
+    std::unique_ptr<TDosRunLink> link;
+    for (;;) {
+        {
+            TGuard g(FLock);
+            // A stopped run inside its OnTerminated: let the handler return
+            // before this run begins, so that it cannot be taken for this
+            // run's end.
+            if (FEventsUnderWay == 0) {
+                FLines->Clear();
+                link.reset(new TDosRunLink(*this, ++FRun,
+                                           TDosRunSettings{FCommandLine, OnNewLine, OnTerminated, FTimer,
+                                                           FMaxTimeAfterBeginning, FMaxTimeAfterLastOutput,
+                                                           FPriorityClass, FShowWindow, FCreationFlag}));
+                break;
+            }
+        }
+        ServeWorkers();
     }
-    new TDosThread(this);  // becomes the current worker; frees itself when it ends
+    new TDosThread(std::move(link));  // becomes the current worker; frees itself when it ends
 }
 
 DWORD TDosCommand::ExecuteAndWait() {
@@ -236,360 +192,4 @@ const TPropertyTable& TDosCommand::ClassProperties() {
             .Enumeration(L"ReturnCode", {L"rcCRLF", L"rcLF"}, &TDosCommand::ReturnCode, &TDosCommand::SetReturnCode)
             .Build();
     return table;
-}
-
-// ---------------------------------------------------------------------------
-// TDosThread
-
-TDosThread::TDosThread(TDosCommand* AOwner)
-    : FOwner(AOwner),
-      FCommandLine(AOwner->FCommandLine),
-      FOnNewLine(AOwner->OnNewLine),
-      FOnTerminated(AOwner->OnTerminated),
-      FTimer(AOwner->FTimer),
-      FMaxTimeAfterBeginning(AOwner->FMaxTimeAfterBeginning),
-      FMaxTimeAfterLastOutput(AOwner->FMaxTimeAfterLastOutput),
-      FPriorityClass(AOwner->FPriorityClass),
-      FShowWindow(AOwner->FShowWindow),
-      FCreationFlag(AOwner->FCreationFlag) {
-    FOwner->FInputLines->Clear();
-    // Every worker frees itself when its thread ends: the component only
-    // refers to it until then (Detach).
-    SetFreeOnTerminate(true);
-    FOwner->Attach(this);
-    try {
-        Start();
-    } catch (...) {
-        DetachOnce();
-        throw;
-    }
-}
-
-void TDosThread::CancelInputWrite() {
-    // The worker raises FWritingInput before it checks the stop request for
-    // the last time and enters the write, and the caller has set the stop
-    // request before looking at FWritingInput: either the worker does not
-    // write, or the flag is seen here. Between the flag and the system call
-    // a cancel finds nothing to cancel, so it is repeated for a short while.
-    for (int i = 0; i < 500 && FWritingInput.load(); ++i) {
-        CancelSynchronousIo(static_cast<HANDLE>(Handle()));
-        if (!FWritingInput.load()) break;
-        Sleep(i < 10 ? 0 : 1);
-    }
-}
-
-void TDosThread::DetachOnce() {
-    if (FDetached) return;
-    FDetached = true;
-    FOwner->Detach(this);
-}
-
-void TDosThread::DoTerminate() {
-    DetachOnce();
-    TThread::DoTerminate();
-}
-
-void TDosThread::Execute() {
-    std::exception_ptr shown;
-    if (!Terminated()) {  // a Stop that came before the run began ends it here
-        try {
-            Run();
-        } catch (const TCreatePipeError&) {
-            shown = std::current_exception();
-        } catch (const TCreateProcessError&) {
-            shown = std::current_exception();
-        } catch (...) {
-            // Any other failure ends the worker without a message.
-        }
-    }
-    // The last use of the component: from here on it may be destroyed.
-    DetachOnce();
-    if (shown) Application->ShowException(shown);
-}
-
-void TDosThread::Run() {
-    std::exception_ptr failure;
-    try {
-        RunStages();
-    } catch (...) {
-        failure = std::current_exception();
-        if (FFailureCode == 0) FFailureCode = GetLastError();
-    }
-
-    // Final stage.
-    try {
-        bool deliver = false;
-        {
-            TGuard g(FOwner->FLock);
-            deliver = !FOwner->FDestroying;
-        }
-        if (deliver && FOnTerminated) FOnTerminated(FOwner, FLastExitCode);
-    } catch (...) {
-        if (!failure) failure = std::current_exception();
-    }
-    const TDosCommandStatus status = FOwner->FStatus.load();
-    switch (status) {
-    case dcsNotStarted:
-    case dcsPreparing:
-    case dcsPipesReady:
-    case dcsRunning:
-        FOwner->FStatus.store(static_cast<TDosCommandStatus>(status + 1));
-        FOwner->FExitCode.store(FFailureCode != 0 ? FFailureCode : GetLastError());
-        break;
-    default:
-        break;
-    }
-    SetFreeOnTerminate(true);
-    FExecuting.store(false);
-    Terminate();
-    if (failure) std::rethrow_exception(failure);
-}
-
-void TDosThread::RunStages() {
-    FOwner->FStatus.store(dcsNotStarted);
-    // The pipes get the process's default security; only inheritance is
-    // asked for, so the child can use its ends.
-    SECURITY_ATTRIBUTES security{};
-    security.nLength = sizeof(security);
-    security.lpSecurityDescriptor = nullptr;
-    security.bInheritHandle = TRUE;
-    FBuffer.assign(1024, 0);
-
-    FOwner->FStatus.store(dcsPreparing);
-    TWinHandle inputRead, inputWrite, outputRead, outputWrite;
-    if (!CreatePipe(inputRead.Put(), inputWrite.Put(), &security, 0)) {
-        FFailureCode = GetLastError();
-        throw TCreatePipeError(PipeErrorText(FFailureCode));
-    }
-    if (!CreatePipe(outputRead.Put(), outputWrite.Put(), &security, 0)) {
-        FFailureCode = GetLastError();
-        inputRead.Reset();
-        inputWrite.Reset();
-        throw TCreatePipeError(PipeErrorText(FFailureCode));
-    }
-    TScopeExit pipeStage([&]() noexcept {
-        inputRead.Reset();
-        outputWrite.Reset();
-        outputRead.Reset();
-        inputWrite.Reset();
-    });
-
-    FOwner->FStatus.store(dcsPipesReady);
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    GetStartupInfoW(&startup);
-    startup.dwFlags = STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW;
-    startup.wShowWindow = ShowWindowValue(FShowWindow);
-    startup.hStdInput = inputRead.Get();
-    startup.hStdOutput = outputWrite.Get();
-    startup.hStdError = outputWrite.Get();
-
-    PROCESS_INFORMATION info{};
-    // The system may write into the command line it is given, so it gets a copy.
-    std::vector<wchar_t> commandLine(FCommandLine.begin(), FCommandLine.end());
-    commandLine.push_back(L'\0');
-    BOOL created = FALSE;
-    if (FCommandLine.find(L'\0') != std::wstring::npos) {
-        // The system would silently run only the part before the NUL.
-        SetLastError(ERROR_INVALID_PARAMETER);
-    } else {
-        created = CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE,
-                                 CreationFlagValue(FCreationFlag) | FPriorityClass, nullptr, nullptr, &startup, &info);
-    }
-    if (!created) {
-        FFailureCode = GetLastError();
-        throw TCreateProcessError(FCommandLine + L" doesn't exist.");
-    }
-
-    TWinHandle process(info.hProcess);
-    TWinHandle thread(info.hThread);
-    TScopeExit processStage([&]() noexcept {
-        if (!FChildEnded) TerminateProcess(process.Get(), 0);
-        HaltTimer();
-        thread.Reset();
-        process.Reset();
-    });
-    StartTimer();
-    FLastExitCode = STILL_ACTIVE;
-
-    FOwner->FStatus.store(dcsRunning);
-    FSplitter.Reset();
-    FPrevPartial = false;
-    ReadLoop(process.Get(), outputRead.Get(), inputWrite.Get());
-}
-
-void TDosThread::ReadLoop(HANDLE process, HANDLE outputRead, HANDLE inputWrite) {
-    int drainPasses = 0;
-    for (;;) {
-        // The process handle tells whether the child has ended; its exit
-        // code may be any value, STILL_ACTIVE included.
-        if (!FChildEnded) {
-            const DWORD wait = WaitForSingleObject(process, 0);
-            if (wait == WAIT_FAILED) {
-                FFailureCode = GetLastError();
-                RaiseRunError(FFailureCode, L"Waiting for the console program");
-            }
-            if (wait == WAIT_OBJECT_0) {
-                DWORD code = 0;
-                if (!GetExitCodeProcess(process, &code)) {
-                    FFailureCode = GetLastError();
-                    RaiseRunError(FFailureCode, L"Reading the console program's exit code");
-                }
-                FLastExitCode = code;
-                FChildEnded = true;
-            }
-        }
-
-        bool more = false;
-        if (!ReadOutput(outputRead, more)) WriteInput(inputWrite);
-        Sleep(1);
-
-        if (FChildEnded) {
-            // Everything the child wrote is in the pipe by now; take the rest
-            // before ending the run.
-            if (more && !Terminated() && ++drainPasses < kMaxDrainPasses) continue;
-            FOwner->FExitCode.store(FLastExitCode);
-            FOwner->FStatus.store(dcsFinished);
-            break;
-        }
-        if (Terminated()) {
-            FOwner->FStatus.store(dcsStopped);
-            break;
-        }
-        if (TimedOut()) {
-            FOwner->FStatus.store(dcsTimedOut);
-            break;
-        }
-    }
-    if (!FSplitter.Partial().empty()) AddNewLine(FSplitter.Partial(), otPartialLine);
-}
-
-bool TDosThread::ReadOutput(HANDLE outputRead, bool& more) {
-    DWORD available = 0;
-    if (!PeekNamedPipe(outputRead, nullptr, 0, nullptr, &available, nullptr)) {
-        if (Terminated()) return false;  // cut short by a stop request
-        FFailureCode = GetLastError();
-        RaiseRunError(FFailureCode, L"Reading the console program's output");
-    }
-    if (available == 0) return false;
-    if (available > FBuffer.size()) FBuffer.resize(std::min(available, kMaxReadBuffer));
-    DWORD read = 0;
-    if (!ReadFile(outputRead, FBuffer.data(), static_cast<DWORD>(FBuffer.size()), &read, nullptr)) {
-        if (Terminated()) return true;
-        FFailureCode = GetLastError();
-        RaiseRunError(FFailureCode, L"Reading the console program's output");
-    }
-    more = available > read;
-    FSplitter.Split(FBuffer.data(), read, *this);
-    return true;
-}
-
-void TDosThread::WriteInput(HANDLE inputWrite) {
-    TStringList& input = *FOwner->FInputLines;
-    while (!Terminated()) {
-        std::wstring line;
-        {
-            TGuard g(FOwner->FLock);
-            if (input.Count() == 0) return;
-            line = input.Strings(0);
-        }
-        const std::string bytes = WideToAnsi(line);
-        std::size_t done = 0;
-        while (done < bytes.size()) {
-            DWORD written = 0;
-            const DWORD part = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 20));
-            FWritingInput.store(true);
-            if (Terminated()) {  // see CancelInputWrite
-                FWritingInput.store(false);
-                return;
-            }
-            const BOOL ok = WriteFile(inputWrite, bytes.data() + done, part, &written, nullptr);
-            const DWORD error = ok ? 0 : GetLastError();
-            FWritingInput.store(false);
-            if (!ok) {
-                if (Terminated()) return;  // cancelled by a stop request
-                FFailureCode = error;
-                RaiseRunError(error, L"Writing the console program's input");
-            }
-            done += written;
-        }
-        if (FOwner->InputToOutput()) {
-            std::string text = FPrevPartial ? FSplitter.Partial() + bytes : bytes;
-            if (EndsWithLineBreak(bytes)) {
-                FSplitter.SetPartial(std::string());
-                AddNewLine(text, otWholeLine);
-            } else {
-                FSplitter.SetPartial(text);
-                AddNewLine(text, otPartialLine);
-            }
-        }
-        {
-            TGuard g(FOwner->FLock);
-            if (input.Count() > 0) input.Delete(0);
-        }
-    }
-}
-
-bool TDosThread::TimedOut() const {
-    if (!FTimer) return false;
-    if (FMaxTimeAfterBeginning > 0 && FTimer->TimeAfterBeginning.load() > FMaxTimeAfterBeginning) return true;
-    return FMaxTimeAfterLastOutput > 0 && FTimer->TimeAfterLastOutput.load() > FMaxTimeAfterLastOutput;
-}
-
-void TDosThread::StartTimer() {
-    if (!FTimer) return;
-    TGuard g(FOwner->FLock);
-    FOwner->FTimerStarter = this;
-    FTimer->Start();
-}
-
-void TDosThread::HaltTimer() noexcept {
-    if (!FTimer) return;
-    try {
-        TGuard g(FOwner->FLock);
-        // A stopped run that ends late must not halt the timer of the run
-        // that started after it.
-        if (FOwner->FTimerStarter != this) return;
-        FOwner->FTimerStarter = nullptr;
-        FTimer->Halt();
-    } catch (...) {
-        // Halting is best effort during clean-up.
-    }
-}
-
-void TDosThread::LineEnded(TReturnCode code) { FOwner->FOutputReturnCode.store(code); }
-
-void TDosThread::Deliver(const std::string& line, TOutputType type) { AddNewLine(line, type); }
-
-void TDosThread::AddNewLine(const std::string& line, TOutputType type) {
-    try {
-        std::wstring text = AnsiToWide(line);
-        {
-            TGuard g(FOwner->FLock);
-            FOwner->FLines->Add(text);
-        }
-        if (FTimer) FTimer->ResetLastOutput();
-        FLine = std::move(text);
-        FOutputType = type;
-        Synchronize([this] { DoNewLine(); });
-    } catch (...) {
-        // That delivery is lost; the run goes on.
-    }
-}
-
-void TDosThread::DoNewLine() {
-    if (FOwner->FDestroying) return;  // GUI thread, like the destructor that sets it
-    if (TStrings* output = FOwner->FOutputLines) {
-        TUpdateScope update(*output);
-        if (output->Count() == 0) {
-            if (FOutputType == otWholeLine) output->Add(FLine);
-            else output->SetText(FLine);
-        } else if (FPrevPartial) {
-            output->SetStrings(output->Count() - 1, FLine);
-        } else {
-            output->Add(FLine);
-        }
-    }
-    FPrevPartial = FOutputType == otPartialLine;
-    if (FOnNewLine) FOnNewLine(FOwner, FLine, FOutputType);
 }

@@ -3,7 +3,8 @@
 //
 // The child's standard input is a pipe the component writes InputLines to;
 // its standard output and standard error share one pipe that the component
-// reads. For the length of one run a worker thread (TDosThread) owns the
+// reads. For the length of one run a worker thread (TDosThread, in
+// process/dos_thread.h, linked to the component by TDosRunLink) owns the
 // pipes and the child: it polls the output every millisecond, splits it into
 // lines, hands every line (complete, or the part received so far) to the GUI
 // thread, enforces the time-outs, obeys Stop and reports the end of the run
@@ -39,6 +40,7 @@
 #include <vector>
 
 class TDosThread;
+class TDosRunLink;
 
 // Show state of the child's window; each stands for the SW_ constant of the
 // same name.
@@ -175,12 +177,16 @@ public:
     TProcessTimer* ProcessTimer() const noexcept { return FTimer; }
 
     // Starts a run and returns at once. Does nothing when CommandLine is
-    // empty; EInvalidOperation while a run is under way.
+    // empty; EInvalidOperation while a run is under way. From here on no
+    // earlier run writes the component's state or raises its events (an
+    // OnTerminated of a stopped run that is under way is waited for).
     void Execute();
     // Execute, then processes the GUI thread's messages until the run has
     // ended; returns ExitCode.
     DWORD ExecuteAndWait();
-    // Asks the current run to end and forgets it; returns at once.
+    // Asks the current run to end and forgets it; returns at once. The
+    // stopped run still reports its end (dcsStopped, OnTerminated) unless a
+    // later run has started meanwhile.
     void Stop();
     bool IsRunning() const;
 
@@ -188,14 +194,14 @@ public:
     static const TPropertyTable& ClassProperties();
 
 private:
-    friend class TDosThread;
+    friend class TDosRunLink;
 
-    // Worker bookkeeping, all under FLock.
-    void Attach(TDosThread* worker);
-    void Detach(TDosThread* worker);
+    // GUI thread: serves the queued synchronous calls and sent messages for
+    // a moment, so a worker waiting for the GUI thread can go on.
+    static void ServeWorkers();
 
     // Guards Lines (worker appends, Execute empties), InputLines, the worker
-    // list, the current worker and the timer's current starter. Declared
+    // list, the run numbers and the count of events under way. Declared
     // first, so it outlives the lists that use it.
     mutable std::recursive_mutex FLock;
 
@@ -215,76 +221,10 @@ private:
     std::unique_ptr<TStringList> FInputLines;  // a list whose operations take FLock
     TProcessTimer* FTimer = nullptr;  // owned as a component
 
-    TDosThread* FCurrent = nullptr;             // the current run's worker
-    std::vector<TDosThread*> FWorkers;          // every worker that still uses the component
-    const TDosThread* FTimerStarter = nullptr;  // the worker that last started the timer
+    TDosThread* FCurrent = nullptr;     // the current run's worker
+    std::vector<TDosThread*> FWorkers;  // every worker that still uses the component
+    uint64_t FRun = 0;                  // the latest run's number; its worker alone writes the state
+    uint64_t FTimerRun = 0;             // the run that last started the timer
+    int FEventsUnderWay = 0;            // OnTerminated calls not yet returned
     bool FDestroying = false;
-};
-
-// The worker of one run.
-class TDosThread : public TThread, private ILineSink {
-public:
-    // Takes its copies of the component's settings, empties InputLines and
-    // starts at once.
-    explicit TDosThread(TDosCommand* AOwner);
-
-    bool Executing() const noexcept { return FExecuting.load(); }
-
-protected:
-    void Execute() override;
-    // Also runs when the thread ends without Execute (a Stop before it began).
-    void DoTerminate() override;
-
-private:
-    friend class TDosCommand;
-
-    // Gives the component up; after this the worker never touches it again.
-    void DetachOnce();
-    // Breaks off a write to the child's input that blocks because the child
-    // does not read; called under the component's lock after Terminate.
-    void CancelInputWrite();
-
-    void Run();
-    void RunStages();
-    void ReadLoop(HANDLE process, HANDLE outputRead, HANDLE inputWrite);
-    // Reads what the pipe holds now; false when nothing was there.
-    bool ReadOutput(HANDLE outputRead, bool& more);
-    void WriteInput(HANDLE inputWrite);
-    bool TimedOut() const;
-    void StartTimer();
-    void HaltTimer() noexcept;
-
-    void AddNewLine(const std::string& line, TOutputType type);
-    void DoNewLine();
-
-    // ILineSink
-    void LineEnded(TReturnCode code) override;
-    void Deliver(const std::string& line, TOutputType type) override;
-    bool StopRequested() override { return Terminated(); }
-
-    TDosCommand* const FOwner;
-    // Copies taken at creation.
-    const std::wstring FCommandLine;
-    const TNewLineEvent FOnNewLine;
-    const TTerminateEvent FOnTerminated;
-    TProcessTimer* const FTimer;
-    const int32_t FMaxTimeAfterBeginning;
-    const int32_t FMaxTimeAfterLastOutput;
-    const DWORD FPriorityClass;
-    const TShowWindow FShowWindow;
-    const TCreationFlag FCreationFlag;
-
-    std::wstring FLine;
-    TOutputType FOutputType = otWholeLine;
-    bool FPrevPartial = false;
-    std::atomic<bool> FExecuting{true};
-    std::atomic<bool> FWritingInput{false};  // in a write to the child's input
-    bool FDetached = false;                  // worker thread only
-
-    // The run's own state.
-    TLineSplitter FSplitter;
-    std::vector<char> FBuffer;
-    DWORD FLastExitCode = STILL_ACTIVE;
-    bool FChildEnded = false;
-    DWORD FFailureCode = 0;  // the system error of the step that broke the run off
 };

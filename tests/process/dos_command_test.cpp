@@ -291,6 +291,121 @@ TEST_F(DosCommandTest, StopFromOnNewLineEndsTheRunAndTheChild) {
     EXPECT_TRUE(ProcessEnds(pid, 5000)) << "the child was not terminated";
 }
 
+TEST_F(DosCommandTest, AStoppedRunLeavesTheNextRunAlone) {
+    ForKilledChildren(*cmd_);
+    // The handler stops the first run and starts the second while the first
+    // run's worker waits for it; that worker goes on afterwards, with its
+    // partial line, its end and its OnTerminated still to come.
+    bool restarted = false;
+    std::size_t firstOfSecondRun = 0;
+    TDosCommandStatus statusInSecondRun = dcsNotStarted;
+    onLine_ = [&](const std::wstring& line, TOutputType type) {
+        if (!restarted && type == otPartialLine && line == L"half") {
+            restarted = true;
+            firstOfSecondRun = lines_.size();
+            cmd_->Stop();
+            cmd_->SetCommandLine(FixtureCommand(L"o:second\\n s:300 o:late\\n x:5"));
+            cmd_->Execute();
+        }
+        if (line == L"late") statusInSecondRun = cmd_->Status();
+    };
+    cmd_->SetCommandLine(FixtureCommand(L"i s:100 o:half w"));
+    cmd_->Execute();
+    ASSERT_TRUE(WaitUntil([&] { return restarted && !cmd_->IsRunning(); }));
+    const DWORD firstChild = PidOf(lines_);
+    ASSERT_NE(firstChild, 0u);
+    EXPECT_TRUE(ProcessEnds(firstChild, 5000));
+    PumpFor(300);  // anything the first run still had would arrive by now
+
+    EXPECT_EQ(TerminatedCodes(), std::vector<DWORD>{5}) << "no OnTerminated of the stopped run";
+    EXPECT_EQ(cmd_->Lines()->ToVector(), (std::vector<std::wstring>{L"second", L"late"}));
+    std::vector<std::wstring> handled;
+    for (std::size_t i = firstOfSecondRun; i < lines_.size(); ++i) handled.push_back(lines_[i].text);
+    EXPECT_EQ(handled, (std::vector<std::wstring>{L"second", L"late"}));
+    EXPECT_EQ(statusInSecondRun, dcsRunning);
+    EXPECT_EQ(cmd_->Status(), dcsFinished);
+    EXPECT_EQ(cmd_->ExitCode(), 5u);
+}
+
+TEST_F(DosCommandTest, CancelFromOnNewLineInsideExecuteAndWait) {
+    // The program's own pattern: ExecuteAndWait with the default flag (a new
+    // console); the line handler stops the run and processes messages for
+    // as long as the run still reports running; later lines are ignored.
+    ASSERT_EQ(cmd_->CreationFlag(), fCREATE_NEW_CONSOLE);
+    bool cancelled = false;
+    int linesAfterCancel = 0;
+    onLine_ = [&](const std::wstring& line, TOutputType) {
+        if (cancelled) {
+            if (!cmd_->IsRunning()) {
+                ++linesAfterCancel;
+                return;
+            }
+        }
+        if (line == L"tick 3") {
+            cancelled = true;
+            cmd_->Stop();
+            while (cmd_->IsRunning()) Application->ProcessMessages();
+        }
+    };
+    cmd_->SetCommandLine(FixtureCommand(L"i t:100000:20"));
+    cmd_->ExecuteAndWait();
+    EXPECT_TRUE(cancelled);
+    EXPECT_FALSE(cmd_->IsRunning());
+    ASSERT_TRUE(WaitUntil([&] { return !TerminatedCodes().empty(); }));
+    PumpFor(200);
+    EXPECT_EQ(TerminatedCodes(), std::vector<DWORD>{STILL_ACTIVE});
+    EXPECT_EQ(cmd_->Status(), dcsStopped);
+    EXPECT_EQ(WholeLines().back(), L"tick 3") << "the rest of that chunk is not split";
+    EXPECT_EQ(linesAfterCancel, 0);
+    const DWORD pid = PidOf(lines_);
+    ASSERT_NE(pid, 0u);
+    EXPECT_TRUE(ProcessEnds(pid, 5000)) << "the child was not terminated";
+}
+
+TEST_F(DosCommandTest, TimeOutsEndExecuteAndWait) {
+    ForKilledChildren(*cmd_);
+    // The ticks come from the message processing inside ExecuteAndWait.
+    cmd_->SetMaxTimeAfterLastOutput(1);
+    cmd_->SetCommandLine(FixtureCommand(L"i o:hello\\n w"));
+    EXPECT_EQ(cmd_->ExecuteAndWait(), 0u) << "a timed-out run keeps the earlier exit code";
+    EXPECT_EQ(cmd_->Status(), dcsTimedOut);
+    EXPECT_EQ(TerminatedCodes(), std::vector<DWORD>{STILL_ACTIVE}) << "reported before ExecuteAndWait returns";
+    EXPECT_TRUE(ProcessEnds(PidOf(lines_), 5000));
+
+    lines_.clear();
+    cmd_->SetMaxTimeAfterLastOutput(0);
+    cmd_->SetMaxTimeAfterBeginning(1);
+    cmd_->SetCommandLine(FixtureCommand(L"i t:100000:50"));
+    cmd_->ExecuteAndWait();
+    EXPECT_EQ(cmd_->Status(), dcsTimedOut);
+    EXPECT_EQ(TerminatedCodes(), (std::vector<DWORD>{STILL_ACTIVE, STILL_ACTIVE}));
+    EXPECT_TRUE(ProcessEnds(PidOf(lines_), 5000));
+}
+
+TEST_F(DosCommandTest, ProgressLinesEndedByCR) {
+    // A converter's progress: several CR-ended lines in one write, then a
+    // line cut between two writes, then the last line with CR LF.
+    TStringList output;
+    cmd_->SetOutputLines(&output);
+    cmd_->SetCommandLine(FixtureCommand(L"o:time=0.50\\sbitrate\\rtime=1.00\\sbitrate\\rtime=1.50\\sbitrate\\r "
+                                        L"s:200 o:time=2 s:200 o:.00\\sbitrate\\r s:200 o:done\\r\\n"));
+    EXPECT_EQ(cmd_->ExecuteAndWait(), 0u);
+    std::vector<std::pair<std::wstring, TOutputType>> got;
+    for (const auto& d : lines_) got.emplace_back(d.text, d.type);
+    const std::vector<std::pair<std::wstring, TOutputType>> expected = {
+        {L"time=0.50 bitrate", otWholeLine}, {L"time=1.00 bitrate", otWholeLine},
+        {L"time=1.50 bitrate", otWholeLine}, {L"time=2", otPartialLine},
+        {L"time=2.00 bitrate", otWholeLine}, {L"done", otWholeLine},
+    };
+    EXPECT_EQ(got, expected);
+    ASSERT_EQ(lines_.size(), 6u);
+    for (std::size_t i : {0u, 1u, 2u, 4u}) EXPECT_EQ(lines_[i].code, rcLF) << "line " << i;
+    EXPECT_EQ(lines_[5].code, rcCRLF);
+    EXPECT_EQ(output.ToVector(), (std::vector<std::wstring>{L"time=0.50 bitrate", L"time=1.00 bitrate",
+                                                            L"time=1.50 bitrate", L"time=2.00 bitrate", L"done"}));
+    EXPECT_EQ(cmd_->Status(), dcsFinished);
+}
+
 TEST_F(DosCommandTest, StopWhileTheChildDoesNotReadItsInput) {
     ForKilledChildren(*cmd_);
     onLine_ = [this](const std::wstring& line, TOutputType) {

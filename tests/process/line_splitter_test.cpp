@@ -86,7 +86,7 @@ TEST(LineSplitter, PartialLinesRepeatWithAllTextSoFar) {
     EXPECT_EQ(SplitChunks({"abc", "def\n"}), (std::vector<Report>{Part("abc"), Whole("abcdef", rcLF)}));
     EXPECT_EQ(SplitChunks({"ab", "cd", "ef\r\ngh"}),
               (std::vector<Report>{Part("ab"), Part("abcd"), Whole("abcdef", rcCRLF), Part("gh")}));
-    // A chunk of NUL bytes only reports nothing, not even the pending partial text.
+    // A chunk of NUL bytes adds no text, but the pending partial text is reported again.
     using namespace std::string_literals;
     EXPECT_EQ(SplitChunks({"ab", "\0\0"s, "c\n"}), (std::vector<Report>{Part("ab"), Part("ab"), Whole("abc", rcLF)}));
 }
