@@ -14,9 +14,34 @@ function(tavrel_warnings target)
   target_compile_options(${target} PRIVATE -Wall -Wextra)
 endfunction()
 
-# A static library of ours.
+# Headers are included by their path from the top: "shared/com_ptr.h". No
+# folder is put on every target's include path: a library publishes the top
+# to whoever links it, and a program or a test adds it for its own sources.
+# Which folder may include which is checked by the layering test
+# (tools/check_layering.cmake).
+function(tavrel_top_include target scope)
+  target_include_directories(${target} ${scope} ${CMAKE_SOURCE_DIR})
+endfunction()
+
+# A static library of ours. Its users get the top folder through it; what
+# it includes from another folder it links with target_link_libraries.
 function(tavrel_library target)
   add_library(${target} STATIC ${ARGN})
+  tavrel_top_include(${target} PUBLIC)
+  tavrel_warnings(${target})
+endfunction()
+
+# A program of ours (not a test).
+#   tavrel_program(Target [WIN32] SOURCES ... LIBS ...)
+function(tavrel_program target)
+  cmake_parse_arguments(A "WIN32" "" "SOURCES;LIBS" ${ARGN})
+  if(A_WIN32)
+    add_executable(${target} WIN32 ${A_SOURCES})
+  else()
+    add_executable(${target} ${A_SOURCES})
+  endif()
+  tavrel_top_include(${target} PRIVATE)
+  target_link_libraries(${target} PRIVATE ${A_LIBS})
   tavrel_warnings(${target})
 endfunction()
 
@@ -29,5 +54,6 @@ function(tavrel_com_server target)
   set_target_properties(${target} PROPERTIES PREFIX "" OUTPUT_NAME ${target})
   target_link_options(${target} PRIVATE -Wl,--enable-stdcall-fixup)
   target_link_libraries(${target} PRIVATE ${A_LIBS})
+  tavrel_top_include(${target} PRIVATE)
   tavrel_warnings(${target})
 endfunction()

@@ -1,0 +1,3 @@
+#include "media/graph.h"
+#include "process/console_command.h"
+#include "tests/fixtures/program_support.h"

@@ -1,0 +1,1 @@
+#include <classlib/runtime/lists.h>

@@ -1,0 +1,2 @@
+#include "classlib/runtime/object.h"
+#include "classlib/ui/forms.h"

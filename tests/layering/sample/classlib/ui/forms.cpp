@@ -1,0 +1,2 @@
+#include "classlib/runtime/thread.h"
+#include "baseclasses/unknown.h"

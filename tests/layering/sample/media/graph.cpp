@@ -1,0 +1,2 @@
+#include "../app/main.h"
+#include "classlib/runtime/lists.h"

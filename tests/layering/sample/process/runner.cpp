@@ -1,0 +1,6 @@
+#include "process/runner.h"
+#include "classlib/runtime/thread.h"
+#include "shared/owner.h"
+#include "app/main_form.h"
+  #  include "media/graph.h"
+#include "line_splitter.h"

@@ -1,0 +1,2 @@
+#include "baseclasses/source.h"
+#include "loopback_filter/audio_pin.h"

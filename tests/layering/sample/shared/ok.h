@@ -1,0 +1,2 @@
+#include "shared/other.h"
+#include <windows.h>
