@@ -6,6 +6,7 @@
 #include "classlib/runtime/application.h"
 #include "classlib/runtime/properties.h"
 #include "process/console_command.h"
+#include "shared/owner.h"
 #include "tests/fixtures/program_support.h"
 
 #include <windows.h>
@@ -18,6 +19,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -325,6 +327,39 @@ TEST_F(DosCommandTest, AStoppedRunLeavesTheNextRunAlone) {
     EXPECT_EQ(statusInSecondRun, dcsRunning);
     EXPECT_EQ(cmd_->Status(), dcsFinished);
     EXPECT_EQ(cmd_->ExitCode(), 5u);
+}
+
+TEST_F(DosCommandTest, ExecuteLetsAStoppedRunsOnTerminatedReturnFirst) {
+    ForKilledChildren(*cmd_);
+    TKernelHandle entered(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    TKernelHandle release(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    ASSERT_TRUE(entered && release);
+    std::atomic<int> calls{0};
+    std::atomic<bool> returned{false};
+    cmd_->OnTerminated = [&](TObject*, DWORD) {
+        if (calls.fetch_add(1) > 0) return;
+        SetEvent(entered.Get());
+        WaitForSingleObject(release.Get(), 10000);
+        returned.store(true);
+    };
+    cmd_->SetCommandLine(FixtureCommand(L"i w"));
+    cmd_->Execute();
+    ASSERT_TRUE(WaitUntil([&] { return !lines_.empty(); }));
+    cmd_->Stop();
+    ASSERT_EQ(WaitForSingleObject(entered.Get(), 10000), WAIT_OBJECT_0);
+    // The stopped run is inside its handler; it is let go a little later.
+    std::thread releaser([&] {
+        Sleep(200);
+        SetEvent(release.Get());
+    });
+    cmd_->SetCommandLine(FixtureCommand(L"x:0"));
+    cmd_->Execute();
+    const bool returnedBeforeTheNextRun = returned.load();
+    releaser.join();
+    ASSERT_TRUE(WaitUntil([&] { return !cmd_->IsRunning(); }));
+    EXPECT_TRUE(returnedBeforeTheNextRun) << "the next run began while the stopped run's OnTerminated ran";
+    EXPECT_EQ(calls.load(), 2);
+    EXPECT_EQ(cmd_->Status(), dcsFinished);
 }
 
 TEST_F(DosCommandTest, CancelFromOnNewLineInsideExecuteAndWait) {
