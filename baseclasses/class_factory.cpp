@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -16,8 +17,19 @@ std::vector<TBCClassFactory*>& FactoryList() {
     return list;
 }
 
-// References on the factories plus LockServer locks.
+// References handed out on the factories, and LockServer locks: counted
+// apart, neither below zero, so an unbalanced LockServer(FALSE) can neither
+// let the library unload under a held factory nor keep it loaded for good.
+std::atomic<LONG> FactoryReferences{0};
 std::atomic<LONG> ServerLockCount{0};
+
+// Decrements without going below zero; returns the new count.
+LONG DecrementToZero(std::atomic<LONG>& counter) {
+    LONG value = counter.load();
+    while (value > 0 && !counter.compare_exchange_weak(value, value - 1)) {
+    }
+    return value > 0 ? value - 1 : 0;
+}
 
 std::wstring ClassKeyPath(REFCLSID classId) {
     wchar_t text[40] = {};
@@ -149,11 +161,11 @@ HRESULT STDMETHODCALLTYPE TBCClassFactory::QueryInterface(REFIID iid, void** obj
 }
 
 ULONG STDMETHODCALLTYPE TBCClassFactory::AddRef() {
-    return static_cast<ULONG>(++ServerLockCount);
+    return static_cast<ULONG>(++FactoryReferences);
 }
 
 ULONG STDMETHODCALLTYPE TBCClassFactory::Release() {
-    return static_cast<ULONG>(--ServerLockCount);
+    return static_cast<ULONG>(DecrementToZero(FactoryReferences));
 }
 
 HRESULT STDMETHODCALLTYPE TBCClassFactory::CreateInstance(IUnknown* outer, REFIID iid,
@@ -161,7 +173,16 @@ HRESULT STDMETHODCALLTYPE TBCClassFactory::CreateInstance(IUnknown* outer, REFII
     if (object == nullptr) return E_POINTER;
     *object = nullptr;
     if (outer != nullptr && iid != IID_IUnknown) return CLASS_E_NOAGGREGATION;
-    TBCUnknown* created = FRegistration.Create(this, outer);
+    // No C++ exception may leave a COM method: a constructor's strings and
+    // containers can throw.
+    TBCUnknown* created = nullptr;
+    try {
+        created = FRegistration.Create(this, outer);
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    } catch (...) {
+        return E_UNEXPECTED;
+    }
     if (created == nullptr) return E_OUTOFMEMORY;
     created->NonDelegatingAddRef();
     const HRESULT hr = created->NonDelegatingQueryInterface(iid, object);
@@ -173,7 +194,7 @@ HRESULT STDMETHODCALLTYPE TBCClassFactory::LockServer(BOOL lock) {
     if (lock)
         ++ServerLockCount;
     else
-        --ServerLockCount;
+        DecrementToZero(ServerLockCount);
     return S_OK;
 }
 
@@ -198,7 +219,7 @@ TBCClassFactory* TBCClassFactory::Find(REFCLSID classId) {
     return nullptr;
 }
 
-LONG TBCClassFactory::ServerLocks() { return ServerLockCount.load(); }
+LONG TBCClassFactory::ServerLocks() { return FactoryReferences.load() + ServerLockCount.load(); }
 
 HRESULT TBCRegisterAllServers(bool doRegister, const wchar_t* modulePath) {
     std::wstring path = modulePath != nullptr ? std::wstring(modulePath) : OwnModulePath();

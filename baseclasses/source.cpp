@@ -16,6 +16,15 @@ TBCSource::~TBCSource() {
     while (!FPins.empty()) delete FPins.back();
 }
 
+void TBCSource::OnFinalRelease() {
+    std::vector<TBCSourceStream*> pins;
+    {
+        TBCAutoLock lock(FStateLock);
+        pins = FPins;
+    }
+    for (TBCSourceStream* pin : pins) pin->EndStreaming();
+}
+
 int TBCSource::GetPinCount() {
     TBCAutoLock lock(FStateLock);
     return static_cast<int>(FPins.size());
@@ -63,13 +72,9 @@ TBCSourceStream::TBCSourceStream(const wchar_t* objectName, HRESULT* hr, TBCSour
 }
 
 TBCSourceStream::~TBCSourceStream() {
-    // A pin destroyed while its thread runs would leave the thread calling
-    // into freed memory: end it first.
-    if (ThreadExists()) {
-        CallWorker(CMD_STOP);
-        CallWorker(CMD_EXIT);
-        CloseWorker();
-    }
+    // The filter ended the thread on its final release; a pin deleted some
+    // other way must not leave it calling into freed memory.
+    EndStreaming();
     FSource->RemovePin(this);
     if (FRequestEvent) CloseHandle(FRequestEvent);
     if (FReplyEvent) CloseHandle(FReplyEvent);
@@ -141,6 +146,16 @@ HRESULT TBCSourceStream::Inactive() {
         CloseWorker();
     }
     return hr;
+}
+
+void TBCSourceStream::EndStreaming() {
+    TBCAutoLock lock(FLock);
+    if (!ThreadExists()) return;
+    // Decommitting first releases a thread that waits for a free sample.
+    if (IsConnected()) TBCBaseOutputPin::Inactive();
+    CallWorker(CMD_STOP);
+    CallWorker(CMD_EXIT);
+    CloseWorker();
 }
 
 bool TBCSourceStream::CreateWorker() {

@@ -29,6 +29,12 @@ public:
     int FindPinNumber(IPin* pin);
 
 protected:
+    // Ends every pin's streaming thread while the derived filter and its
+    // pins are still whole: a filter released while it streams (a client
+    // driving IMediaFilter itself) would otherwise leave the threads running
+    // in pins whose members are being destroyed.
+    void OnFinalRelease() override;
+
     // The filter's state lock: state changes, connection, media types and
     // allocator negotiation.
     TBCCritSec FStateLock;
@@ -83,6 +89,9 @@ public:
     HRESULT Run(REFERENCE_TIME start) override;
 
     bool ThreadExists() const { return FThread != nullptr; }
+    // Releases a thread waiting for a sample, then stops and ends the
+    // streaming thread; nothing when none runs.
+    void EndStreaming();
 
     // On the streaming thread: true with the pending command when one waits,
     // without taking it.

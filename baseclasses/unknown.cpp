@@ -33,6 +33,7 @@ ULONG STDMETHODCALLTYPE TBCUnknown::NonDelegatingRelease() {
     if (count == 0) {
         // Guards against re-entry from the destructor handing out references.
         FRefCount = 1;
+        OnFinalRelease();
         delete this;
         return 0;
     }

@@ -38,6 +38,10 @@ public:
     static LONG ActiveObjects();
 
 protected:
+    // Called once when the last reference goes, before the object is
+    // deleted: the whole object, derived parts included, is still intact.
+    virtual void OnFinalRelease() {}
+
     // Hands out itf with a new reference (through its owner).
     static HRESULT GetInterface(IUnknown* itf, void** object);
 

@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <cmath>
 #include <cstdint>
 
 class TFrameClock {
@@ -36,3 +37,12 @@ private:
     DWORD FStart = 0;
     int64_t FElapsed = 0;
 };
+
+// The number of the frame due after elapsedMs, for frames of frameLength
+// (100 ns units): the nearest whole number of frames, halves going to the
+// even neighbour.
+inline int64_t FrameNumberAt(int64_t elapsedMs, int64_t frameLength) {
+    const double quotient =
+        static_cast<double>(elapsedMs) * 10000.0 / static_cast<double>(frameLength);
+    return static_cast<int64_t>(std::nearbyint(quotient));
+}

@@ -291,10 +291,7 @@ HRESULT TBCPushPinDesktop::DoBufferProcessingLoop() {
             if (remaining > 0) Sleep(static_cast<DWORD>(remaining));
         }
 
-        const double quotient = static_cast<double>(MillisecondsTo100ns(FClock.Elapsed())) /
-                                static_cast<double>(FAvgTimePerFrame);
-        // Halves go to the even neighbour.
-        const auto number = static_cast<int64_t>(std::nearbyint(quotient));
+        const int64_t number = FrameNumberAt(FClock.Elapsed(), FAvgTimePerFrame);
         if (number == lastNumber) {
             Sleep(1);
             continue;

@@ -100,6 +100,40 @@ TEST(BaseClassesFactory, ExportsFindTheFactoryByClass) {
     EXPECT_EQ(DllCanUnloadNow(), S_OK);
 }
 
+TEST(BaseClassesFactory, ServerLocksAndFactoryReferencesCountApart) {
+    graphtest::ComScope com;
+    ASSERT_EQ(DllCanUnloadNow(), S_OK);
+    // An unbalanced unlock neither frees a held factory...
+    ComPtr<IClassFactory> factory = Factory();
+    ASSERT_TRUE(factory);
+    EXPECT_EQ(factory->LockServer(FALSE), S_OK);
+    EXPECT_EQ(DllCanUnloadNow(), S_FALSE);
+    factory->AddRef();
+    factory->Release();
+    EXPECT_EQ(DllCanUnloadNow(), S_FALSE);
+    // ...nor keeps the library loaded for good once everything is let go.
+    EXPECT_EQ(factory->LockServer(TRUE), S_OK);
+    EXPECT_EQ(DllCanUnloadNow(), S_FALSE);
+    factory = nullptr;
+    EXPECT_EQ(DllCanUnloadNow(), S_FALSE);  // the lock holds
+    ASSERT_EQ(Factory()->LockServer(FALSE), S_OK);
+    EXPECT_EQ(DllCanUnloadNow(), S_OK);
+}
+
+TEST(BaseClassesFactory, ConstructorThatThrowsFailsCreationWithoutException) {
+    graphtest::ComScope com;
+    static const CLSID throwingClass{
+        0x6E1F5E11, 0x4C43, 0x4C4B, {0x9E, 0x0A, 0x2D, 0x1B, 0x5A, 0x7C, 0x00, 0x02}};
+    static const TBCFilterRegistration registration{
+        L"Throwing Source", &throwingClass,
+        [](TBCClassFactory*, IUnknown*) -> TBCUnknown* { throw std::bad_alloc(); },
+        &CLSID_LegacyAmFilterCategory, MERIT_DO_NOT_USE, 0, nullptr};
+    TBCClassFactory factory(registration);
+    void* object = reinterpret_cast<void*>(1);
+    EXPECT_EQ(factory.CreateInstance(nullptr, IID_IBaseFilter, &object), E_OUTOFMEMORY);
+    EXPECT_EQ(object, nullptr);
+}
+
 TEST(BaseClassesFactory, AggregationOnlyThroughIUnknown) {
     graphtest::ComScope com;
     ComPtr<IClassFactory> factory = Factory();

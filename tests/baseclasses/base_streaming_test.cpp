@@ -144,6 +144,20 @@ TEST_F(BaseClassesStreaming, FilterReleasedAfterTheGraphStopsLeavesNothingRunnin
     ASSERT_TRUE(SUCCEEDED(Graph.Control->Run()));
     ASSERT_TRUE(Recorder.WaitFor(2, 5s));
     ASSERT_EQ(Graph.Control->Stop(), S_OK);
+    EXPECT_EQ(Pin().ThreadsCreated.load(), 1);
+    EXPECT_EQ(Pin().ThreadsDestroyed.load(), 1);
+    EXPECT_FALSE(Pin().ThreadExists());
     EXPECT_EQ(Graph.Graph->RemoveFilter(Filter), S_OK);
     EXPECT_FALSE(Pin().IsConnected());
+
+    // The last reference goes: the filter and its pin are freed and nothing
+    // is delivered any more.
+    const LONG alive = TBCUnknown::ActiveObjects();
+    FilterRef = nullptr;
+    Graph.Source = nullptr;
+    Filter = nullptr;
+    EXPECT_LT(TBCUnknown::ActiveObjects(), alive);
+    const size_t delivered = Recorder.Count();
+    Sleep(50);
+    EXPECT_EQ(Recorder.Count(), delivered);
 }

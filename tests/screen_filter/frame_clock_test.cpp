@@ -40,3 +40,18 @@ TEST(PixentaFrameClock, ManyWrapsAccumulate) {
     FakeNow += 5;
     EXPECT_EQ(clock.Elapsed(), 5);
 }
+
+TEST(PixentaFrameClock, FrameNumbersRoundHalvesToEven) {
+    constexpr int64_t T25 = 400000;  // 40 ms
+    EXPECT_EQ(FrameNumberAt(0, T25), 0);
+    EXPECT_EQ(FrameNumberAt(19, T25), 0);
+    EXPECT_EQ(FrameNumberAt(20, T25), 0);  // 0.5 goes down to 0
+    EXPECT_EQ(FrameNumberAt(21, T25), 1);
+    EXPECT_EQ(FrameNumberAt(60, T25), 2);  // 1.5 goes up to 2
+    EXPECT_EQ(FrameNumberAt(100, T25), 2);  // 2.5 goes down to 2
+    EXPECT_EQ(FrameNumberAt(140, T25), 4);  // 3.5 goes up to 4
+    constexpr int64_t T30 = 333333;
+    EXPECT_EQ(FrameNumberAt(1000, T30), 30);
+    // Far into a long run the number still follows the time.
+    EXPECT_EQ(FrameNumberAt(int64_t{24} * 3600 * 1000, T30), 2592003);
+}

@@ -169,8 +169,9 @@ TEST_F(PixentaCapture, RectangleOverTheLeftEdgeIsClampedToTheDisplay) {
     ASSERT_TRUE(RunUntil(3));
     const auto frame = Recorder.Samples().back().Data;
     ASSERT_EQ(frame.size(), 230400u);
-    // Captured from x = 0: 220 columns of screen, starting at the frame's left.
-    EXPECT_EQ(Mismatches(frame, 320, 240, 100, 0, 0, 0, 0, 0), 0);
+    // Captured from x = 0: 220 columns of screen, starting at the frame's left
+    // (not at column 100, where the unclamped rectangle would put them).
+    EXPECT_GT(Mismatches(frame, 320, 240, -100, 200, 100, 0, 320, 240), 10000);
     int wrong = 0;
     for (int y = 0; y < 240; ++y)
         for (int x = 0; x < 220; ++x)
@@ -224,6 +225,23 @@ TEST_F(PixentaCapture, CursorIsDrawnOnlyWhenAsked) {
     EXPECT_EQ(Mismatches(without, 320, 240, 100, 50, 0, 0, 320, 240), 0);
 }
 
+TEST_F(PixentaCapture, CursorIsPlacedRelativeToTheClampedCorner) {
+    PatternWindow window;
+    SetForegroundWindow(window.Handle);
+    SetCursorPos(150, 300);
+    SetCursor(LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW)));
+    PatternWindow::Pump(200);
+    // The rectangle starts 100 pixels left of the display; what is captured
+    // starts at the display's edge and lands at the frame's left.
+    ASSERT_EQ(Configure(-100, 200, 320, 240, true), S_OK);
+    ASSERT_TRUE(RunUntil(3));
+    const auto frame = Recorder.Samples().back().Data;
+    // The arrow's hot spot is at (150, 100) of the frame.
+    EXPECT_GT(Mismatches(frame, 320, 240, 0, 200, 145, 95, 190, 140), 20);
+    EXPECT_EQ(Mismatches(frame, 320, 240, 0, 200, 0, 0, 220, 90), 0);
+    EXPECT_EQ(Mismatches(frame, 320, 240, 0, 200, 0, 0, 140, 240), 0);
+}
+
 TEST_F(PixentaCapture, RectangleWhollyOffTheDisplayGivesBlackFrames) {
     ASSERT_EQ(Configure(-3000, -3000, 100, 100), S_OK);
     ASSERT_TRUE(RunUntil(3));
@@ -235,7 +253,7 @@ TEST_F(PixentaCapture, RectangleWhollyOffTheDisplayGivesBlackFrames) {
     }
 }
 
-TEST_F(PixentaCapture, RectangleChangedAfterConnectionNeverOverrunsTheSample) {
+TEST_F(PixentaCapture, RectangleChangedAfterConnectionKeepsTheConnectionSize) {
     ASSERT_EQ(Configure(0, 0, 64, 48), S_OK);
     // Taller and wider than the connection type, then empty.
     ASSERT_EQ(Configuration->SetCaptureRect(0, 0, 1920, 1080), S_OK);
