@@ -71,8 +71,11 @@ public:
     // played, and silence goes out in steps of at least this.
     static constexpr int64_t PeriodMs = 10;
     // How late a packet may still arrive and find its time unclaimed: while
-    // nothing plays, silence covers the elapsed time only up to this long ago.
-    static constexpr int64_t SilenceMarginMs = 120;
+    // nothing plays, silence covers the elapsed time only up to this long ago
+    // (a 10 ms packet held up by 100 ms arrives 110 ms after its first frame
+    // was played). The stream then lags the elapsed time by at most this and
+    // a period.
+    static constexpr int64_t SilenceMarginMs = 110;
 
 private:
     HRESULT Setup(const TCoreAudioSeam* seam);

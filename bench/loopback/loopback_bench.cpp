@@ -20,6 +20,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <mutex>
+#include <set>
 #include <vector>
 
 using loopback_fakes::FakeEndpoint;
@@ -165,12 +166,28 @@ const Scenario EndsPlaying{{FakeGap{2000, 3500}, FakeGap{6000, 6500}},
                            {FakeHold{4500, 4530}, FakeHold{7000, 7100}}};
 const Scenario EndsQuiet{{FakeGap{2000, 3500}, FakeGap{8000, 10000 + 1000}}, {}};
 
+// Which stretch a delivery belongs to: from the stretch's start up to and
+// including the first delivery at or after its end plus `after` (the packet
+// that ends it); -1 for none.
 template <class Stretch>
-bool Within(const std::vector<Stretch>& stretches, double ms, double after) {
-    return std::any_of(stretches.begin(), stretches.end(), [&](const Stretch& s) {
-        return ms >= s.FromMs && ms < s.ToMs + after;
-    });
-}
+class StretchTracker {
+public:
+    StretchTracker(const std::vector<Stretch>& stretches, double after)
+        : FStretches(stretches), FAfter(after) {}
+    bool Inside(double ms) {
+        for (size_t i = 0; i < FStretches.size(); ++i) {
+            if (ms < FStretches[i].FromMs || FDone.count(i)) continue;
+            if (ms >= FStretches[i].ToMs + FAfter) FDone.insert(i);
+            return true;
+        }
+        return false;
+    }
+
+private:
+    const std::vector<Stretch>& FStretches;
+    double FAfter;
+    std::set<size_t> FDone;
+};
 
 void Report(const char* title, double cpuMs, const std::vector<ReceivedSample>& samples,
             const FakeEndpoint& endpoint, const Scenario& scenario, double elapsedAtStopMs) {
@@ -186,14 +203,16 @@ void Report(const char* title, double cpuMs, const std::vector<ReceivedSample>& 
     // (up to the first packet after the stretch), in a hiccup (up to the
     // held packets' delivery), otherwise playing steadily.
     std::vector<double> steady, quiet, hiccup;
+    StretchTracker<FakeGap> quietStretches(scenario.Quiet, 10);
+    StretchTracker<FakeHold> hiccups(scenario.Hiccups, 5);
     REFERENCE_TIME covered = 0;
     uint64_t bytes = 0;
     for (const ReceivedSample& s : samples) {
         const double elapsedMs = static_cast<double>(s.Arrival - endpoint.StartCounter) / perMs;
         const double lag = elapsedMs - static_cast<double>(covered) / 10000.0;
-        if (Within(scenario.Quiet, elapsedMs, 15))
+        if (quietStretches.Inside(elapsedMs))
             quiet.push_back(lag);
-        else if (Within(scenario.Hiccups, elapsedMs, 5))
+        else if (hiccups.Inside(elapsedMs))
             hiccup.push_back(lag);
         else
             steady.push_back(lag);
