@@ -23,18 +23,11 @@ using loopback_fakes::LoopbackGraph;
 using loopback_fakes::ReceivedSample;
 using loopback_tests::ComScope;
 using loopback_tests::FilterUnderTest;
+using loopback_tests::StampAfter;
 
 namespace {
 
 constexpr DWORD Silent = AUDCLNT_BUFFERFLAGS_SILENT;
-
-// Expected start of a sample after `frames` frames: whole milliseconds,
-// halves to even.
-REFERENCE_TIME StampAfter(uint64_t frames, uint32_t rate) {
-    return static_cast<REFERENCE_TIME>(
-               std::nearbyint(static_cast<double>(frames) / rate * 1000.0)) *
-           10000;
-}
 
 // What a run delivered, 16-bit stereo.
 struct Timeline {

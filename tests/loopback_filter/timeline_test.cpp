@@ -10,7 +10,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cmath>
 #include <cstdlib>
 #include <cstring>
 
@@ -23,6 +22,7 @@ using loopback_fakes::LoopbackGraph;
 using loopback_fakes::ReceivedSample;
 using loopback_tests::ComScope;
 using loopback_tests::FilterUnderTest;
+using loopback_tests::StampAfter;
 
 namespace {
 
@@ -30,14 +30,6 @@ constexpr uint32_t Rate = 48000;
 constexpr int64_t FramesPerMs = Rate / 1000;
 constexpr int64_t PeriodFrames = TBCAudioPin::PeriodMs * FramesPerMs;
 constexpr double StepMs = 2;
-
-// Start of a sample after `frames` frames: whole milliseconds, halves to
-// even.
-REFERENCE_TIME StampAfter(int64_t frames) {
-    return static_cast<REFERENCE_TIME>(
-               std::nearbyint(static_cast<double>(frames) / Rate * 1000.0)) *
-           10000;
-}
 
 // What a run put on the stream, 16-bit stereo, checked frame by frame
 // against where the endpoint played each real frame.
@@ -65,8 +57,9 @@ Placement Place(const std::vector<ReceivedSample>& samples,
         EXPECT_EQ(s.Data.size() % 4, 0u) << "sample " << i;
         const auto frames = static_cast<int64_t>(s.Data.size() / 4);
         // Stamps follow the frames delivered before, in whole milliseconds.
-        EXPECT_EQ(s.Start, StampAfter(at.Frames)) << "sample " << i;
-        EXPECT_EQ(s.Stop, s.Start + StampAfter(frames)) << "sample " << i;
+        EXPECT_EQ(s.Start, StampAfter(static_cast<uint64_t>(at.Frames), Rate)) << "sample " << i;
+        EXPECT_EQ(s.Stop, s.Start + StampAfter(static_cast<uint64_t>(frames), Rate))
+            << "sample " << i;
         int64_t zero = 0;
         for (int64_t f = 0; f < frames; ++f, ++at.Frames) {
             int16_t left;
