@@ -68,6 +68,16 @@ int64_t RoundedMilliseconds(int64_t frames, uint32_t rate) {
     return static_cast<int64_t>(std::nearbyint(static_cast<double>(frames) / rate * 1000.0));
 }
 
+// value times numerator divided by denominator (positive), truncated, with
+// no overflow for any value a clock or a frame count reaches.
+int64_t Scale(int64_t value, int64_t numerator, int64_t denominator) {
+    const int64_t whole = value / denominator;
+    const int64_t part = value % denominator;
+    return whole * numerator + part * numerator / denominator;
+}
+
+constexpr int64_t TicksPerSecond = 10000000;
+
 void PutWord(BYTE* at, WORD value) { std::memcpy(at, &value, sizeof value); }
 void PutDword(BYTE* at, DWORD value) { std::memcpy(at, &value, sizeof value); }
 
@@ -76,13 +86,10 @@ void PutDword(BYTE* at, DWORD value) { std::memcpy(at, &value, sizeof value); }
 TBCAudioPin::TBCAudioPin(HRESULT* hr, TBCAudioSource* filter, const TCoreAudioSeam* seam)
     : TBCSourceStream(AudeloFilterName, hr, filter, OutputPinName) {
     if (seam && seam->Diagnostic) FDiagnostic = seam->Diagnostic;
+    if (seam && seam->Clock) FClock = seam->Clock;
     LARGE_INTEGER frequency;
-    if (seam && seam->Clock) {
-        FClock = seam->Clock;
-        FCounterFrequency = MillisecondsTo100ns(1000);
-    } else if (QueryPerformanceFrequency(&frequency) && frequency.QuadPart > 0) {
+    if (QueryPerformanceFrequency(&frequency) && frequency.QuadPart > 0)
         FCounterFrequency = frequency.QuadPart;
-    }
 
     HRESULT result;
     {
@@ -152,7 +159,8 @@ HRESULT TBCAudioPin::Setup(const TCoreAudioSeam* seam) {
         return hr != S_OK ? hr : E_POINTER;
     }
 
-    // The clock is not needed for streaming; its absence is only reported.
+    // Without the clock the streaming loop reads the performance counter
+    // itself; its absence is only reported.
     hr = FAudioClient->GetService(__uuidof(IAudioClock), FAudioClock.PutVoid());
     if (hr != S_OK || !FAudioClock) {
         Diagnostic("GetService2 fail");
@@ -326,31 +334,79 @@ HRESULT TBCAudioPin::FillBuffer(IMediaSample* sample) {
     return S_OK;
 }
 
-int64_t TBCAudioPin::Counter() const {
+int64_t TBCAudioPin::Now() const {
+    // The engine's own reading of the counter, in the units and on the clock
+    // of the packets' positions.
+    if (FAudioClock) {
+        UINT64 position = 0;
+        UINT64 at = 0;
+        if (SUCCEEDED(FAudioClock->GetPosition(&position, &at)) && at != 0 &&
+            at <= static_cast<UINT64>(INT64_MAX))
+            return static_cast<int64_t>(at);
+    }
     if (FClock) return FClock();
     LARGE_INTEGER now;
     QueryPerformanceCounter(&now);
-    return now.QuadPart;
+    return Scale(now.QuadPart, TicksPerSecond, FCounterFrequency);
 }
 
-int64_t TBCAudioPin::ElapsedFrames(int64_t counter) const {
-    const int64_t ticks = std::max<int64_t>(counter - FRunStart, 0);
-    // Split so the product cannot overflow however long the run.
-    const int64_t whole = ticks / FCounterFrequency;
-    const int64_t part = ticks % FCounterFrequency;
-    return whole * FSampleRate + part * FSampleRate / FCounterFrequency;
+int64_t TBCAudioPin::StreamStart(int64_t before) const {
+    // The clock's position counts what the stream played since it started:
+    // the start is when that position was read, less the position.
+    if (!FAudioClock) return before;
+    UINT64 frequency = 0;
+    UINT64 position = 0;
+    UINT64 at = 0;
+    if (FAILED(FAudioClock->GetFrequency(&frequency)) || frequency == 0 ||
+        frequency > static_cast<UINT64>(INT64_MAX) ||
+        FAILED(FAudioClock->GetPosition(&position, &at)) || at == 0 ||
+        at > static_cast<UINT64>(INT64_MAX) || position > static_cast<UINT64>(INT64_MAX))
+        return before;
+    const int64_t read = static_cast<int64_t>(at);
+    const int64_t start = read - Scale(static_cast<int64_t>(position), TicksPerSecond,
+                                       static_cast<int64_t>(frequency));
+    // It cannot have started before it was asked to, nor after the reading.
+    return std::clamp(start, std::min(before, read), read);
+}
+
+int64_t TBCAudioPin::FramesAt(int64_t time) const {
+    return Scale(time - FRunStart, FSampleRate, TicksPerSecond);
+}
+
+void TBCAudioPin::PlacePacket(uint32_t frames, DWORD flags, UINT64 playedAt, int64_t* silence,
+                              int64_t* skipped) const {
+    *silence = 0;
+    *skipped = 0;
+    // Without a position the packet follows what went before.
+    if (playedAt == 0 || playedAt > static_cast<UINT64>(INT64_MAX) ||
+        (flags & AUDCLNT_BUFFERFLAGS_TIMESTAMP_ERROR))
+        return;
+    // No packet is handed out before its last frame was played: a position
+    // later than that is not believed.
+    const int64_t place =
+        std::min(FramesAt(static_cast<int64_t>(playedAt)), FramesAt(Now()) - frames);
+    const int64_t gap = place - FRunFrames;
+    // Below a period the packet simply follows on, unless the engine says it
+    // lost frames just before it.
+    const int64_t period = std::max<int64_t>(FSampleRate * PeriodMs / 1000, 1);
+    const int64_t least = (flags & AUDCLNT_BUFFERFLAGS_DATA_DISCONTINUITY) ? 1 : period;
+    if (gap >= least) {
+        *silence = gap;
+        return;
+    }
+    // Silence given out after the last packet already took the time of this
+    // packet's first frames: those go. Real audio is never dropped for other
+    // real audio.
+    if (gap < 0 && FRunFrames > FRunPacketEnd)
+        *skipped = std::min<int64_t>(frames, FRunFrames - std::max(place, FRunPacketEnd));
 }
 
 uint32_t TBCAudioPin::SilenceDue() const {
-    const int64_t now = Counter();
-    // Between packets of a playing endpoint the lag reaches a period just
-    // before the next packet; only a pause of a period and a half without
-    // any packet means the endpoint has gone quiet.
-    if ((now - FLastPacket) * 1000 * 2 < FCounterFrequency * PeriodMs * 3) return 0;
-    const int64_t lag = ElapsedFrames(now) - FRunFrames;
+    const int64_t margin = FSampleRate * SilenceMarginMs / 1000;
     const int64_t period = std::max<int64_t>(FSampleRate * PeriodMs / 1000, 1);
-    if (lag < period) return 0;
-    return static_cast<uint32_t>(std::min<int64_t>(lag, UINT32_MAX / 8));
+    const int64_t due = FramesAt(Now()) - margin - FRunFrames;
+    if (due < period) return 0;
+    return static_cast<uint32_t>(std::min<int64_t>(due, UINT32_MAX / 8));
 }
 
 void TBCAudioPin::PrepareSilence(size_t bytes) {
@@ -384,6 +440,29 @@ bool TBCAudioPin::DeliverSilence(uint32_t frames, HRESULT* result) {
     return DeliverUnlessEmpty(fill, std::move(sample), result);
 }
 
+bool TBCAudioPin::DeliverSilenceBefore(int64_t frames, ComPtr<IMediaSample>* sample,
+                                       HRESULT* result) {
+    while (frames > 0 && *sample) {
+        const int64_t room = std::max<int64_t>((*sample)->GetSize(), 0);
+        const int64_t part = std::min<int64_t>(frames, room / FBlockAlign);
+        PrepareSilence(static_cast<size_t>(part * FBlockAlign));
+        FFramesAvailable = static_cast<uint32_t>(part);
+        const HRESULT fill = FillBuffer(sample->Get());
+        const uint32_t filled = FFilledFrames;
+        FRunFrames += filled;
+        frames -= filled;
+        if (fill == S_OK && filled == 0) {
+            // A sample that holds no frame: no silence can go out.
+            *sample = nullptr;
+            return true;
+        }
+        if (!DeliverFilled(fill, std::move(*sample), result)) return false;
+        *sample = nullptr;
+        if (FAILED(GetDeliveryBuffer(sample->Put(), nullptr, nullptr, 0))) *sample = nullptr;
+    }
+    return true;
+}
+
 bool TBCAudioPin::DeliverPacket(HRESULT* result) {
     ComPtr<IMediaSample> sample;
     if (FAILED(GetDeliveryBuffer(sample.Put(), nullptr, nullptr, 0)) || !sample) {
@@ -397,9 +476,9 @@ bool TBCAudioPin::DeliverPacket(HRESULT* result) {
     FFramesAvailable = 0;
     FBufferFlags = 0;
     UINT64 devicePosition = 0;
-    UINT64 counterPosition = 0;
+    UINT64 playedAt = 0;
     const HRESULT got = FCaptureClient->GetBuffer(&FCaptureData, &FFramesAvailable, &FBufferFlags,
-                                                  &devicePosition, &counterPosition);
+                                                  &devicePosition, &playedAt);
     if (FAILED(got)) {
         // What a failed call leaves in its out fields is not trusted.
         Diagnostic("GetBuffer fail");
@@ -412,25 +491,50 @@ bool TBCAudioPin::DeliverPacket(HRESULT* result) {
         Sleep(1);
         return true;
     }
+    const DWORD flags = FBufferFlags;
+    BYTE* packetData = (flags & AUDCLNT_BUFFERFLAGS_SILENT) ? nullptr : FCaptureData;
 
-    FLastPacket = Counter();
-    if (FBufferFlags & AUDCLNT_BUFFERFLAGS_SILENT) FCaptureData = nullptr;
-    if (FCaptureData) {
+    int64_t silence = 0;
+    int64_t skipped = 0;
+    PlacePacket(packetFrames, flags, playedAt, &silence, &skipped);
+    if (silence > 0) {
+        if (!DeliverSilenceBefore(silence, &sample, result)) {
+            FCaptureClient->ReleaseBuffer(packetFrames);
+            return false;
+        }
+        if (!sample) {
+            // No sample left for the packet: it is lost, and the next packet's
+            // place fills its time.
+            Diagnostic("GetDeliveryBuffer fail");
+            FCaptureClient->ReleaseBuffer(packetFrames);
+            return true;
+        }
+    }
+    const auto remainingFrames = static_cast<uint32_t>(packetFrames - skipped);
+    if (remainingFrames == 0) {
+        FCaptureClient->ReleaseBuffer(packetFrames);
+        return true;
+    }
+
+    if (packetData) {
+        FCaptureData = packetData + static_cast<size_t>(skipped) * FBlockAlign;
         FCaptureSilent = false;
     } else {
         const int64_t room = std::max<int64_t>(sample->GetSize(), 0);
         PrepareSilence(static_cast<size_t>(
-            std::min<int64_t>(static_cast<int64_t>(packetFrames) * FBlockAlign, room)));
+            std::min<int64_t>(static_cast<int64_t>(remainingFrames) * FBlockAlign, room)));
     }
+    FBufferFlags = flags;
 
     // A packet longer than a sample goes out in several samples while it is
     // held, so none of it is lost.
-    uint32_t remaining = packetFrames;
+    uint32_t remaining = remainingFrames;
     for (;;) {
         FFramesAvailable = remaining;
         const HRESULT fill = FillBuffer(sample.Get());
         const uint32_t filled = FFilledFrames;
         FRunFrames += filled;
+        FRunPacketEnd = FRunFrames;
         remaining -= filled;
         if (fill != S_OK || remaining == 0 || filled == 0) {
             FCaptureClient->ReleaseBuffer(packetFrames);
@@ -462,10 +566,12 @@ HRESULT TBCAudioPin::DoBufferProcessingLoop() {
     }
 
     OnThreadStartPlay();
+    const int64_t beforeStart = Now();
     FAudioClient->Start();
     TClientStopper stopper(FAudioClient.Get());
-    FRunStart = FLastPacket = Counter();
+    FRunStart = StreamStart(beforeStart);
     FRunFrames = 0;
+    FRunPacketEnd = 0;
 
     Command command = CMD_INIT;
     do {

@@ -53,8 +53,10 @@ public:
     // Plain PCM of the chosen format; a pin whose set-up did not complete
     // has no type to offer and so refuses every connection.
     HRESULT GetMediaType(AM_MEDIA_TYPE* type) override;
-    // Starts the audio client and polls it for packets until STOP; while the
-    // endpoint is quiet, fills the elapsed time with silence.
+    // Starts the audio client and polls it for packets until STOP. Each
+    // packet is placed where the engine says it was played; a stretch in
+    // which nothing plays becomes silence, once no late packet can still
+    // claim it.
     HRESULT DoBufferProcessingLoop() override;
 
     // The outcome of the set-up.
@@ -65,8 +67,15 @@ public:
     uint32_t BlockAlign() const { return FBlockAlign; }
     int64_t TotalFrames() const { return FTotalFrames; }
 
-    // Length of one engine period, the step of the silence filling.
+    // Length of one engine period: a packet lands within it of where it was
+    // played, and silence goes out in steps of at least this.
     static constexpr int64_t PeriodMs = 10;
+    // How late a packet may still arrive and find its time unclaimed: while
+    // nothing plays, silence covers the elapsed time only up to this long ago
+    // (a 10 ms packet held up by 100 ms arrives 110 ms after its first frame
+    // was played). The stream then lags the elapsed time by at most this and
+    // a period.
+    static constexpr int64_t SilenceMarginMs = 110;
 
 private:
     HRESULT Setup(const TCoreAudioSeam* seam);
@@ -77,17 +86,31 @@ private:
     // the loop returns.
     bool DeliverPacket(HRESULT* result);
     bool DeliverSilence(uint32_t frames, HRESULT* result);
+    // Puts `frames` frames of silence into samples, starting with *sample and
+    // delivering each; *sample is then a fresh empty sample (or null when
+    // none could be had). Answers as the loop steps do.
+    bool DeliverSilenceBefore(int64_t frames, ComPtr<IMediaSample>* sample, HRESULT* result);
     // As DeliverFilled, except that a sample nothing fitted into is dropped
     // and the loop goes on.
     bool DeliverUnlessEmpty(HRESULT fill, ComPtr<IMediaSample> sample, HRESULT* result);
-    // Frames of silence due now: the lag of the delivered audio behind the
-    // time since the client started, once the endpoint has been quiet; 0 when
-    // none is due.
+    // Where a packet of `frames` frames goes, given its flags and the time
+    // (100-ns units) GetBuffer reported for its first frame: *silence frames
+    // of silence before it, or its first *skipped frames dropped because
+    // silence already took their time.
+    void PlacePacket(uint32_t frames, DWORD flags, UINT64 playedAt, int64_t* silence,
+                     int64_t* skipped) const;
+    // Frames of silence due now: the time that no late packet can still
+    // claim and that the delivered audio does not yet cover; 0 when less
+    // than a period is due.
     uint32_t SilenceDue() const;
     // Points FCaptureData at `bytes` bytes of silence.
     void PrepareSilence(size_t bytes);
-    int64_t ElapsedFrames(int64_t counter) const;
-    int64_t Counter() const;
+    // Frames of this run before the moment `time` (100-ns units).
+    int64_t FramesAt(int64_t time) const;
+    // The time now, and when the client started, in 100-ns units on the
+    // clock the engine stamps its packets with.
+    int64_t Now() const;
+    int64_t StreamStart(int64_t before) const;
 
     // Frames delivered since the pin was created; never reset.
     int64_t FTotalFrames = 0;
@@ -116,10 +139,11 @@ private:
     bool FCaptureSilent = false;
     // Frames the last FillBuffer put into its sample.
     uint32_t FFilledFrames = 0;
-    // Performance counter when the client started, at the last real packet,
-    // and its frequency; frames delivered since the client started.
+    // When the client started (100-ns units), the performance counter's
+    // frequency, frames delivered since the client started, and where the
+    // last packet's frames ended among them (silence after it is ours).
     int64_t FRunStart = 0;
-    int64_t FLastPacket = 0;
     int64_t FCounterFrequency = 1;
     int64_t FRunFrames = 0;
+    int64_t FRunPacketEnd = 0;
 };

@@ -1,10 +1,14 @@
 // Runs the loopback pin's streaming loop for ten seconds on the fake capture
 // client (10 ms packets at 48 kHz, with two quiet stretches in which nothing
-// plays) and prints the CPU time the streaming thread used and the lag of the
-// delivered audio behind the time since the client started. Twice: into a
-// bare receiving pin that only notes each sample (the pin's own cost), and in
-// Wine's real graph through the Sample Grabber into the Null Renderer (which
-// run on the same thread and add their own cost).
+// plays and two hiccups that deliver 30 and 100 ms of packets late) and
+// prints the CPU time the streaming thread used, the lag of the delivered
+// audio behind the time since the client started (while playing, while
+// quiet, during the hiccups), the silence delivered, and how far the stream's
+// length fell short of the elapsed time when the graph stopped. Three runs:
+// into a bare receiving pin that only notes each sample (the pin's own cost),
+// in Wine's real graph through the Sample Grabber into the Null Renderer
+// (which run on the same thread and add their own cost), and into the bare
+// pin again with a run that ends quiet.
 #include "loopback_filter/audio_source.h"
 #include "shared/com_ptr.h"
 #include "shared/unit_const_list.h"
@@ -16,10 +20,12 @@
 #include <algorithm>
 #include <cstdio>
 #include <mutex>
+#include <set>
 #include <vector>
 
 using loopback_fakes::FakeEndpoint;
 using loopback_fakes::FakeGap;
+using loopback_fakes::FakeHold;
 using loopback_fakes::LoopbackGraph;
 using loopback_fakes::ReceivedSample;
 
@@ -150,8 +156,41 @@ double ThreadCpuMs(HANDLE thread) {
     return FileTimeMs(kernel) + FileTimeMs(user);
 }
 
+// How one run is played: 10 ms packets, quiet stretches and hiccups.
+struct Scenario {
+    std::vector<FakeGap> Quiet;
+    std::vector<FakeHold> Hiccups;
+};
+
+const Scenario EndsPlaying{{FakeGap{2000, 3500}, FakeGap{6000, 6500}},
+                           {FakeHold{4500, 4530}, FakeHold{7000, 7100}}};
+const Scenario EndsQuiet{{FakeGap{2000, 3500}, FakeGap{8000, 10000 + 1000}}, {}};
+
+// Which stretch a delivery belongs to: from the stretch's start up to and
+// including the first delivery at or after its end plus `after` (the packet
+// that ends it); -1 for none.
+template <class Stretch>
+class StretchTracker {
+public:
+    StretchTracker(const std::vector<Stretch>& stretches, double after)
+        : FStretches(stretches), FAfter(after) {}
+    bool Inside(double ms) {
+        for (size_t i = 0; i < FStretches.size(); ++i) {
+            if (ms < FStretches[i].FromMs || FDone.count(i)) continue;
+            if (ms >= FStretches[i].ToMs + FAfter) FDone.insert(i);
+            return true;
+        }
+        return false;
+    }
+
+private:
+    const std::vector<Stretch>& FStretches;
+    double FAfter;
+    std::set<size_t> FDone;
+};
+
 void Report(const char* title, double cpuMs, const std::vector<ReceivedSample>& samples,
-            const FakeEndpoint& endpoint) {
+            const FakeEndpoint& endpoint, const Scenario& scenario, double elapsedAtStopMs) {
     std::printf("%s\n", title);
     if (samples.empty()) {
         std::printf("  no samples delivered\n");
@@ -160,30 +199,59 @@ void Report(const char* title, double cpuMs, const std::vector<ReceivedSample>& 
     LARGE_INTEGER frequency;
     QueryPerformanceFrequency(&frequency);
     const double perMs = static_cast<double>(frequency.QuadPart) / 1000.0;
-    std::vector<double> lags;
+    // Lags at each delivery, sorted by what the endpoint was doing: quiet
+    // (up to the first packet after the stretch), in a hiccup (up to the
+    // held packets' delivery), otherwise playing steadily.
+    std::vector<double> steady, quiet, hiccup;
+    StretchTracker<FakeGap> quietStretches(scenario.Quiet, 10);
+    StretchTracker<FakeHold> hiccups(scenario.Hiccups, 5);
     REFERENCE_TIME covered = 0;
     uint64_t bytes = 0;
     for (const ReceivedSample& s : samples) {
         const double elapsedMs = static_cast<double>(s.Arrival - endpoint.StartCounter) / perMs;
-        lags.push_back(elapsedMs - static_cast<double>(covered) / 10000.0);
+        const double lag = elapsedMs - static_cast<double>(covered) / 10000.0;
+        if (quietStretches.Inside(elapsedMs))
+            quiet.push_back(lag);
+        else if (hiccups.Inside(elapsedMs))
+            hiccup.push_back(lag);
+        else
+            steady.push_back(lag);
         covered = s.Stop;
         bytes += static_cast<uint64_t>(std::max(s.Length, 0L));
     }
-    std::sort(lags.begin(), lags.end());
-    std::printf("  %zu samples, %.2f s of audio delivered (%.2f s of it real)\n", samples.size(),
-                static_cast<double>(bytes) / 4 / 48000,
-                static_cast<double>(endpoint.RealFramesOut) / 48000);
+    const double deliveredS = static_cast<double>(bytes) / 4 / 48000;
+    const double realS = static_cast<double>(endpoint.RealFramesOut) / 48000;
+    std::printf("  %zu samples, %.3f s of audio delivered: %.3f s real, %.3f s silence\n",
+                samples.size(), deliveredS, realS, deliveredS - realS);
     std::printf("  streaming thread CPU: %.0f ms in %.0f s = %.2f %% of one core\n", cpuMs,
                 RunMs / 1000.0, cpuMs * 100.0 / RunMs);
-    std::printf("  lag behind elapsed time: worst %.1f ms, 99th percentile %.1f ms, median %.1f ms\n",
-                lags.back(), lags[lags.size() * 99 / 100], lags[lags.size() / 2]);
+    auto lags = [](const char* what, std::vector<double> values) {
+        if (values.empty()) return;
+        std::sort(values.begin(), values.end());
+        std::printf("  lag %s: worst %.1f ms, 99th percentile %.1f ms, median %.1f ms\n", what,
+                    values.back(), values[values.size() * 99 / 100], values[values.size() / 2]);
+    };
+    lags("while playing", steady);
+    lags("while quiet", quiet);
+    lags("in the hiccups", hiccup);
+    std::printf("  at the stop: %.1f ms elapsed, stream %.1f ms long, short by %.1f ms\n",
+                elapsedAtStopMs, static_cast<double>(covered) / 10000.0,
+                elapsedAtStopMs - static_cast<double>(covered) / 10000.0);
 }
 
-// A filter on the fake endpoint: 10 ms packets, quiet from 2 s to 3.5 s and
-// from 6 s to 6.5 s.
+// Milliseconds since the endpoint's client started.
+double ElapsedMs(const FakeEndpoint& endpoint) {
+    LARGE_INTEGER now, frequency;
+    QueryPerformanceCounter(&now);
+    QueryPerformanceFrequency(&frequency);
+    return static_cast<double>(now.QuadPart - endpoint.StartCounter) * 1000.0 /
+           static_cast<double>(frequency.QuadPart);
+}
+
+// A filter on the fake endpoint playing a scenario.
 struct BenchFilter {
-    BenchFilter() : Endpoint(FakeEndpoint::Create()) {
-        Endpoint->RealTime(480, {FakeGap{2000, 3500}, FakeGap{6000, 6500}});
+    explicit BenchFilter(const Scenario& scenario) : Endpoint(FakeEndpoint::Create()) {
+        Endpoint->RealTime(480, scenario.Quiet, scenario.Hiccups);
         TCoreAudioSeam seam;
         auto endpoint = Endpoint;
         seam.CreateEnumerator = [endpoint](IMMDeviceEnumerator** enumerator) {
@@ -199,8 +267,8 @@ struct BenchFilter {
     ComPtr<IBaseFilter> Base;
 };
 
-bool BarePin() {
-    BenchFilter bench;
+bool BarePin(const char* title, const Scenario& scenario) {
+    BenchFilter bench(scenario);
     if (bench.Setup != S_OK) return false;
     BareReceiver receiver;
     ComPtr<IPin> out;
@@ -214,17 +282,19 @@ bool BarePin() {
     }
     Sleep(RunMs);
     const double cpuMs = ThreadCpuMs(receiver.Thread());
+    const double elapsedMs = ElapsedMs(*bench.Endpoint);
     bench.Base->Stop();
     out->Disconnect();
     receiver.Disconnect();
-    Report("pin into a bare receiving pin:", cpuMs, receiver.Samples(), *bench.Endpoint);
+    Report(title, cpuMs, receiver.Samples(), *bench.Endpoint, scenario, elapsedMs);
     return true;
 }
 
-bool RealGraph() {
-    BenchFilter bench;
+bool RealGraph(const Scenario& scenario) {
+    BenchFilter bench(scenario);
     if (bench.Setup != S_OK) return false;
     double cpuMs = 0;
+    double elapsedMs = 0;
     std::vector<ReceivedSample> samples;
     {
         LoopbackGraph graph(bench.Base.Get());
@@ -237,11 +307,12 @@ bool RealGraph() {
         }
         Sleep(RunMs);
         cpuMs = ThreadCpuMs(graph.Sink().DeliveringThread());
+        elapsedMs = ElapsedMs(*bench.Endpoint);
         graph.Stop();
         samples = graph.Sink().Samples();
     }
-    Report("pin -> Sample Grabber -> Null Renderer (Wine's graph):", cpuMs, samples,
-           *bench.Endpoint);
+    Report("pin -> Sample Grabber -> Null Renderer (Wine's graph), ends playing:", cpuMs, samples,
+           *bench.Endpoint, scenario, elapsedMs);
     return true;
 }
 
@@ -249,7 +320,14 @@ bool RealGraph() {
 
 int main() {
     CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-    const int result = BarePin() && RealGraph() ? 0 : 1;
+    std::printf("silence margin %lld ms, engine period %lld ms\n",
+                static_cast<long long>(TBCAudioPin::SilenceMarginMs),
+                static_cast<long long>(TBCAudioPin::PeriodMs));
+    const int result = BarePin("pin into a bare receiving pin, ends playing:", EndsPlaying) &&
+                               RealGraph(EndsPlaying) &&
+                               BarePin("pin into a bare receiving pin, ends quiet:", EndsQuiet)
+                           ? 0
+                           : 1;
     CoUninitialize();
     return result;
 }

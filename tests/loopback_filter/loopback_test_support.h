@@ -9,12 +9,22 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cmath>
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
 
 namespace loopback_tests {
+
+// Expected start of a sample after `frames` frames at `rate`: whole
+// milliseconds, halves to even.
+inline REFERENCE_TIME StampAfter(uint64_t frames, uint32_t rate) {
+    return static_cast<REFERENCE_TIME>(
+               std::nearbyint(static_cast<double>(frames) / rate * 1000.0)) *
+           10000;
+}
 
 class ComScope {
 public:
