@@ -11,7 +11,9 @@
 // pin again with a run that ends quiet.
 #include "loopback_filter/audio_source.h"
 #include "shared/com_ptr.h"
+#include "shared/owner.h"
 #include "shared/unit_const_list.h"
+#include "tests/fixtures/bare_receiver.h"
 #include "tests/fixtures/loopback/fake_core_audio.h"
 #include "tests/fixtures/loopback/loopback_graph.h"
 
@@ -40,78 +42,23 @@ double FileTimeMs(const FILETIME& time) {
     return static_cast<double>(value.QuadPart) / 10000.0;
 }
 
-// An input pin that takes any type, lets the source bring its allocator,
-// and notes each sample's times and arrival.
-class BareReceiver : public IPin, public IMemInputPin {
+// The tests' bare input pin, noting each sample's times and arrival and the
+// thread that delivers them.
+class TimingReceiver final : public graphtest::BareReceiver {
 public:
-    BareReceiver() { FSamples.reserve(4096); }
-    ~BareReceiver() {
-        if (FThread) CloseHandle(FThread);
+    TimingReceiver() { FSamples.reserve(4096); }
+
+    std::vector<ReceivedSample> Samples() {
+        std::lock_guard<std::mutex> lock(FLock);
+        return FSamples;
+    }
+    HANDLE Thread() {
+        std::lock_guard<std::mutex> lock(FLock);
+        return FThread.Get();
     }
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-        if (iid == IID_IUnknown || iid == IID_IPin) {
-            *object = static_cast<IPin*>(this);
-        } else if (iid == IID_IMemInputPin) {
-            *object = static_cast<IMemInputPin*>(this);
-        } else {
-            *object = nullptr;
-            return E_NOINTERFACE;
-        }
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
-    ULONG STDMETHODCALLTYPE Release() override { return 1; }
-
-    // IPin
-    HRESULT STDMETHODCALLTYPE Connect(IPin*, const AM_MEDIA_TYPE*) override { return E_UNEXPECTED; }
-    HRESULT STDMETHODCALLTYPE ReceiveConnection(IPin* connector, const AM_MEDIA_TYPE*) override {
-        FConnector = connector;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE Disconnect() override {
-        FConnector = nullptr;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE ConnectedTo(IPin** pin) override {
-        *pin = FConnector;
-        if (!FConnector) return VFW_E_NOT_CONNECTED;
-        FConnector->AddRef();
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE ConnectionMediaType(AM_MEDIA_TYPE*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE QueryPinInfo(PIN_INFO* info) override {
-        info->pFilter = nullptr;
-        info->dir = PINDIR_INPUT;
-        info->achName[0] = L'I';
-        info->achName[1] = L'n';
-        info->achName[2] = 0;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE QueryDirection(PIN_DIRECTION* direction) override {
-        *direction = PINDIR_INPUT;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE QueryId(LPWSTR*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE QueryAccept(const AM_MEDIA_TYPE*) override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE EnumMediaTypes(IEnumMediaTypes**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE QueryInternalConnections(IPin**, ULONG*) override {
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE EndOfStream() override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE BeginFlush() override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE EndFlush() override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE NewSegment(REFERENCE_TIME, REFERENCE_TIME, double) override {
-        return S_OK;
-    }
-
-    // IMemInputPin
-    HRESULT STDMETHODCALLTYPE GetAllocator(IMemAllocator**) override { return VFW_E_NO_ALLOCATOR; }
-    HRESULT STDMETHODCALLTYPE NotifyAllocator(IMemAllocator*, BOOL) override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE GetAllocatorRequirements(ALLOCATOR_PROPERTIES*) override {
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE Receive(IMediaSample* sample) override {
+protected:
+    void Inspect(IMediaSample* sample) override {
         ReceivedSample got;
         LARGE_INTEGER now;
         QueryPerformanceCounter(&now);
@@ -120,33 +67,15 @@ public:
         got.Length = sample->GetActualDataLength();
         std::lock_guard<std::mutex> lock(FLock);
         if (!FThread)
-            DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(), &FThread,
-                            THREAD_QUERY_INFORMATION, FALSE, 0);
+            DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(),
+                            FThread.Put(), THREAD_QUERY_INFORMATION, FALSE, 0);
         FSamples.push_back(std::move(got));
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE ReceiveMultiple(IMediaSample** samples, long count,
-                                              long* done) override {
-        *done = 0;
-        for (long i = 0; i < count; ++i, ++*done) Receive(samples[i]);
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE ReceiveCanBlock() override { return S_FALSE; }
-
-    std::vector<ReceivedSample> Samples() {
-        std::lock_guard<std::mutex> lock(FLock);
-        return FSamples;
-    }
-    HANDLE Thread() {
-        std::lock_guard<std::mutex> lock(FLock);
-        return FThread;
     }
 
 private:
-    IPin* FConnector = nullptr;
     std::mutex FLock;
     std::vector<ReceivedSample> FSamples;
-    HANDLE FThread = nullptr;
+    TKernelHandle FThread;
 };
 
 // CPU time of a thread that still runs (its times go with it).
@@ -270,7 +199,7 @@ struct BenchFilter {
 bool BarePin(const char* title, const Scenario& scenario) {
     BenchFilter bench(scenario);
     if (bench.Setup != S_OK) return false;
-    BareReceiver receiver;
+    TimingReceiver receiver;
     ComPtr<IPin> out;
     bench.Base->FindPin(L"Out", out.Put());
     HRESULT hr = out ? out->Connect(&receiver, nullptr) : E_FAIL;

@@ -77,6 +77,17 @@ int Mismatches(const std::vector<BYTE>& frame, int width, int height, int origin
     return wrong;
 }
 
+// Puts the arrow cursor over the pattern at (x, y); true when it shows.
+bool ShowArrowAt(const PatternWindow& window, int x, int y) {
+    SetForegroundWindow(window.Handle);
+    SetCursorPos(x, y);
+    SetCursor(LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW)));
+    PatternWindow::Pump(200);
+    CURSORINFO info{};
+    info.cbSize = sizeof info;
+    return GetCursorInfo(&info) && info.flags == CURSOR_SHOWING;
+}
+
 }  // namespace
 
 TEST_F(PixentaCapture, ConnectionTypeAndAllocator) {
@@ -202,14 +213,7 @@ TEST_F(PixentaCapture, RectangleOverTheTopEdgeIsCapturedFromRowZero) {
 
 TEST_F(PixentaCapture, CursorIsDrawnOnlyWhenAsked) {
     PatternWindow window;
-    SetForegroundWindow(window.Handle);
-    SetCursorPos(200, 150);
-    SetCursor(LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW)));
-    PatternWindow::Pump(200);
-    CURSORINFO info{};
-    info.cbSize = sizeof info;
-    ASSERT_TRUE(GetCursorInfo(&info));
-    ASSERT_EQ(info.flags, static_cast<DWORD>(CURSOR_SHOWING));
+    ASSERT_TRUE(ShowArrowAt(window, 200, 150));
 
     ASSERT_EQ(Configure(100, 50, 320, 240, true), S_OK);
     ASSERT_TRUE(RunUntil(3));
@@ -227,10 +231,7 @@ TEST_F(PixentaCapture, CursorIsDrawnOnlyWhenAsked) {
 
 TEST_F(PixentaCapture, CursorIsPlacedRelativeToTheClampedCorner) {
     PatternWindow window;
-    SetForegroundWindow(window.Handle);
-    SetCursorPos(150, 300);
-    SetCursor(LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW)));
-    PatternWindow::Pump(200);
+    ASSERT_TRUE(ShowArrowAt(window, 150, 300));
     // The rectangle starts 100 pixels left of the display; what is captured
     // starts at the display's edge and lands at the frame's left.
     ASSERT_EQ(Configure(-100, 200, 320, 240, true), S_OK);
