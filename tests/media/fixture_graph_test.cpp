@@ -173,7 +173,7 @@ TEST_F(FixtureGraphTest, CaptureDeviceStreamsSilenceInTheFormatSet) {
 }
 
 TEST_F(FixtureGraphTest, CaptureLinesKeepTheirStateOutsideTheFilter) {
-    mediafixture::ResetCaptureLines();
+    mediafixture::TCaptureLinesLock lines;
     ComPtr<IBaseFilter> first = Create(mediafixture::CLSID_FourLineCapture);
     ComPtr<IAMAudioInputMixer> line2;
     ComPtr<IPin> third;
