@@ -36,14 +36,7 @@ ComPtr<IMoniker> DeviceMoniker(const GUID& category, const wchar_t* name) {
     return {};
 }
 
-class BaseFilterTest : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() {
-        ComScope com;
-        ASSERT_TRUE(mediafixture::EnsureFixturesRegistered());
-    }
-    ComScope FCom;
-};
+class BaseFilterTest : public devicetest::FixtureTest {};
 
 TEST_F(BaseFilterTest, EmptyBlockGivesNoMonikerAndNoFilter) {
     TBaseFilter filter;

@@ -6,6 +6,8 @@
 #include "shared/com_ptr.h"
 #include "tests/fixtures/media/media_fixture_registration.h"
 
+#include <gtest/gtest.h>
+
 #include <windows.h>
 #include <dshow.h>
 
@@ -110,6 +112,22 @@ inline std::wstring BagName(IMoniker* moniker) {
 struct ComScope {
     ComScope() { CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED); }
     ~ComScope() { CoUninitialize(); }
+};
+
+// Tests on the media fixtures: the library registered for the suite, COM
+// for each test, and the fixture filters created by class.
+class FixtureTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        ComScope com;
+        ASSERT_TRUE(mediafixture::EnsureFixturesRegistered());
+    }
+    static ComPtr<IBaseFilter> Create(const CLSID& id) {
+        ComPtr<IBaseFilter> filter;
+        CoCreateInstance(id, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, filter.PutVoid());
+        return filter;
+    }
+    ComScope FCom;
 };
 
 }  // namespace devicetest

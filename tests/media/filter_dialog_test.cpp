@@ -10,22 +10,13 @@ namespace {
 
 using namespace devicetest;
 
-class FilterDialogTest : public ::testing::Test {
+class FilterDialogTest : public devicetest::FixtureTest {
 protected:
-    static void SetUpTestSuite() {
-        ComScope com;
-        ASSERT_TRUE(mediafixture::EnsureFixturesRegistered());
-    }
     void SetUp() override {
         FConfig = Create(mediafixture::CLSID_ConfigCompressor);
         ASSERT_TRUE(FConfig);
         ASSERT_EQ(FConfig.As(FLog), S_OK);
         FLog->Reset();
-    }
-    static ComPtr<IBaseFilter> Create(const CLSID& id) {
-        ComPtr<IBaseFilter> filter;
-        CoCreateInstance(id, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, filter.PutVoid());
-        return filter;
     }
     LONG ConfigCalls(HWND* parent = nullptr) {
         LONG calls = 0;
@@ -34,7 +25,6 @@ protected:
         if (parent) *parent = last;
         return calls;
     }
-    ComScope FCom;
     ComPtr<IBaseFilter> FConfig;
     ComPtr<mediafixture::IFixtureDialogLog> FLog;
 };

@@ -73,19 +73,7 @@ private:
     HRESULT FHr = S_OK;
 };
 
-class FixtureGraphTest : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() {
-        ComScope com;
-        ASSERT_TRUE(mediafixture::EnsureFixturesRegistered());
-    }
-    static ComPtr<IBaseFilter> Create(const CLSID& id) {
-        ComPtr<IBaseFilter> filter;
-        CoCreateInstance(id, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, filter.PutVoid());
-        return filter;
-    }
-    ComScope FCom;
-};
+class FixtureGraphTest : public devicetest::FixtureTest {};
 
 TEST_F(FixtureGraphTest, CompressorPassesFramesThroughUnchanged) {
     auto* source = new TRgb24Source();

@@ -12,14 +12,12 @@ namespace {
 
 using namespace devicetest;
 
-class SysDevEnumTest : public ::testing::Test {
+class SysDevEnumTest : public FixtureTest {
 protected:
     static void SetUpTestSuite() {
-        ComScope com;
-        ASSERT_TRUE(mediafixture::EnsureFixturesRegistered());
+        FixtureTest::SetUpTestSuite();
         EnsureOddDevices();
     }
-    ComScope FCom;
 
     // Index of the entry of that ANSI name, or -1.
     static int Find(const TSysDevEnum& devices, const std::string& name) {
