@@ -39,6 +39,18 @@ bool ReadBagString(IPropertyBag* bag, const wchar_t* name, std::wstring& value) 
     return true;
 }
 
+// Runs a callback's body; an error is shown by the application and the
+// callback answers failure, so nothing crosses into the platform.
+template <class Body>
+HRESULT Guarded(TObject* sender, HRESULT failure, Body body) {
+    try {
+        return body();
+    } catch (...) {
+        Application->HandleException(sender, std::current_exception());
+        return failure;
+    }
+}
+
 }  // namespace
 
 void TFilterGraph::WndProc(TMessage& Message) {
@@ -280,7 +292,7 @@ HRESULT TFilterGraph::QueryService(REFGUID Service, REFIID iid, void** ppv) {
 
 HRESULT TFilterGraph::UnableToRender(IPin* Pin) {
     if (!Pin) return S_FALSE;
-    try {
+    return Guarded(this, S_FALSE, [Pin]() -> HRESULT {
         PIN_INFO pinInfo{};
         if (Pin->QueryPinInfo(&pinInfo) != S_OK) return S_FALSE;
         const ComPtr<IBaseFilter> filter = ComPtr<IBaseFilter>::Attach(pinInfo.pFilter);
@@ -295,17 +307,14 @@ HRESULT TFilterGraph::UnableToRender(IPin* Pin) {
         if (provider->QueryService(SID_FilterGraphComponent, SID_FilterGraphComponent, &object) != S_OK || !object)
             return S_FALSE;
         auto* component = static_cast<TFilterGraph*>(object);
-        if (component->OnUnableToRender && component->OnUnableToRender(Pin)) return S_OK;
-        return S_FALSE;
-    } catch (...) {
-        Application->HandleException(this, std::current_exception());
-        return S_FALSE;
-    }
+        return component->OnUnableToRender && component->OnUnableToRender(Pin) ? S_OK : S_FALSE;
+    });
 }
 
 HRESULT TFilterGraph::SelectedFilter(IMoniker* Moniker) {
     if (!OnSelectedFilter) return S_OK;
-    try {
+    // A handler that fails has not accepted the filter.
+    return Guarded(this, E_FAIL, [this, Moniker] {
         GUID classId = GUID_NULL;
         std::wstring name;
         ComPtr<IPropertyBag> bag;
@@ -317,21 +326,14 @@ HRESULT TFilterGraph::SelectedFilter(IMoniker* Moniker) {
             ReadBagString(bag.Get(), L"FriendlyName", name);
         }
         return OnSelectedFilter(Moniker, name, classId) ? S_OK : E_FAIL;
-    } catch (...) {
-        // A handler that fails has not accepted the filter.
-        Application->HandleException(this, std::current_exception());
-        return E_FAIL;
-    }
+    });
 }
 
 HRESULT TFilterGraph::CreatedFilter(IBaseFilter* Filter) {
     if (!OnCreatedFilter) return S_OK;
-    try {
+    return Guarded(this, E_FAIL, [this, Filter] {
         GUID classId = GUID_NULL;
         if (!Filter || FAILED(Filter->GetClassID(&classId))) classId = GUID_NULL;
         return OnCreatedFilter(Filter, classId) ? S_OK : E_FAIL;
-    } catch (...) {
-        Application->HandleException(this, std::current_exception());
-        return E_FAIL;
-    }
+    });
 }

@@ -64,6 +64,13 @@ protected:
         wrapper.SetName(name);
         ASSERT_EQ(wrapper.BaseFilter()->SetMoniker(FMoniker.Get()), S_OK);
     }
+    // The wrapper, prepared, in the active graph; its filter.
+    ComPtr<IBaseFilter> JoinActive(TFilterGraph& graph, TFilter& wrapper) {
+        graph.SetActive(true);
+        Prepare(wrapper);
+        wrapper.SetFilterGraph(&graph);
+        return wrapper.GetFilter();
+    }
     devicetest::ComScope FCom;
     mediafixture::TSaveableDeviceEnumRegistration FSaveable;
     ComPtr<IMoniker> FMoniker;
@@ -123,11 +130,8 @@ TEST_F(FilterWrapperTest, JoinsAnActiveGraphAtOnceAndAnInactiveOneAtActivation) 
 
 TEST_F(FilterWrapperTest, RejoinReplacesTheFilterUnderTheSameName) {
     TFilterGraph graph(nullptr);
-    graph.SetActive(true);
     TFilter wrapper(nullptr);
-    Prepare(wrapper);
-    wrapper.SetFilterGraph(&graph);
-    const ComPtr<IBaseFilter> first = wrapper.GetFilter();
+    const ComPtr<IBaseFilter> first = JoinActive(graph, wrapper);
     ASSERT_TRUE(first);
     wrapper.NotifyFilter(mnRejoin, 0);
     const ComPtr<IBaseFilter> second = wrapper.GetFilter();
@@ -140,11 +144,8 @@ TEST_F(FilterWrapperTest, RejoinReplacesTheFilterUnderTheSameName) {
 
 TEST_F(FilterWrapperTest, LeavingARunningGraphStopsTheFilterFirst) {
     TFilterGraph graph(nullptr);
-    graph.SetActive(true);
     TFilter wrapper(nullptr);
-    Prepare(wrapper);
-    wrapper.SetFilterGraph(&graph);
-    const ComPtr<IBaseFilter> filter = wrapper.GetFilter();
+    const ComPtr<IBaseFilter> filter = JoinActive(graph, wrapper);
     ASSERT_TRUE(filter);
     ASSERT_TRUE(graph.Play());
     FILTER_STATE state = State_Stopped;

@@ -6,6 +6,7 @@
 #include "tests/fixtures/graph_test_support.h"
 #include "tests/fixtures/media/dvd_builder_fixture.h"
 #include "tests/fixtures/media/media_fixture_registration.h"
+#include "tests/fixtures/media/saveable_device_enum.h"
 #include "tests/media/device_test_support.h"
 #include "tests/media/graph_component_support.h"
 
@@ -14,6 +15,7 @@
 #include <dvdevcod.h>
 #include <evcode.h>
 
+#include <map>
 #include <stdexcept>
 
 namespace {
@@ -510,6 +512,35 @@ TEST_F(GraphEventsTest, ARefusingBuilderCallbackKeepsTheFilterOut) {
     EXPECT_TRUE(FAILED(manager->Render(out.Get())));
     EXPECT_GT(asked, 0);
     EXPECT_EQ(FilterNames(graph), std::vector<std::wstring>{L"Capture"});
+}
+
+TEST_F(GraphEventsTest, SelectedFilterReadsTheDevicesNameAndClassWhateverTheyHold) {
+    devicetest::EnsureOddDevices();
+    TFilterGraph graph(nullptr);
+    ComPtr<IAMGraphBuilderCallback> callback;
+    ASSERT_EQ(graph.QueryInterface(IID_IAMGraphBuilderCallback, callback.PutVoid()), S_OK);
+    std::map<std::wstring, GUID> seen;
+    graph.OnSelectedFilter = [&](IMoniker*, const std::wstring& name, const GUID& cls) {
+        seen[name] = cls;
+        return true;
+    };
+    ComPtr<ICreateDevEnum> devices = mediafixture::CreatePlatformDeviceEnumerator();
+    ASSERT_TRUE(devices);
+    ComPtr<IEnumMoniker> monikers;
+    ASSERT_EQ(devices->CreateClassEnumerator(devicetest::CategoryOddDevices, monikers.Put(), 0), S_OK);
+    ComPtr<IMoniker> moniker;
+    while (monikers->Next(1, moniker.Put(), nullptr) == S_OK) EXPECT_EQ(callback->SelectedFilter(moniker.Get()), S_OK);
+    ASSERT_EQ(seen.count(L"Odd Plain Device"), 1u);
+    EXPECT_TRUE(IsEqualGUID(seen[L"Odd Plain Device"], mediafixture::CLSID_FourLineCapture));
+    // A value that is no class identifier, or none: GUID_NULL, and no error.
+    ASSERT_EQ(seen.count(L"Odd Device With Bad Class"), 1u);
+    EXPECT_TRUE(IsEqualGUID(seen[L"Odd Device With Bad Class"], GUID_NULL));
+    ASSERT_EQ(seen.count(L"Odd Device Without Class"), 1u);
+    EXPECT_TRUE(IsEqualGUID(seen[L"Odd Device Without Class"], GUID_NULL));
+    // No name: an empty one.
+    ASSERT_EQ(seen.count(L""), 1u);
+    EXPECT_TRUE(IsEqualGUID(seen[L""], mediafixture::CLSID_FourLineCapture));
+    EXPECT_TRUE(FBoxes.Texts.empty());
 }
 
 TEST_F(GraphEventsTest, BuilderCallbacksWithoutHandlersAcceptEverything) {
