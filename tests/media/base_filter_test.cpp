@@ -5,29 +5,14 @@
 #include "media/sys_dev_enum.h"
 #include "tests/fixtures/media/saveable_device_enum.h"
 #include "tests/media/device_test_support.h"
+#include "tests/media/filter_state_holder.h"
 
-#include "classlib/runtime/component.h"
 #include "classlib/ui/form_description.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <sstream>
-
-// A component that publishes a TBaseFilter, as the filter wrapper does.
-class TMonikerHolder : public TComponent {
-public:
-    using TComponent::TComponent;
-    TBaseFilter BaseFilter;
-    const TPropertyTable& PropertyTable() const override { return ClassProperties(); }
-    static const TPropertyTable& ClassProperties() {
-        static const TPropertyTable table =
-            TPropertyTableBuilder<TMonikerHolder>(L"TMonikerHolder", &TComponent::ClassProperties())
-                .Object(L"BaseFilter", [](TMonikerHolder& h) -> TPersistent* { return &h.BaseFilter; })
-                .Build();
-        return table;
-    }
-};
 
 namespace {
 
@@ -40,23 +25,18 @@ CLSID ClassOf(IBaseFilter* filter) {
     return id;
 }
 
-int IndexOf(const TSysDevEnum& devices, const wchar_t* name) {
+// The moniker of the named device of the category, from the device list.
+ComPtr<IMoniker> DeviceMoniker(const GUID& category, const wchar_t* name) {
+    TSysDevEnum devices(category);
     for (int i = 0; i < devices.CountFilters(); ++i) {
         TSysDevEntry entry;
         devices.GetFilterEntry(i, entry);
-        if (entry.FriendlyNameText() == name) return i;
+        if (entry.FriendlyNameText() == name) return devices.GetMoniker(i);
     }
-    return -1;
+    return {};
 }
 
-class BaseFilterTest : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() {
-        ComScope com;
-        ASSERT_TRUE(mediafixture::EnsureFixturesRegistered());
-    }
-    ComScope FCom;
-};
+class BaseFilterTest : public devicetest::FixtureTest {};
 
 TEST_F(BaseFilterTest, EmptyBlockGivesNoMonikerAndNoFilter) {
     TBaseFilter filter;
@@ -67,10 +47,7 @@ TEST_F(BaseFilterTest, EmptyBlockGivesNoMonikerAndNoFilter) {
 }
 
 TEST_F(BaseFilterTest, PlatformMonikerThatCannotBeSavedLeavesTheBlockEmpty) {
-    TSysDevEnum compressors(CLSID_VideoCompressorCategory);
-    const int index = IndexOf(compressors, mediafixture::ConfigCompressorName);
-    ASSERT_GE(index, 0);
-    ComPtr<IMoniker> moniker = compressors.GetMoniker(index);
+    ComPtr<IMoniker> moniker = DeviceMoniker(CLSID_VideoCompressorCategory, mediafixture::ConfigCompressorName);
     ASSERT_TRUE(moniker);
     TBaseFilter filter;
     filter.SetDataLength(3);
@@ -87,12 +64,10 @@ TEST_F(BaseFilterTest, PlatformMonikerThatCannotBeSavedLeavesTheBlockEmpty) {
 TEST_F(BaseFilterTest, SavedMonikerBindsTheSameDeviceAgain) {
     mediafixture::TSaveableDeviceEnumRegistration saveable;
     ASSERT_EQ(saveable.Result(), S_OK);
-    TSysDevEnum compressors(CLSID_VideoCompressorCategory);
-    const int index = IndexOf(compressors, mediafixture::ConfigCompressorName);
-    ASSERT_GE(index, 0);
-
     TBaseFilter filter;
-    ASSERT_EQ(filter.SetMoniker(compressors.GetMoniker(index).Get()), S_OK);
+    ComPtr<IMoniker> device = DeviceMoniker(CLSID_VideoCompressorCategory, mediafixture::ConfigCompressorName);
+    ASSERT_TRUE(device);
+    ASSERT_EQ(filter.SetMoniker(device.Get()), S_OK);
     ASSERT_GT(filter.DataLength(), 16u);
     // The block starts with the moniker's class identifier.
     EXPECT_EQ(std::memcmp(filter.Data(), &mediafixture::CLSID_SaveableDeviceMoniker, 16), 0);
@@ -118,11 +93,10 @@ TEST_F(BaseFilterTest, SavedMonikerBindsTheSameDeviceAgain) {
 TEST_F(BaseFilterTest, BytesThroughAFormDescriptionStillBind) {
     mediafixture::TSaveableDeviceEnumRegistration saveable;
     ASSERT_EQ(saveable.Result(), S_OK);
-    TSysDevEnum inputs(CLSID_AudioInputDeviceCategory);
-    const int index = IndexOf(inputs, mediafixture::CaptureDeviceName);
-    ASSERT_GE(index, 0);
     TBaseFilter stored;
-    ASSERT_EQ(stored.SetMoniker(inputs.GetMoniker(index).Get()), S_OK);
+    ComPtr<IMoniker> device = DeviceMoniker(CLSID_AudioInputDeviceCategory, mediafixture::CaptureDeviceName);
+    ASSERT_TRUE(device);
+    ASSERT_EQ(stored.SetMoniker(device.Get()), S_OK);
 
     // The description carries the stored "data" value as hexadecimal bytes.
     const auto properties = WriteBinaryProperties(stored);
@@ -131,8 +105,8 @@ TEST_F(BaseFilterTest, BytesThroughAFormDescriptionStillBind) {
     hex << std::hex;
     for (uint8_t byte : properties[0].Data) hex << (byte < 16 ? "0" : "") << static_cast<int>(byte) << ' ';
     const std::string description =
-        "TMonikerHolder Holder {\n  BaseFilter.data = hex { " + hex.str() + "}\n}\n";
-    TMonikerHolder holder(nullptr);
+        "TFilterStateHolder Holder {\n  BaseFilter.data = hex { " + hex.str() + "}\n}\n";
+    TFilterStateHolder holder(nullptr);
     LoadFormDescription(holder, description, L"test");
     ASSERT_TRUE(holder.BaseFilter.Equal(stored));
     ComPtr<IBaseFilter> filter = holder.BaseFilter.CreateFilter();

@@ -21,14 +21,7 @@ namespace {
 
 using graphcomponenttest::ClassOf;
 
-class CompressorManagerTest : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() {
-        devicetest::ComScope com;
-        ASSERT_TRUE(mediafixture::EnsureFixturesRegistered());
-    }
-    devicetest::ComScope FCom;
-};
+class CompressorManagerTest : public devicetest::FixtureTest {};
 
 TEST(KnownInterfacesTest, TheTableHasItsFixedRows) {
     ASSERT_EQ(KnownInterfaceCount, 383u);

@@ -6,6 +6,8 @@
 #include "shared/com_ptr.h"
 #include "tests/fixtures/media/media_fixture_registration.h"
 
+#include <gtest/gtest.h>
+
 #include <windows.h>
 #include <dshow.h>
 
@@ -20,10 +22,10 @@ inline constexpr GUID CategoryOddDevices{
 // A category nothing is registered in. {A7C3E1F0-5B1D-4E5A-9C11-6D0E7A1B2C31}
 inline constexpr GUID CategoryEmpty{0xA7C3E1F0, 0x5B1D, 0x4E5A, {0x9C, 0x11, 0x6D, 0x0E, 0x7A, 0x1B, 0x2C, 0x31}};
 
-// A friendly name of more than 255 bytes in any ANSI code page, with
-// double-byte characters where code page 932 cuts it.
+// A friendly name of more than 255 bytes in any ANSI code page; in code
+// page 932 the 255th byte is the first half of a double-byte character.
 inline std::wstring LongName() {
-    std::wstring name(253, L'a');
+    std::wstring name(254, L'a');
     for (int i = 0; i < 30; ++i) name += L"\u65E5";  // 日
     return name;
 }
@@ -52,7 +54,8 @@ inline void SetString(HKEY key, const wchar_t* name, const std::wstring& value) 
 }
 
 // Writes the devices once for the whole prefix (the last value written
-// marks them complete), under the fixtures' mutex.
+// marks them complete, with the version of this list), under a mutex.
+inline constexpr DWORD OddDevicesVersion = 2;
 inline void EnsureOddDevices() {
     HANDLE mutex = CreateMutexW(nullptr, FALSE, L"Tavrel media odd devices");
     if (mutex) WaitForSingleObject(mutex, 60000);
@@ -60,7 +63,8 @@ inline void EnsureOddDevices() {
     DWORD complete = 0;
     DWORD size = sizeof complete;
     if (RegGetValueW(HKEY_CLASSES_ROOT, categoryKey.c_str(), L"Complete", RRF_RT_REG_DWORD, nullptr, &complete,
-                     &size) != ERROR_SUCCESS) {
+                     &size) != ERROR_SUCCESS ||
+        complete != OddDevicesVersion) {
         for (const OddDevice& device : OddDevices()) {
             HKEY key = nullptr;
             const std::wstring path = categoryKey + L"\\Instance\\" + device.Key;
@@ -74,7 +78,7 @@ inline void EnsureOddDevices() {
         HKEY key = nullptr;
         if (RegCreateKeyExW(HKEY_CLASSES_ROOT, categoryKey.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key,
                             nullptr) == ERROR_SUCCESS) {
-            complete = 1;
+            complete = OddDevicesVersion;
             RegSetValueExW(key, L"Complete", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&complete), sizeof complete);
             RegCloseKey(key);
         }
@@ -110,6 +114,22 @@ inline std::wstring BagName(IMoniker* moniker) {
 struct ComScope {
     ComScope() { CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED); }
     ~ComScope() { CoUninitialize(); }
+};
+
+// Tests on the media fixtures: the library registered for the suite, COM
+// for each test, and the fixture filters created by class.
+class FixtureTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        ComScope com;
+        ASSERT_TRUE(mediafixture::EnsureFixturesRegistered());
+    }
+    static ComPtr<IBaseFilter> Create(const CLSID& id) {
+        ComPtr<IBaseFilter> filter;
+        CoCreateInstance(id, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, filter.PutVoid());
+        return filter;
+    }
+    ComScope FCom;
 };
 
 }  // namespace devicetest

@@ -24,14 +24,7 @@ bool Answers(TFilterGraph& graph, REFIID iid) {
     return SUCCEEDED(graph.QueryInterface(iid, answer.PutVoid())) && answer;
 }
 
-class FilterGraphTest : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() {
-        devicetest::ComScope com;
-        ASSERT_TRUE(mediafixture::EnsureFixturesRegistered());
-    }
-    devicetest::ComScope FCom;
-};
+class FilterGraphTest : public devicetest::FixtureTest {};
 
 TEST_F(FilterGraphTest, StartsInactiveWithItsDefaults) {
     TFilterGraph graph(nullptr);

@@ -11,19 +11,7 @@ namespace {
 
 using namespace devicetest;
 
-class FilterPinListTest : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() {
-        ComScope com;
-        ASSERT_TRUE(mediafixture::EnsureFixturesRegistered());
-    }
-    static ComPtr<IBaseFilter> Create(const CLSID& id) {
-        ComPtr<IBaseFilter> filter;
-        CoCreateInstance(id, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, filter.PutVoid());
-        return filter;
-    }
-    ComScope FCom;
-};
+class FilterPinListTest : public devicetest::FixtureTest {};
 
 TEST_F(FilterPinListTest, FilterListOfARealGraph) {
     ComPtr<IFilterGraph> graph;

@@ -43,12 +43,8 @@ namespace {
 
 using namespace graphcomponenttest;
 
-class FilterWrapperTest : public ::testing::Test {
+class FilterWrapperTest : public devicetest::FixtureTest {
 protected:
-    static void SetUpTestSuite() {
-        devicetest::ComScope com;
-        ASSERT_TRUE(mediafixture::EnsureFixturesRegistered());
-    }
     void SetUp() override {
         ASSERT_EQ(FSaveable.Result(), S_OK);
         TSysDevEnum compressors(CLSID_VideoCompressorCategory);
@@ -71,7 +67,6 @@ protected:
         wrapper.SetFilterGraph(&graph);
         return wrapper.GetFilter();
     }
-    devicetest::ComScope FCom;
     mediafixture::TSaveableDeviceEnumRegistration FSaveable;
     ComPtr<IMoniker> FMoniker;
 };

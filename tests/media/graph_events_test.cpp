@@ -58,13 +58,8 @@ public:
     std::vector<Received> Events;
 };
 
-class GraphEventsTest : public ::testing::Test {
+class GraphEventsTest : public devicetest::FixtureTest {
 protected:
-    static void SetUpTestSuite() {
-        devicetest::ComScope com;
-        ASSERT_TRUE(mediafixture::EnsureFixturesRegistered());
-    }
-    devicetest::ComScope FCom;
     MessageBoxCapture FBoxes;
 };
 

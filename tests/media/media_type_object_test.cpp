@@ -237,14 +237,7 @@ TEST(EnumMediaType, AnEnumerationErrorKeepsWhatCameBefore) {
     EXPECT_EQ(list.Count(), 0);
 }
 
-class EnumMediaTypeOnDevice : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() {
-        devicetest::ComScope com;
-        ASSERT_TRUE(mediafixture::EnsureFixturesRegistered());
-    }
-    devicetest::ComScope FCom;
-};
+class EnumMediaTypeOnDevice : public devicetest::FixtureTest {};
 
 TEST_F(EnumMediaTypeOnDevice, ListsTheCapturePinsFormatsInOrder) {
     ComPtr<IBaseFilter> capture;

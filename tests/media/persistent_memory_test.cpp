@@ -2,8 +2,8 @@
 // its stored form, damaged streams, and the way through a form description.
 #include "media/base_filter.h"
 #include "media/persistent_memory.h"
+#include "tests/media/filter_state_holder.h"
 
-#include "classlib/runtime/component.h"
 #include "classlib/runtime/exceptions.h"
 #include "classlib/runtime/streams.h"
 #include "classlib/ui/form_description.h"
@@ -13,21 +13,6 @@
 
 #include <cstring>
 #include <vector>
-
-// A component that publishes a TBaseFilter, as the filter wrapper does.
-class TDeviceHolder : public TComponent {
-public:
-    using TComponent::TComponent;
-    TBaseFilter Device;
-    const TPropertyTable& PropertyTable() const override { return ClassProperties(); }
-    static const TPropertyTable& ClassProperties() {
-        static const TPropertyTable table =
-            TPropertyTableBuilder<TDeviceHolder>(L"TDeviceHolder", &TComponent::ClassProperties())
-                .Object(L"Device", [](TDeviceHolder& h) -> TPersistent* { return &h.Device; })
-                .Build();
-        return table;
-    }
-};
 
 namespace {
 
@@ -139,21 +124,21 @@ TEST(PersistentMemory, AssignWithUnrelatedClassesRaises) {
 }
 
 TEST(PersistentMemory, ReadFromAFormDescription) {
-    TDeviceHolder holder(nullptr);
+    TFilterStateHolder holder(nullptr);
     LoadFormDescription(holder,
-                        "TDeviceHolder Holder {\n"
-                        "  Device.data = hex { 05000000 48656C6C 6F }\n"
+                        "TFilterStateHolder Holder {\n"
+                        "  BaseFilter.data = hex { 05000000 48656C6C 6F }\n"
                         "}\n",
                         L"test");
-    EXPECT_EQ(Bytes(holder.Device), (std::vector<uint8_t>{'H', 'e', 'l', 'l', 'o'}));
+    EXPECT_EQ(Bytes(holder.BaseFilter), (std::vector<uint8_t>{'H', 'e', 'l', 'l', 'o'}));
 }
 
 TEST(PersistentMemory, DamagedDescriptionValueNamesTheError) {
-    TDeviceHolder holder(nullptr);
-    EXPECT_THROW(LoadFormDescription(holder, "TDeviceHolder Holder {\n  Device.data = hex { 09000000 4142 }\n}\n",
+    TFilterStateHolder holder(nullptr);
+    EXPECT_THROW(LoadFormDescription(holder, "TFilterStateHolder Holder {\n  BaseFilter.data = hex { 09000000 4142 }\n}\n",
                                      L"test"),
                  EFormDescriptionError);
-    EXPECT_EQ(holder.Device.DataLength(), 0u);
+    EXPECT_EQ(holder.BaseFilter.DataLength(), 0u);
 }
 
 }  // namespace
