@@ -7,6 +7,7 @@
 // run on the same thread and add their own cost).
 #include "loopback_filter/audio_source.h"
 #include "shared/com_ptr.h"
+#include "shared/owner.h"
 #include "shared/unit_const_list.h"
 #include "tests/fixtures/loopback/fake_core_audio.h"
 #include "tests/fixtures/loopback/loopback_graph.h"
@@ -39,9 +40,6 @@ double FileTimeMs(const FILETIME& time) {
 class BareReceiver : public IPin, public IMemInputPin {
 public:
     BareReceiver() { FSamples.reserve(4096); }
-    ~BareReceiver() {
-        if (FThread) CloseHandle(FThread);
-    }
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
         if (iid == IID_IUnknown || iid == IID_IPin) {
@@ -114,8 +112,8 @@ public:
         got.Length = sample->GetActualDataLength();
         std::lock_guard<std::mutex> lock(FLock);
         if (!FThread)
-            DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(), &FThread,
-                            THREAD_QUERY_INFORMATION, FALSE, 0);
+            DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(),
+                            FThread.Put(), THREAD_QUERY_INFORMATION, FALSE, 0);
         FSamples.push_back(std::move(got));
         return S_OK;
     }
@@ -133,14 +131,14 @@ public:
     }
     HANDLE Thread() {
         std::lock_guard<std::mutex> lock(FLock);
-        return FThread;
+        return FThread.Get();
     }
 
 private:
     IPin* FConnector = nullptr;
     std::mutex FLock;
     std::vector<ReceivedSample> FSamples;
-    HANDLE FThread = nullptr;
+    TKernelHandle FThread;
 };
 
 // CPU time of a thread that still runs (its times go with it).
@@ -190,12 +188,14 @@ struct BenchFilter {
             return endpoint->Enumerator().CopyTo(enumerator);
         };
         seam.Diagnostic = [](const char*) {};
-        Filter = new TBCAudioSource(AudeloFilterName, &Setup, nullptr, &seam);
+        Setup = TBCAudioSource::Create(AudeloFilterName, nullptr, &seam, &Filter);
+        if (FAILED(Setup)) return;
+        Setup = Filter->Pin()->SetupResult();
         Filter->NonDelegatingQueryInterface(IID_IBaseFilter, Base.PutVoid());
     }
     std::shared_ptr<FakeEndpoint> Endpoint;
-    HRESULT Setup = S_OK;
-    TBCAudioSource* Filter;
+    HRESULT Setup = E_UNEXPECTED;
+    TBCAudioSource* Filter = nullptr;
     ComPtr<IBaseFilter> Base;
 };
 
@@ -248,8 +248,6 @@ bool RealGraph() {
 }  // namespace
 
 int main() {
-    CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-    const int result = BarePin() && RealGraph() ? 0 : 1;
-    CoUninitialize();
-    return result;
+    const TComApartment com(COINIT_MULTITHREADED);
+    return BarePin() && RealGraph() ? 0 : 1;
 }

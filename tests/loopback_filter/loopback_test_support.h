@@ -3,6 +3,7 @@
 #pragma once
 
 #include "loopback_filter/audio_source.h"
+#include "shared/owner.h"
 #include "shared/unit_const_list.h"
 #include "tests/fixtures/loopback/fake_core_audio.h"
 
@@ -16,12 +17,9 @@
 
 namespace loopback_tests {
 
-class ComScope {
+class ComScope : public TComApartment {
 public:
-    ComScope() { CoInitializeEx(nullptr, COINIT_MULTITHREADED); }
-    ~ComScope() { CoUninitialize(); }
-    ComScope(const ComScope&) = delete;
-    ComScope& operator=(const ComScope&) = delete;
+    ComScope() : TComApartment(COINIT_MULTITHREADED) {}
 };
 
 // Diagnostics, from any thread.
@@ -60,8 +58,9 @@ public:
         auto log = Log;
         seam.Diagnostic = [log](const char* text) { log->Add(text); };
         if (endpointClock) seam.Clock = [endpoint] { return endpoint->Now100ns(); };
-        SetupResult = S_OK;
-        Filter = new TBCAudioSource(AudeloFilterName, &SetupResult, nullptr, &seam);
+        CreateResult = TBCAudioSource::Create(AudeloFilterName, nullptr, &seam, &Filter);
+        if (FAILED(CreateResult)) return;
+        SetupResult = Filter->Pin()->SetupResult();
         Filter->NonDelegatingQueryInterface(IID_IBaseFilter, Base.PutVoid());
     }
 
@@ -73,8 +72,9 @@ public:
     }
 
     std::shared_ptr<DiagnosticLog> Log;
-    HRESULT SetupResult;
-    TBCAudioSource* Filter;
+    HRESULT CreateResult = E_UNEXPECTED;
+    HRESULT SetupResult = E_UNEXPECTED;
+    TBCAudioSource* Filter = nullptr;
     // The one reference the test holds.
     ComPtr<IBaseFilter> Base;
 };

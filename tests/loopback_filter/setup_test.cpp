@@ -210,7 +210,6 @@ TEST_F(LoopbackSetup, SuggestedClosestMatchIsARefusalAndIsFreed) {
 // ---- failures, each with its diagnostic ----
 
 TEST_F(LoopbackSetup, EnumeratorNotCreated) {
-    HRESULT hr = S_OK;
     auto log = std::make_shared<loopback_tests::DiagnosticLog>();
     TCoreAudioSeam seam;
     seam.CreateEnumerator = [](IMMDeviceEnumerator** enumerator) {
@@ -218,9 +217,11 @@ TEST_F(LoopbackSetup, EnumeratorNotCreated) {
         return REGDB_E_CLASSNOTREG;
     };
     seam.Diagnostic = [log](const char* text) { log->Add(text); };
-    auto* filter = new TBCAudioSource(AudeloFilterName, &hr, nullptr, &seam);
+    TBCAudioSource* filter = nullptr;
+    ASSERT_EQ(TBCAudioSource::Create(AudeloFilterName, nullptr, &seam, &filter), S_OK);
     ComPtr<IBaseFilter> base;
     ASSERT_EQ(filter->NonDelegatingQueryInterface(IID_IBaseFilter, base.PutVoid()), S_OK);
+    const HRESULT hr = filter->Pin()->SetupResult();
     EXPECT_EQ(hr, REGDB_E_CLASSNOTREG);
     EXPECT_THAT(log->Lines(), ElementsAre("IID_IMMDeviceEnumerator CreateInstance fail"));
     EXPECT_FALSE(filter->Pin()->SetupComplete());
@@ -384,10 +385,11 @@ TEST(LoopbackSetupOnWine, SystemEndpointEndsIncomplete) {
     auto log = std::make_shared<loopback_tests::DiagnosticLog>();
     TCoreAudioSeam seam;
     seam.Diagnostic = [log](const char* text) { log->Add(text); };
-    HRESULT hr = S_OK;
-    auto* filter = new TBCAudioSource(AudeloFilterName, &hr, nullptr, &seam);
+    TBCAudioSource* filter = nullptr;
+    ASSERT_EQ(TBCAudioSource::Create(AudeloFilterName, nullptr, &seam, &filter), S_OK);
     ComPtr<IBaseFilter> base;
     ASSERT_EQ(filter->NonDelegatingQueryInterface(IID_IBaseFilter, base.PutVoid()), S_OK);
+    const HRESULT hr = filter->Pin()->SetupResult();
     // A format is found and the client initialised; the capture service is
     // what the endpoint lacks.
     EXPECT_FALSE(filter->Pin()->SetupComplete());

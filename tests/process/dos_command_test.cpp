@@ -6,6 +6,7 @@
 #include "classlib/runtime/application.h"
 #include "classlib/runtime/properties.h"
 #include "process/console_command.h"
+#include "shared/owner.h"
 #include "tests/fixtures/program_support.h"
 
 #include <windows.h>
@@ -127,11 +128,9 @@ protected:
 void ForKilledChildren(TDosCommand& cmd) { cmd.SetCreationFlag(fDETACHED_PROCESS); }
 
 bool ProcessEnds(DWORD pid, DWORD ms) {
-    HANDLE h = OpenProcess(SYNCHRONIZE, FALSE, pid);
+    const TKernelHandle h(OpenProcess(SYNCHRONIZE, FALSE, pid));
     if (!h) return true;  // already gone
-    const bool ended = WaitForSingleObject(h, ms) == WAIT_OBJECT_0;
-    CloseHandle(h);
-    return ended;
+    return WaitForSingleObject(h.Get(), ms) == WAIT_OBJECT_0;
 }
 
 DWORD PidOf(const std::vector<Delivery>& lines) {
