@@ -50,18 +50,27 @@ public:
     // (for virtual time) instead of the performance counter.
     explicit FilterUnderTest(const std::shared_ptr<loopback_fakes::FakeEndpoint>& endpoint,
                              bool endpointClock = false)
-        : Log(std::make_shared<DiagnosticLog>()) {
-        TCoreAudioSeam seam;
-        seam.CreateEnumerator = [endpoint](IMMDeviceEnumerator** enumerator) {
-            return endpoint->Enumerator().CopyTo(enumerator);
-        };
+        : FilterUnderTest(EndpointSeam(endpoint, endpointClock)) {}
+
+    // A filter on the seam's objects (the system's own where it names none);
+    // its diagnostics go to Log.
+    explicit FilterUnderTest(TCoreAudioSeam seam) : Log(std::make_shared<DiagnosticLog>()) {
         auto log = Log;
         seam.Diagnostic = [log](const char* text) { log->Add(text); };
-        if (endpointClock) seam.Clock = [endpoint] { return endpoint->Now100ns(); };
         CreateResult = TBCAudioSource::Create(AudeloFilterName, nullptr, &seam, &Filter);
         if (FAILED(CreateResult)) return;
         SetupResult = Filter->Pin()->SetupResult();
         Filter->NonDelegatingQueryInterface(IID_IBaseFilter, Base.PutVoid());
+    }
+
+    static TCoreAudioSeam EndpointSeam(
+        const std::shared_ptr<loopback_fakes::FakeEndpoint>& endpoint, bool endpointClock) {
+        TCoreAudioSeam seam;
+        seam.CreateEnumerator = [endpoint](IMMDeviceEnumerator** enumerator) {
+            return endpoint->Enumerator().CopyTo(enumerator);
+        };
+        if (endpointClock) seam.Clock = [endpoint] { return endpoint->Now100ns(); };
+        return seam;
     }
 
     TBCAudioPin* Pin() const { return Filter->Pin(); }

@@ -210,21 +210,17 @@ TEST_F(LoopbackSetup, SuggestedClosestMatchIsARefusalAndIsFreed) {
 // ---- failures, each with its diagnostic ----
 
 TEST_F(LoopbackSetup, EnumeratorNotCreated) {
-    auto log = std::make_shared<loopback_tests::DiagnosticLog>();
     TCoreAudioSeam seam;
     seam.CreateEnumerator = [](IMMDeviceEnumerator** enumerator) {
         *enumerator = nullptr;
         return REGDB_E_CLASSNOTREG;
     };
-    seam.Diagnostic = [log](const char* text) { log->Add(text); };
-    TBCAudioSource* filter = nullptr;
-    ASSERT_EQ(TBCAudioSource::Create(AudeloFilterName, nullptr, &seam, &filter), S_OK);
-    ComPtr<IBaseFilter> base;
-    ASSERT_EQ(filter->NonDelegatingQueryInterface(IID_IBaseFilter, base.PutVoid()), S_OK);
-    const HRESULT hr = filter->Pin()->SetupResult();
-    EXPECT_EQ(hr, REGDB_E_CLASSNOTREG);
-    EXPECT_THAT(log->Lines(), ElementsAre("IID_IMMDeviceEnumerator CreateInstance fail"));
-    EXPECT_FALSE(filter->Pin()->SetupComplete());
+    FilterUnderTest under(seam);
+    ASSERT_EQ(under.CreateResult, S_OK);
+    ASSERT_TRUE(under.Base);
+    EXPECT_EQ(under.SetupResult, REGDB_E_CLASSNOTREG);
+    EXPECT_THAT(under.Log->Lines(), ElementsAre("IID_IMMDeviceEnumerator CreateInstance fail"));
+    EXPECT_FALSE(under.Pin()->SetupComplete());
 }
 
 TEST_F(LoopbackSetup, NoPlaybackDevice) {
@@ -382,21 +378,16 @@ namespace {
 // offers no loopback capture client.
 TEST(LoopbackSetupOnWine, SystemEndpointEndsIncomplete) {
     ComScope com;
-    auto log = std::make_shared<loopback_tests::DiagnosticLog>();
-    TCoreAudioSeam seam;
-    seam.Diagnostic = [log](const char* text) { log->Add(text); };
-    TBCAudioSource* filter = nullptr;
-    ASSERT_EQ(TBCAudioSource::Create(AudeloFilterName, nullptr, &seam, &filter), S_OK);
-    ComPtr<IBaseFilter> base;
-    ASSERT_EQ(filter->NonDelegatingQueryInterface(IID_IBaseFilter, base.PutVoid()), S_OK);
-    const HRESULT hr = filter->Pin()->SetupResult();
+    FilterUnderTest under{TCoreAudioSeam{}};
+    ASSERT_EQ(under.CreateResult, S_OK);
+    ASSERT_TRUE(under.Base);
     // A format is found and the client initialised; the capture service is
     // what the endpoint lacks.
-    EXPECT_FALSE(filter->Pin()->SetupComplete());
-    EXPECT_EQ(hr, AUDCLNT_E_WRONG_ENDPOINT_TYPE);
-    ASSERT_FALSE(log->Lines().empty());
-    EXPECT_EQ(log->Lines().back(), "GetService1 fail");
-    EXPECT_EQ(log->CountOf("GetService1"), 1u);
+    EXPECT_FALSE(under.Pin()->SetupComplete());
+    EXPECT_EQ(under.SetupResult, AUDCLNT_E_WRONG_ENDPOINT_TYPE);
+    ASSERT_FALSE(under.Log->Lines().empty());
+    EXPECT_EQ(under.Log->Lines().back(), "GetService1 fail");
+    EXPECT_EQ(under.Log->CountOf("GetService1"), 1u);
 }
 
 }  // namespace

@@ -85,8 +85,8 @@ TEST(KernelHandleOwner, PutClosesWhatIsHeldThenLendsTheSlot) {
     HANDLE* slot = owner.Put();
     EXPECT_FALSE(KernelHandleOpen(old));
     EXPECT_EQ(*slot, nullptr);
-    ASSERT_TRUE(DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(),
-                                slot, 0, FALSE, DUPLICATE_SAME_ACCESS));
+    ASSERT_TRUE(DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(), slot,
+                                0, FALSE, DUPLICATE_SAME_ACCESS));
     EXPECT_TRUE(owner);
     EXPECT_TRUE(KernelHandleOpen(owner.Get()));
 }
