@@ -101,12 +101,12 @@ HRESULT TBCSourceStream::CheckMediaType(const AM_MEDIA_TYPE* type) {
     TMediaTypeRecord offered;
     const HRESULT hr = GetMediaType(offered.Put());
     if (FAILED(hr)) return hr;
-    const bool same =
-        offered->majortype == type->majortype && offered->subtype == type->subtype &&
-        offered->formattype == type->formattype && offered->cbFormat == type->cbFormat &&
-        (offered->cbFormat == 0 ||
-         (type->pbFormat != nullptr &&
-          std::memcmp(offered->pbFormat, type->pbFormat, offered->cbFormat) == 0));
+    const bool same = offered->majortype == type->majortype && offered->subtype == type->subtype &&
+                      offered->formattype == type->formattype &&
+                      offered->cbFormat == type->cbFormat &&
+                      (offered->cbFormat == 0 ||
+                       (type->pbFormat != nullptr &&
+                        std::memcmp(offered->pbFormat, type->pbFormat, offered->cbFormat) == 0));
     return same ? S_OK : E_FAIL;
 }
 

@@ -302,8 +302,7 @@ HRESULT TBCPushPinDesktop::FillBuffer(IMediaSample* sample) {
 }
 
 TGdiObject<HBITMAP> TBCPushPinDesktop::CaptureScreen(const RECT& rect, BYTE* buffer,
-                                                     size_t bufferSize,
-                                                     BITMAPINFOHEADER* header) {
+                                                     size_t bufferSize, BITMAPINFOHEADER* header) {
     if (rect.right <= rect.left || rect.bottom <= rect.top) return {};
     const TMemoryDC display(CreateDCW(L"DISPLAY", nullptr, nullptr, nullptr));
     if (!display) return {};
@@ -333,15 +332,15 @@ TGdiObject<HBITMAP> TBCPushPinDesktop::CaptureScreen(const RECT& rect, BYTE* buf
         return {};
     }
 
-    TGdiObject<HBITMAP> bitmap(CreateCompatibleBitmap(display.Get(), static_cast<int>(width),
-                                                      static_cast<int>(height)));
+    TGdiObject<HBITMAP> bitmap(
+        CreateCompatibleBitmap(display.Get(), static_cast<int>(width), static_cast<int>(height)));
     if (!bitmap) return {};
     {
         // The bitmap leaves the memory DC before its bits are read.
         const HGDIOBJ previous = SelectObject(memory.Get(), bitmap.Get());
         const TScopeGuard restore([&] { SelectObject(memory.Get(), previous); });
-        BitBlt(memory.Get(), 0, 0, static_cast<int>(width), static_cast<int>(height),
-               display.Get(), clamped.left, clamped.top, SRCCOPY);
+        BitBlt(memory.Get(), 0, 0, static_cast<int>(width), static_cast<int>(height), display.Get(),
+               clamped.left, clamped.top, SRCCOPY);
         if (FDrawCursor) DrawCursor(memory.Get(), POINT{clamped.left, clamped.top});
     }
 
@@ -371,6 +370,6 @@ void TBCPushPinDesktop::DrawCursor(HDC memoryDC, POINT corner) {
     const TGdiObject<HBITMAP> color(info.hbmColor);
     const int x = cursor.ptScreenPos.x - static_cast<int>(info.xHotspot) - corner.x;
     const int y = cursor.ptScreenPos.y - static_cast<int>(info.yHotspot) - corner.y;
-    DrawIconEx(memoryDC, x, y, icon.Get(), GetSystemMetrics(SM_CXICON),
-               GetSystemMetrics(SM_CYICON), 0, nullptr, DI_NORMAL);
+    DrawIconEx(memoryDC, x, y, icon.Get(), GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON),
+               0, nullptr, DI_NORMAL);
 }

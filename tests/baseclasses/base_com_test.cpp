@@ -83,10 +83,13 @@ ComPtr<IUnknown> Identity(IUnknown* object) {
 
 TEST(BaseClassesFactory, ConstructorFailureReachesTheCreator) {
     graphtest::ComScope com;
-    const TBCFilterRegistration registration{L"Unbuildable", &CLSID_UnbuildableSource,
+    const TBCFilterRegistration registration{L"Unbuildable",
+                                             &CLSID_UnbuildableSource,
                                              &UnbuildableConstructor,
-                                             &CLSID_LegacyAmFilterCategory, MERIT_DO_NOT_USE,
-                                             1, &TestPin};
+                                             &CLSID_LegacyAmFilterCategory,
+                                             MERIT_DO_NOT_USE,
+                                             1,
+                                             &TestPin};
     TBCClassFactory factory(registration);
     void* object = reinterpret_cast<void*>(1);
     EXPECT_EQ(factory.CreateInstance(nullptr, IID_IBaseFilter, &object), E_ACCESSDENIED);
@@ -97,19 +100,18 @@ TEST(BaseClassesFactory, ConstructorFailureReachesTheCreator) {
 TEST(BaseClassesFactory, SourceBuildHandsOutOnlyACompleteFilter) {
     graphtest::ComScope com;
     TTestSource* filter = reinterpret_cast<TTestSource*>(1);
-    EXPECT_EQ(TBCBuildSource(&filter, []() -> std::unique_ptr<TTestSource> {
-                  throw std::bad_alloc();
-              }),
-              E_OUTOFMEMORY);
+    EXPECT_EQ(
+        TBCBuildSource(&filter, []() -> std::unique_ptr<TTestSource> { throw std::bad_alloc(); }),
+        E_OUTOFMEMORY);
     EXPECT_EQ(filter, nullptr);
     EXPECT_EQ(TBCBuildSource(&filter, [] { return std::unique_ptr<TTestSource>(); }),
               E_OUTOFMEMORY);
     EXPECT_EQ(filter, nullptr);
     EXPECT_EQ(TBCUnknown::ActiveObjects(), 0);
 
-    ASSERT_EQ(TBCBuildSource(&filter,
-                             [] { return std::make_unique<TTestSource>(L"Built", nullptr); }),
-              S_OK);
+    ASSERT_EQ(
+        TBCBuildSource(&filter, [] { return std::make_unique<TTestSource>(L"Built", nullptr); }),
+        S_OK);
     ASSERT_NE(filter, nullptr);
     EXPECT_EQ(filter->PinsResult(), S_OK);
     EXPECT_EQ(filter->GetPinCount(), 1);
