@@ -103,9 +103,6 @@ class CountingPin final : public TBCBasePin, public IMemInputPin {
 public:
     CountingPin(TBCBaseFilter* filter, TBCCritSec* lock)
         : TBCBasePin(L"Counting input", filter, lock, L"In", PINDIR_INPUT) {}
-    ~CountingPin() override {
-        if (FAllocator) FAllocator->Release();
-    }
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
         return TBCBasePin::QueryInterface(iid, object);
@@ -129,9 +126,9 @@ public:
                                                 CLSCTX_INPROC_SERVER, IID_IMemAllocator,
                                                 inner.PutVoid());
             if (FAILED(hr)) return hr;
-            FAllocator = new TimingAllocator(std::move(inner));
+            FAllocator = ComPtr<TimingAllocator>::Attach(new TimingAllocator(std::move(inner)));
         }
-        *allocator = FAllocator;
+        *allocator = FAllocator.Get();
         FAllocator->AddRef();
         return S_OK;
     }
@@ -163,7 +160,7 @@ public:
     long Delivered = 0;
 
 private:
-    TimingAllocator* FAllocator = nullptr;
+    ComPtr<TimingAllocator> FAllocator;
 };
 
 class CountingSink final : public TBCBaseFilter {
