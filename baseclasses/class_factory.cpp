@@ -1,6 +1,7 @@
 #include "baseclasses/class_factory.h"
 
 #include "shared/com_ptr.h"
+#include "shared/owner.h"
 
 #include <olectl.h>
 
@@ -44,22 +45,17 @@ LSTATUS SetStringValue(HKEY key, const wchar_t* name, const std::wstring& value)
 
 HRESULT WriteClassKeys(const TBCFilterRegistration& registration, const wchar_t* modulePath) {
     const std::wstring path = ClassKeyPath(*registration.ClassId);
-    HKEY classKey = nullptr;
-    LSTATUS status = RegCreateKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, nullptr, 0,
-                                     KEY_WRITE, nullptr, &classKey, nullptr);
-    if (status != ERROR_SUCCESS) return SELFREG_E_CLASS;
-    status = SetStringValue(classKey, nullptr, registration.Name);
-    HKEY serverKey = nullptr;
-    if (status == ERROR_SUCCESS)
-        status = RegCreateKeyExW(classKey, L"InprocServer32", 0, nullptr, 0, KEY_WRITE, nullptr,
-                                 &serverKey, nullptr);
-    if (status == ERROR_SUCCESS) {
-        status = SetStringValue(serverKey, nullptr, modulePath);
-        if (status == ERROR_SUCCESS) status = SetStringValue(serverKey, L"ThreadingModel", L"Both");
-        RegCloseKey(serverKey);
-    }
-    RegCloseKey(classKey);
-    return status == ERROR_SUCCESS ? S_OK : SELFREG_E_CLASS;
+    TRegKey classKey;
+    TRegKey serverKey;
+    const bool written =
+        RegCreateKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr,
+                        classKey.Put(), nullptr) == ERROR_SUCCESS &&
+        SetStringValue(classKey.Get(), nullptr, registration.Name) == ERROR_SUCCESS &&
+        RegCreateKeyExW(classKey.Get(), L"InprocServer32", 0, nullptr, 0, KEY_WRITE, nullptr,
+                        serverKey.Put(), nullptr) == ERROR_SUCCESS &&
+        SetStringValue(serverKey.Get(), nullptr, modulePath) == ERROR_SUCCESS &&
+        SetStringValue(serverKey.Get(), L"ThreadingModel", L"Both") == ERROR_SUCCESS;
+    return written ? S_OK : SELFREG_E_CLASS;
 }
 
 void RemoveClassKeys(const TBCFilterRegistration& registration) {
@@ -125,18 +121,6 @@ std::wstring OwnModulePath() {
     }
 }
 
-// COM for the calling thread for the length of a registration.
-class TComScope {
-public:
-    TComScope() : FResult(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
-    ~TComScope() {
-        if (SUCCEEDED(FResult)) CoUninitialize();
-    }
-
-private:
-    HRESULT FResult;
-};
-
 }  // namespace
 
 TBCClassFactory::TBCClassFactory(const TBCFilterRegistration& registration)
@@ -176,16 +160,18 @@ HRESULT STDMETHODCALLTYPE TBCClassFactory::CreateInstance(IUnknown* outer, REFII
     // No C++ exception may leave a COM method: a constructor's strings and
     // containers can throw.
     TBCUnknown* created = nullptr;
+    HRESULT hr = E_UNEXPECTED;
     try {
-        created = FRegistration.Create(this, outer);
+        hr = FRegistration.Create(this, outer, &created);
     } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
+        hr = E_OUTOFMEMORY;
     } catch (...) {
-        return E_UNEXPECTED;
+        hr = E_UNEXPECTED;
     }
+    if (FAILED(hr)) return hr;
     if (created == nullptr) return E_OUTOFMEMORY;
     created->NonDelegatingAddRef();
-    const HRESULT hr = created->NonDelegatingQueryInterface(iid, object);
+    hr = created->NonDelegatingQueryInterface(iid, object);
     created->NonDelegatingRelease();
     return hr;
 }
@@ -224,7 +210,7 @@ LONG TBCClassFactory::ServerLocks() { return FactoryReferences.load() + ServerLo
 HRESULT TBCRegisterAllServers(bool doRegister, const wchar_t* modulePath) {
     std::wstring path = modulePath != nullptr ? std::wstring(modulePath) : OwnModulePath();
     if (doRegister && path.empty()) return E_FAIL;
-    TComScope com;
+    TComApartment com;
     HRESULT result = S_OK;
     for (TBCClassFactory* factory : FactoryList()) {
         const HRESULT hr = doRegister ? factory->Register(path.c_str()) : factory->Unregister();

@@ -25,9 +25,10 @@
 
 class TBCClassFactory;
 
-// The class's virtual constructor: a new object with no references yet, or
-// null when it cannot be built.
-using TBCFactoryConstructor = TBCUnknown* (*)(TBCClassFactory* factory, IUnknown* outer);
+// The class's virtual constructor: S_OK and a new object with no references
+// yet in *object, or the failure and null.
+using TBCFactoryConstructor = HRESULT (*)(TBCClassFactory* factory, IUnknown* outer,
+                                          TBCUnknown** object);
 
 // What a factory creates and what registration writes.
 struct TBCFilterRegistration {

@@ -37,14 +37,14 @@ bool MatchesPartial(const AM_MEDIA_TYPE* type, const AM_MEDIA_TYPE* partial) {
 // ---- TBCBasePin ----
 
 TBCBasePin::TBCBasePin(const wchar_t* objectName, TBCBaseFilter* filter, TBCCritSec* lock,
-                       HRESULT*, const wchar_t* pinName, PIN_DIRECTION direction)
+                       const wchar_t* pinName, PIN_DIRECTION direction)
     : TBCUnknown(objectName, nullptr),
       FFilter(filter),
       FLock(lock),
       FPinName(pinName ? pinName : L""),
       FDirection(direction) {}
 
-TBCBasePin::~TBCBasePin() { FreeMediaType(FMediaType); }
+TBCBasePin::~TBCBasePin() = default;
 
 HRESULT STDMETHODCALLTYPE TBCBasePin::QueryInterface(REFIID iid, void** object) {
     return NonDelegatingQueryInterface(iid, object);
@@ -96,23 +96,17 @@ HRESULT TBCBasePin::TryMediaTypes(IPin* receivePin, const AM_MEDIA_TYPE* partial
                                   IEnumMediaTypes* types) {
     HRESULT failure = VFW_E_NO_ACCEPTABLE_TYPES;
     for (;;) {
-        AM_MEDIA_TYPE* type = nullptr;
+        AM_MEDIA_TYPE* fetchedType = nullptr;
         ULONG fetched = 0;
-        if (types->Next(1, &type, &fetched) != S_OK || fetched != 1 || type == nullptr) {
-            DeleteMediaType(type);
-            break;
-        }
-        if (partial == nullptr || MatchesPartial(type, partial)) {
-            const HRESULT hr = AttemptConnection(receivePin, type);
-            if (SUCCEEDED(hr)) {
-                DeleteMediaType(type);
-                return hr;
-            }
+        const HRESULT next = types->Next(1, &fetchedType, &fetched);
+        const TMediaTypePtr type(fetchedType);
+        if (next != S_OK || fetched != 1 || !type) return failure;
+        if (partial == nullptr || MatchesPartial(type.get(), partial)) {
+            const HRESULT hr = AttemptConnection(receivePin, type.get());
+            if (SUCCEEDED(hr)) return hr;
             failure = hr;
         }
-        DeleteMediaType(type);
     }
-    return failure;
 }
 
 HRESULT TBCBasePin::AttemptConnection(IPin* receivePin, const AM_MEDIA_TYPE* type) {
@@ -190,7 +184,7 @@ HRESULT STDMETHODCALLTYPE TBCBasePin::ConnectionMediaType(AM_MEDIA_TYPE* type) {
         *type = AM_MEDIA_TYPE{};
         return VFW_E_NOT_CONNECTED;
     }
-    CopyMediaType(type, &FMediaType);
+    CopyMediaType(type, FMediaType.Get());
     return S_OK;
 }
 
@@ -256,9 +250,7 @@ HRESULT STDMETHODCALLTYPE TBCBasePin::SetSink(IQualityControl* sink) {
 
 HRESULT TBCBasePin::SetMediaType(const AM_MEDIA_TYPE* type) {
     if (type == nullptr) return E_POINTER;
-    if (type == &FMediaType) return S_OK;
-    FreeMediaType(FMediaType);
-    CopyMediaType(&FMediaType, type);
+    FMediaType.Assign(*type);
     return S_OK;
 }
 
@@ -282,8 +274,8 @@ HRESULT TBCBasePin::Run(REFERENCE_TIME) { return S_OK; }
 // ---- TBCBaseOutputPin ----
 
 TBCBaseOutputPin::TBCBaseOutputPin(const wchar_t* objectName, TBCBaseFilter* filter,
-                                   TBCCritSec* lock, HRESULT* hr, const wchar_t* pinName)
-    : TBCBasePin(objectName, filter, lock, hr, pinName, PINDIR_OUTPUT) {}
+                                   TBCCritSec* lock, const wchar_t* pinName)
+    : TBCBasePin(objectName, filter, lock, pinName, PINDIR_OUTPUT) {}
 
 TBCBaseOutputPin::~TBCBaseOutputPin() = default;
 
@@ -329,27 +321,26 @@ HRESULT TBCBaseOutputPin::DecideAllocator(IMemInputPin* input, IMemAllocator** a
     input->GetAllocatorRequirements(&requested);
     if (requested.cbAlign == 0) requested.cbAlign = 1;
 
-    // Sizes a candidate allocator and offers it to the receiver; a refused
-    // candidate is let go.
-    auto agree = [&](HRESULT obtained) {
+    // Sizes a candidate allocator and offers it to the receiver; an agreed
+    // one goes to the caller, a refused one is let go.
+    auto agree = [&](ComPtr<IMemAllocator>& candidate, HRESULT obtained) {
         HRESULT hr = obtained;
-        if (SUCCEEDED(hr) && *allocator == nullptr) hr = E_FAIL;
+        if (SUCCEEDED(hr) && !candidate) hr = E_FAIL;
         if (SUCCEEDED(hr)) {
             ALLOCATOR_PROPERTIES properties = requested;
-            hr = DecideBufferSize(*allocator, &properties);
+            hr = DecideBufferSize(candidate.Get(), &properties);
         }
-        if (SUCCEEDED(hr)) hr = input->NotifyAllocator(*allocator, FALSE);
-        if (FAILED(hr) && *allocator != nullptr) {
-            (*allocator)->Release();
-            *allocator = nullptr;
-        }
-        return hr;
+        if (SUCCEEDED(hr)) hr = input->NotifyAllocator(candidate.Get(), FALSE);
+        if (FAILED(hr)) return hr;
+        *allocator = candidate.Detach();
+        return S_OK;
     };
 
     // The receiver's allocator first, then one of our own.
-    if (SUCCEEDED(agree(input->GetAllocator(allocator)))) return S_OK;
-    const HRESULT hr = agree(InitAllocator(allocator));
-    return SUCCEEDED(hr) ? S_OK : hr;
+    ComPtr<IMemAllocator> offered;
+    if (SUCCEEDED(agree(offered, input->GetAllocator(offered.Put())))) return S_OK;
+    ComPtr<IMemAllocator> own;
+    return agree(own, InitAllocator(own.Put()));
 }
 
 HRESULT TBCBaseOutputPin::InitAllocator(IMemAllocator** allocator) {

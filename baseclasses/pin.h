@@ -5,6 +5,7 @@
 #include "baseclasses/critsec.h"
 #include "baseclasses/unknown.h"
 #include "shared/com_ptr.h"
+#include "shared/media_type.h"
 
 #include <dshow.h>
 
@@ -17,7 +18,7 @@ public:
     // lock: the filter's state lock. The pin's references are the filter's:
     // AddRef and Release go to the filter.
     TBCBasePin(const wchar_t* objectName, TBCBaseFilter* filter, TBCCritSec* lock,
-               HRESULT* hr, const wchar_t* pinName, PIN_DIRECTION direction);
+               const wchar_t* pinName, PIN_DIRECTION direction);
     ~TBCBasePin() override;
 
     // The pin is its own COM identity; its lifetime is the filter's.
@@ -80,7 +81,7 @@ public:
     const std::wstring& Name() const { return FPinName; }
     TBCBaseFilter* Filter() const { return FFilter; }
     // The connection type; empty before the first connection.
-    const AM_MEDIA_TYPE& CurrentMediaType() const { return FMediaType; }
+    const AM_MEDIA_TYPE& CurrentMediaType() const { return *FMediaType; }
 
 protected:
     TBCBaseFilter* FFilter;
@@ -88,7 +89,7 @@ protected:
     std::wstring FPinName;
     PIN_DIRECTION FDirection;
     ComPtr<IPin> FConnected;
-    AM_MEDIA_TYPE FMediaType{};
+    TMediaTypeRecord FMediaType;
     IQualityControl* FQualitySink = nullptr;
     REFERENCE_TIME FSegmentStart = 0;
     REFERENCE_TIME FSegmentStop = 0;
@@ -104,7 +105,7 @@ private:
 class TBCBaseOutputPin : public TBCBasePin {
 public:
     TBCBaseOutputPin(const wchar_t* objectName, TBCBaseFilter* filter, TBCCritSec* lock,
-                     HRESULT* hr, const wchar_t* pinName);
+                     const wchar_t* pinName);
     ~TBCBaseOutputPin() override;
 
     // Requires IMemInputPin on the receiver.

@@ -8,7 +8,7 @@
 
 // ---- TBCSource ----
 
-TBCSource::TBCSource(const wchar_t* objectName, IUnknown* outer, REFCLSID classId, HRESULT*)
+TBCSource::TBCSource(const wchar_t* objectName, IUnknown* outer, REFCLSID classId)
     : TBCBaseFilter(objectName, outer, &FStateLock, classId) {}
 
 TBCSource::~TBCSource() {
@@ -59,15 +59,25 @@ int TBCSource::FindPinNumber(IPin* pin) {
     return -1;
 }
 
+HRESULT TBCSource::PinsResult() {
+    TBCAutoLock lock(FStateLock);
+    for (const TBCSourceStream* pin : FPins) {
+        if (FAILED(pin->ConstructionResult())) return pin->ConstructionResult();
+    }
+    return S_OK;
+}
+
 // ---- TBCSourceStream ----
 
-TBCSourceStream::TBCSourceStream(const wchar_t* objectName, HRESULT* hr, TBCSource* filter,
+TBCSourceStream::TBCSourceStream(const wchar_t* objectName, TBCSource* filter,
                                  const wchar_t* pinName)
-    : TBCBaseOutputPin(objectName, filter, filter->StateLock(), hr, pinName), FSource(filter) {
-    FRequestEvent = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-    FReplyEvent = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-    if ((FRequestEvent == nullptr || FReplyEvent == nullptr) && hr != nullptr)
-        *hr = HRESULT_FROM_WIN32(GetLastError());
+    : TBCBaseOutputPin(objectName, filter, filter->StateLock(), pinName), FSource(filter) {
+    FRequestEvent.Reset(CreateEventW(nullptr, FALSE, FALSE, nullptr));
+    FReplyEvent.Reset(CreateEventW(nullptr, FALSE, FALSE, nullptr));
+    if (!FRequestEvent || !FReplyEvent) {
+        const DWORD error = GetLastError();
+        FConstructionResult = error != ERROR_SUCCESS ? HRESULT_FROM_WIN32(error) : E_OUTOFMEMORY;
+    }
     filter->AddPin(this);
 }
 
@@ -76,8 +86,6 @@ TBCSourceStream::~TBCSourceStream() {
     // other way must not leave it calling into freed memory.
     EndStreaming();
     FSource->RemovePin(this);
-    if (FRequestEvent) CloseHandle(FRequestEvent);
-    if (FReplyEvent) CloseHandle(FReplyEvent);
 }
 
 HRESULT TBCSourceStream::OnThreadCreate() { return S_OK; }
@@ -95,19 +103,16 @@ HRESULT TBCSourceStream::GetMediaType(int position, AM_MEDIA_TYPE* type) {
 HRESULT TBCSourceStream::CheckMediaType(const AM_MEDIA_TYPE* type) {
     if (type == nullptr) return E_POINTER;
     TBCAutoLock lock(FLock);
-    AM_MEDIA_TYPE offered{};
-    HRESULT hr = GetMediaType(&offered);
-    if (SUCCEEDED(hr)) {
-        const bool same =
-            offered.majortype == type->majortype && offered.subtype == type->subtype &&
-            offered.formattype == type->formattype && offered.cbFormat == type->cbFormat &&
-            (offered.cbFormat == 0 ||
-             (type->pbFormat != nullptr &&
-              std::memcmp(offered.pbFormat, type->pbFormat, offered.cbFormat) == 0));
-        hr = same ? S_OK : E_FAIL;
-    }
-    FreeMediaType(offered);
-    return hr;
+    TMediaTypeRecord offered;
+    const HRESULT hr = GetMediaType(offered.Put());
+    if (FAILED(hr)) return hr;
+    const bool same = offered->majortype == type->majortype && offered->subtype == type->subtype &&
+                      offered->formattype == type->formattype &&
+                      offered->cbFormat == type->cbFormat &&
+                      (offered->cbFormat == 0 ||
+                       (type->pbFormat != nullptr &&
+                        std::memcmp(offered->pbFormat, type->pbFormat, offered->cbFormat) == 0));
+    return same ? S_OK : E_FAIL;
 }
 
 HRESULT TBCSourceStream::Active() {
@@ -159,53 +164,52 @@ void TBCSourceStream::EndStreaming() {
 }
 
 bool TBCSourceStream::CreateWorker() {
-    if (FRequestEvent == nullptr || FReplyEvent == nullptr) return false;
-    ResetEvent(FRequestEvent);
-    ResetEvent(FReplyEvent);
+    if (!FRequestEvent || !FReplyEvent) return false;
+    ResetEvent(FRequestEvent.Get());
+    ResetEvent(FReplyEvent.Get());
     FPending.store(false, std::memory_order_release);
-    FThread = CreateThread(nullptr, 0, &TBCSourceStream::ThreadEntry, this, 0, nullptr);
-    return FThread != nullptr;
+    FThread.Reset(CreateThread(nullptr, 0, &TBCSourceStream::ThreadEntry, this, 0, nullptr));
+    return static_cast<bool>(FThread);
 }
 
 void TBCSourceStream::CloseWorker() {
-    if (FThread == nullptr) return;
-    WaitForSingleObject(FThread, INFINITE);
-    CloseHandle(FThread);
-    FThread = nullptr;
+    if (!FThread) return;
+    WaitForSingleObject(FThread.Get(), INFINITE);
+    FThread.Reset();
 }
 
 HRESULT TBCSourceStream::CallWorker(Command command) {
     TBCAutoLock lock(FCallLock);
-    if (FThread == nullptr) return E_FAIL;
+    if (!FThread) return E_FAIL;
     FCommand = command;
     FPending.store(true, std::memory_order_release);
-    SetEvent(FRequestEvent);
+    SetEvent(FRequestEvent.Get());
     // The thread may end on its own (EXIT); its handle then wakes us too.
-    HANDLE waits[2] = {FReplyEvent, FThread};
+    HANDLE waits[2] = {FReplyEvent.Get(), FThread.Get()};
     const DWORD woke = WaitForMultipleObjects(2, waits, FALSE, INFINITE);
     return woke == WAIT_OBJECT_0 ? FReturn : E_FAIL;
 }
 
 bool TBCSourceStream::CheckRequest(Command* command) {
     if (!FPending.load(std::memory_order_acquire)) return false;
-    if (WaitForSingleObject(FRequestEvent, 0) != WAIT_OBJECT_0) return false;
+    if (WaitForSingleObject(FRequestEvent.Get(), 0) != WAIT_OBJECT_0) return false;
     // Peeking took the signal: put it back for GetRequest.
-    SetEvent(FRequestEvent);
+    SetEvent(FRequestEvent.Get());
     if (command != nullptr) *command = FCommand;
     return true;
 }
 
 TBCSourceStream::Command TBCSourceStream::GetRequest() {
-    WaitForSingleObject(FRequestEvent, INFINITE);
+    WaitForSingleObject(FRequestEvent.Get(), INFINITE);
     return FCommand;
 }
 
 void TBCSourceStream::Reply(HRESULT result) {
     // The answered command is no longer pending.
-    ResetEvent(FRequestEvent);
+    ResetEvent(FRequestEvent.Get());
     FPending.store(false, std::memory_order_release);
     FReturn = result;
-    SetEvent(FReplyEvent);
+    SetEvent(FReplyEvent.Get());
 }
 
 DWORD WINAPI TBCSourceStream::ThreadEntry(void* self) {
@@ -213,7 +217,7 @@ DWORD WINAPI TBCSourceStream::ThreadEntry(void* self) {
 }
 
 DWORD TBCSourceStream::ThreadProc() {
-    const HRESULT com = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    const TComApartment com(COINIT_MULTITHREADED);
 
     Command command;
     do {
@@ -225,7 +229,6 @@ DWORD TBCSourceStream::ThreadProc() {
     if (FAILED(hr)) {
         OnThreadDestroy();
         Reply(hr);
-        if (SUCCEEDED(com)) CoUninitialize();
         return 1;
     }
     Reply(S_OK);
@@ -249,7 +252,6 @@ DWORD TBCSourceStream::ThreadProc() {
     } while (command != CMD_EXIT);
 
     OnThreadDestroy();
-    if (SUCCEEDED(com)) CoUninitialize();
     return 0;
 }
 

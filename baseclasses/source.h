@@ -6,16 +6,17 @@
 
 #include "baseclasses/filter.h"
 #include "baseclasses/pin.h"
+#include "shared/owner.h"
 
+#include <memory>
+#include <new>
 #include <vector>
 
 class TBCSourceStream;
 
 class TBCSource : public TBCBaseFilter {
 public:
-    // hr is left untouched: the base source filter cannot fail to construct.
-    TBCSource(const wchar_t* objectName, IUnknown* outer, REFCLSID classId,
-              HRESULT* hr = nullptr);
+    TBCSource(const wchar_t* objectName, IUnknown* outer, REFCLSID classId);
     // Deletes any pin still in the list.
     ~TBCSource() override;
 
@@ -27,6 +28,8 @@ public:
     HRESULT RemovePin(TBCSourceStream* pin);
     // Index of the pin, or -1.
     int FindPinNumber(IPin* pin);
+    // S_OK, or the first failure among the pins' ConstructionResult.
+    HRESULT PinsResult();
 
 protected:
     // Ends every pin's streaming thread while the derived filter and its
@@ -46,10 +49,9 @@ public:
     // Commands from the filter's thread to the streaming thread.
     enum Command : DWORD { CMD_INIT, CMD_PAUSE, CMD_RUN, CMD_STOP, CMD_EXIT };
 
-    // Joins the filter's pin list. *hr is set to a failure only when the
-    // thread's events cannot be created; otherwise it is left as it was.
-    TBCSourceStream(const wchar_t* objectName, HRESULT* hr, TBCSource* filter,
-                    const wchar_t* pinName);
+    // Joins the filter's pin list. Whether the thread's events could be made
+    // is ConstructionResult's to tell.
+    TBCSourceStream(const wchar_t* objectName, TBCSource* filter, const wchar_t* pinName);
     // Leaves the filter's pin list. Derived classes stop nothing here: a
     // filter is stopped before its last reference goes.
     ~TBCSourceStream() override;
@@ -88,7 +90,11 @@ public:
     HRESULT Inactive() override;
     HRESULT Run(REFERENCE_TIME start) override;
 
-    bool ThreadExists() const { return FThread != nullptr; }
+    // S_OK, or why the pin cannot run a streaming thread: what a filter's
+    // creation function returns for a pin it could not complete.
+    HRESULT ConstructionResult() const { return FConstructionResult; }
+
+    bool ThreadExists() const { return static_cast<bool>(FThread); }
     // Releases a thread waiting for a sample, then stops and ends the
     // streaming thread; nothing when none runs.
     void EndStreaming();
@@ -127,9 +133,10 @@ private:
     bool CreateWorker();
     void CloseWorker();
 
-    HANDLE FThread = nullptr;
-    HANDLE FRequestEvent = nullptr;  // auto-reset: a command waits
-    HANDLE FReplyEvent = nullptr;    // auto-reset: the command was answered
+    TKernelHandle FThread;
+    TKernelHandle FRequestEvent;  // auto-reset: a command waits
+    TKernelHandle FReplyEvent;    // auto-reset: the command was answered
+    HRESULT FConstructionResult = S_OK;
     TBCCritSec FCallLock;            // one caller at a time
     Command FCommand = CMD_INIT;
     HRESULT FReturn = S_OK;
@@ -137,3 +144,23 @@ private:
     // loops ask "anything pending?" without a kernel call each time.
     std::atomic<bool> FPending{false};
 };
+
+// What every source filter's creation function does around `build`, which
+// makes the filter and its pins: the filter, with no references yet, goes to
+// *filter only when it and every pin are complete; otherwise the failure and
+// null. No exception leaves it.
+template <class TFilter, class Build>
+HRESULT TBCBuildSource(TFilter** filter, Build build) {
+    if (filter == nullptr) return E_POINTER;
+    *filter = nullptr;
+    try {
+        std::unique_ptr<TFilter> created = build();
+        if (!created) return E_OUTOFMEMORY;
+        const HRESULT hr = created->PinsResult();
+        if (FAILED(hr)) return hr;
+        *filter = created.release();
+        return S_OK;
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
+}

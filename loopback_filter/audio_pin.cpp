@@ -35,21 +35,6 @@ constexpr WORD ExtensibleExtraSize = sizeof(WAVEFORMATEXTENSIBLE) - sizeof(WAVEF
 static_assert(sizeof(WAVEFORMATEX) == 18);
 static_assert(ExtensibleExtraSize == 22);
 
-// Takes the thread into a single-threaded apartment for the set-up; when the
-// thread had COM already, gives back the extra count on the way out.
-class TSetupApartment {
-public:
-    TSetupApartment() : FResult(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
-    ~TSetupApartment() {
-        if (FResult == S_FALSE) CoUninitialize();
-    }
-    TSetupApartment(const TSetupApartment&) = delete;
-    TSetupApartment& operator=(const TSetupApartment&) = delete;
-
-private:
-    HRESULT FResult;
-};
-
 // Stops the audio client on every way out of the streaming loop.
 class TClientStopper {
 public:
@@ -83,22 +68,20 @@ void PutDword(BYTE* at, DWORD value) { std::memcpy(at, &value, sizeof value); }
 
 }  // namespace
 
-TBCAudioPin::TBCAudioPin(HRESULT* hr, TBCAudioSource* filter, const TCoreAudioSeam* seam)
-    : TBCSourceStream(AudeloFilterName, hr, filter, OutputPinName) {
+TBCAudioPin::TBCAudioPin(TBCAudioSource* filter, const TCoreAudioSeam* seam)
+    : TBCSourceStream(AudeloFilterName, filter, OutputPinName) {
     if (seam && seam->Diagnostic) FDiagnostic = seam->Diagnostic;
     if (seam && seam->Clock) FClock = seam->Clock;
     LARGE_INTEGER frequency;
     if (QueryPerformanceFrequency(&frequency) && frequency.QuadPart > 0)
         FCounterFrequency = frequency.QuadPart;
 
-    HRESULT result;
-    {
-        TSetupApartment apartment;
-        result = Setup(seam);
-    }
-    FSetupComplete = result == S_OK && FCaptureClient && FBlockAlign != 0 && FSampleRate != 0;
-    // A failure of the base pin itself outranks the set-up's result.
-    if (hr && SUCCEEDED(*hr)) *hr = result;
+    TComApartment apartment;
+    FSetupResult = Setup(seam);
+    // The Core Audio objects stay in the apartment they were made in: when
+    // the set-up is what joined the thread to it, the thread stays joined.
+    if (apartment.Result() == S_OK) apartment.Release();
+    FSetupComplete = FSetupResult == S_OK && FCaptureClient && FBlockAlign != 0 && FSampleRate != 0;
 }
 
 TBCAudioPin::~TBCAudioPin() = default;
@@ -145,7 +128,7 @@ HRESULT TBCAudioPin::Setup(const TCoreAudioSeam* seam) {
     FBlockAlign = static_cast<uint32_t>(FWaveFormat->wBitsPerSample) * FWaveFormat->nChannels / 8;
 
     hr = FAudioClient->Initialize(AUDCLNT_SHAREMODE_SHARED, AUDCLNT_STREAMFLAGS_LOOPBACK,
-                                  MillisecondsTo100ns(1000), 0, FWaveFormat.get(), nullptr);
+                                  MillisecondsTo100ns(1000), 0, FWaveFormat.Get(), nullptr);
     if (hr != S_OK) {
         Diagnostic(" Initialize FAudioClient fail");
         return hr;
@@ -176,21 +159,21 @@ HRESULT TBCAudioPin::ChooseFormat() {
     // keeps the endpoint's own format and decides how to rewrite.
     WAVEFORMATEX* block = nullptr;
     HRESULT hr = FAudioClient->GetMixFormat(&block);
-    if (SUCCEEDED(hr)) FWaveFormat.reset(block);
+    if (SUCCEEDED(hr)) FWaveFormat.Reset(block);
     block = nullptr;
     TTaskWaveFormat reference;
     if (SUCCEEDED(hr) && FWaveFormat) {
         hr = FAudioClient->GetMixFormat(&block);
-        if (SUCCEEDED(hr)) reference.reset(block);
+        if (SUCCEEDED(hr)) reference.Reset(block);
     }
     FChannels = FBitsPerSample = FSampleRate = 0;
     if (FAILED(hr) || !FWaveFormat || !reference) {
         Diagnostic("GetMixFormat fail");
-        FWaveFormat.reset();
+        FWaveFormat.Reset();
         return FAILED(hr) ? hr : E_POINTER;
     }
 
-    WAVEFORMATEX* work = FWaveFormat.get();
+    WAVEFORMATEX* work = FWaveFormat.Get();
     for (int index = 0; index < FormatCandidates::Count; ++index) {
         const int32_t bits = FormatCandidates::Bits[index];
         const int32_t rate = FormatCandidates::Rates[index];
@@ -205,7 +188,7 @@ HRESULT TBCAudioPin::ChooseFormat() {
             // subformat is read or written.
             const bool floatSubFormat =
                 reference->cbSize >= ExtensibleExtraSize && work->cbSize >= ExtensibleExtraSize &&
-                reinterpret_cast<const WAVEFORMATEXTENSIBLE*>(reference.get())->SubFormat ==
+                reinterpret_cast<const WAVEFORMATEXTENSIBLE*>(reference.Get())->SubFormat ==
                     AudeloSubFormatIeeeFloat;
             if (!floatSubFormat) {
                 Diagnostic(" fomat error1");

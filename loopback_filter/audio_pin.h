@@ -6,6 +6,7 @@
 #include "baseclasses/source.h"
 #include "loopback_filter/core_audio_seam.h"
 #include "shared/com_ptr.h"
+#include "shared/owner.h"
 
 #include <windows.h>
 #include <audioclient.h>
@@ -18,11 +19,7 @@
 
 class TBCAudioSource;
 
-// Frees a block of the COM task allocator.
-struct TTaskMemFree {
-    void operator()(void* block) const { CoTaskMemFree(block); }
-};
-using TTaskWaveFormat = std::unique_ptr<WAVEFORMATEX, TTaskMemFree>;
+using TTaskWaveFormat = TTaskMem<WAVEFORMATEX>;
 
 // The PCM formats the pin offers the endpoint, in the order tried.
 struct FormatCandidates {
@@ -34,10 +31,9 @@ struct FormatCandidates {
 
 class TBCAudioPin : public TBCSourceStream {
 public:
-    // Runs the whole Core Audio set-up. *hr receives S_OK when it completed,
-    // S_FALSE when the endpoint accepted no candidate format, otherwise the
-    // failing call's result. seam: null for the platform's own objects.
-    TBCAudioPin(HRESULT* hr, TBCAudioSource* filter, const TCoreAudioSeam* seam = nullptr);
+    // Runs the whole Core Audio set-up, whose outcome SetupResult tells.
+    // seam: null for the platform's own objects.
+    explicit TBCAudioPin(TBCAudioSource* filter, const TCoreAudioSeam* seam = nullptr);
     ~TBCAudioPin() override;
 
     // Quality messages are not acted on: E_FAIL.
@@ -59,7 +55,10 @@ public:
     // claim it.
     HRESULT DoBufferProcessingLoop() override;
 
-    // The outcome of the set-up.
+    // The outcome of the set-up: S_OK when it completed, S_FALSE when the
+    // endpoint accepted no candidate format, otherwise the failing call's
+    // result.
+    HRESULT SetupResult() const { return FSetupResult; }
     bool SetupComplete() const { return FSetupComplete; }
     uint32_t Channels() const { return FChannels; }
     uint32_t BitsPerSample() const { return FBitsPerSample; }
@@ -132,6 +131,7 @@ private:
     uint32_t FBitsPerSample = 0;
     uint32_t FSampleRate = 0;
 
+    HRESULT FSetupResult = E_UNEXPECTED;
     bool FSetupComplete = false;
     std::function<void(const char*)> FDiagnostic;
     std::function<int64_t()> FClock;

@@ -4,21 +4,27 @@
 
 #include <new>
 
-TBCAudioSource::TBCAudioSource(const wchar_t* name, HRESULT* hr, IUnknown* outer,
-                               const TCoreAudioSeam* seam)
-    : TBCSource(name, outer, CLSID_LoopbackAudioSource, hr),
-      FPin(std::make_unique<TBCAudioPin>(hr, this, seam)) {}
+TBCAudioSource::TBCAudioSource(const wchar_t* name, IUnknown* outer)
+    : TBCSource(name, outer, CLSID_LoopbackAudioSource) {}
 
 // The pin leaves the filter's pin list before the base filter goes.
 TBCAudioSource::~TBCAudioSource() { FPin.reset(); }
 
-TBCUnknown* TBCAudioSource::CreateFromFactory(TBCClassFactory* factory, IUnknown* outer) {
-    // The set-up result is not passed back: the filter exists either way and
-    // an incomplete pin refuses to connect.
-    HRESULT hr = S_OK;
-    try {
-        return new TBCAudioSource(factory ? factory->Name() : AudeloFilterName, &hr, outer);
-    } catch (const std::bad_alloc&) {
-        return nullptr;
-    }
+HRESULT TBCAudioSource::Create(const wchar_t* name, IUnknown* outer, const TCoreAudioSeam* seam,
+                               TBCAudioSource** filter) {
+    return TBCBuildSource(filter, [&] {
+        std::unique_ptr<TBCAudioSource> created(new TBCAudioSource(name, outer));
+        created->FPin = std::make_unique<TBCAudioPin>(created.get(), seam);
+        return created;
+    });
+}
+
+HRESULT TBCAudioSource::CreateFromFactory(TBCClassFactory* factory, IUnknown* outer,
+                                          TBCUnknown** object) {
+    if (object == nullptr) return E_POINTER;
+    TBCAudioSource* filter = nullptr;
+    const HRESULT hr =
+        Create(factory ? factory->Name() : AudeloFilterName, outer, nullptr, &filter);
+    *object = filter;
+    return hr;
 }

@@ -11,17 +11,23 @@
 
 class TBCAudioSource : public TBCSource {
 public:
-    // *hr receives the pin's set-up result; the filter is usable whatever it
-    // says. seam: null for the platform's own Core Audio objects.
-    TBCAudioSource(const wchar_t* name, HRESULT* hr, IUnknown* outer,
-                   const TCoreAudioSeam* seam = nullptr);
+    // Builds the filter with its pin: S_OK and the filter, with no references
+    // yet, in *filter; or the failure and null. The pin's Core Audio set-up
+    // may end incomplete without failing the creation: its outcome is the
+    // pin's SetupResult, and an incomplete pin refuses to connect.
+    // seam: null for the platform's own Core Audio objects.
+    static HRESULT Create(const wchar_t* name, IUnknown* outer, const TCoreAudioSeam* seam,
+                          TBCAudioSource** filter);
     ~TBCAudioSource() override;
 
     // The class factory's virtual constructor.
-    static TBCUnknown* CreateFromFactory(TBCClassFactory* factory, IUnknown* outer);
+    static HRESULT CreateFromFactory(TBCClassFactory* factory, IUnknown* outer,
+                                     TBCUnknown** object);
 
     TBCAudioPin* Pin() const { return FPin.get(); }
 
 private:
+    TBCAudioSource(const wchar_t* name, IUnknown* outer);
+
     std::unique_ptr<TBCAudioPin> FPin;
 };

@@ -3,21 +3,21 @@
 #include <utility>
 
 namespace {
-constexpr char kNul = 0;
-constexpr char kLF = 10;
-constexpr char kCR = 13;
+constexpr char Nul = 0;
+constexpr char LineFeed = 10;
+constexpr char CarriageReturn = 13;
 }  // namespace
 
 void TLineSplitter::Split(const char* bytes, std::size_t count, ILineSink& sink) {
-    std::string current = std::move(partial_);
-    partial_.clear();
+    std::string current = std::move(FPartial);
+    FPartial.clear();
     for (std::size_t i = 0; i < count && !sink.StopRequested(); ++i) {
         const char b = bytes[i];
-        if (b == kNul) continue;
-        if (b == kLF && i == 0 && endedWithCR_) continue;  // the rest of a CR LF split by a chunk end
-        if (b == kCR || b == kLF) {
+        if (b == Nul) continue;
+        if (b == LineFeed && i == 0 && FEndedWithCR) continue;  // the rest of a CR LF split by a chunk end
+        if (b == CarriageReturn || b == LineFeed) {
             TReturnCode code = rcLF;
-            if (b == kCR && i + 1 < count && bytes[i + 1] == kLF) {
+            if (b == CarriageReturn && i + 1 < count && bytes[i + 1] == LineFeed) {
                 code = rcCRLF;
                 ++i;
             }
@@ -29,20 +29,20 @@ void TLineSplitter::Split(const char* bytes, std::size_t count, ILineSink& sink)
         }
         current.push_back(b);
     }
-    endedWithCR_ = count > 0 && bytes[count - 1] == kCR;
-    partial_ = std::move(current);
-    if (!partial_.empty()) sink.Deliver(partial_, otPartialLine);
+    FEndedWithCR = count > 0 && bytes[count - 1] == CarriageReturn;
+    FPartial = std::move(current);
+    if (!FPartial.empty()) sink.Deliver(FPartial, otPartialLine);
 }
 
 void TLineSplitter::Reset() noexcept {
-    partial_.clear();
-    endedWithCR_ = false;
+    FPartial.clear();
+    FEndedWithCR = false;
 }
 
 bool EndsWithLineBreak(const std::string& s) noexcept {
     if (s.empty()) return true;
     const auto crlf = s.find("\r\n");
     if (crlf != std::string::npos && crlf + 2 == s.size()) return true;
-    const auto lf = s.find(kLF);
+    const auto lf = s.find(LineFeed);
     return lf != std::string::npos && lf + 1 == s.size();
 }

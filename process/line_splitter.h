@@ -44,15 +44,15 @@ public:
     void Split(const char* bytes, std::size_t count, ILineSink& sink);
 
     // The start of a line whose end has not arrived.
-    const std::string& Partial() const noexcept { return partial_; }
-    void SetPartial(std::string text) { partial_ = std::move(text); }
-    bool EndedWithCR() const noexcept { return endedWithCR_; }
+    const std::string& Partial() const noexcept { return FPartial; }
+    void SetPartial(std::string text) { FPartial = std::move(text); }
+    bool EndedWithCR() const noexcept { return FEndedWithCR; }
     // Forgets the partial text and the pending CR (a new run).
     void Reset() noexcept;
 
 private:
-    std::string partial_;
-    bool endedWithCR_ = false;
+    std::string FPartial;
+    bool FEndedWithCR = false;
 };
 
 // Whether a line written to the child's input carries its own line break:

@@ -3,6 +3,7 @@
 #include "screen_filter/push_source_desktop.h"
 #include "shared/dib.h"
 #include "shared/media_type.h"
+#include "shared/owner.h"
 #include "shared/ref_time.h"
 
 #include <mmsystem.h>
@@ -29,36 +30,11 @@ LONG Saturate(int64_t value) {
                                                  std::numeric_limits<LONG>::max()));
 }
 
-// Owners of the GDI objects one capture makes.
-struct TDisplayDC {
-    HDC Handle = CreateDCW(L"DISPLAY", nullptr, nullptr, nullptr);
-    ~TDisplayDC() {
-        if (Handle) DeleteDC(Handle);
-    }
-};
-
-struct TMemoryDC {
-    explicit TMemoryDC(HDC display) : Handle(CreateCompatibleDC(display)) {}
-    ~TMemoryDC() {
-        if (Handle) DeleteDC(Handle);
-    }
-    HDC Handle;
-};
-
-struct TIconCopy {
-    explicit TIconCopy(HICON icon) : Handle(icon ? CopyIcon(icon) : nullptr) {}
-    ~TIconCopy() {
-        if (Handle) DestroyIcon(Handle);
-    }
-    HICON Handle;
-};
-
 }  // namespace
 
-TBCPushPinDesktop::TBCPushPinDesktop(HRESULT* hr, TBCPushSourceDesktop* filter)
-    : TBCSourceStream(PixentaFilterName, hr, filter, OutputPinName), FClock(&timeGetTime) {
+TBCPushPinDesktop::TBCPushPinDesktop(TBCPushSourceDesktop* filter)
+    : TBCSourceStream(PixentaFilterName, filter, OutputPinName), FClock(&timeGetTime) {
     timeBeginPeriod(1);
-    if (hr != nullptr) *hr = S_OK;
 }
 
 TBCPushPinDesktop::~TBCPushPinDesktop() { timeEndPeriod(1); }
@@ -139,8 +115,8 @@ HRESULT TBCPushPinDesktop::SetMediaType(const AM_MEDIA_TYPE* type) {
     TBCAutoLock lock(FLock);
     const HRESULT hr = TBCSourceStream::SetMediaType(type);
     if (FAILED(hr)) return hr;
-    if (FMediaType.pbFormat == nullptr || FMediaType.cbFormat == 0) return E_UNEXPECTED;
-    const VIDEOINFOHEADER* header = VideoHeader(FMediaType);
+    if (FMediaType->pbFormat == nullptr || FMediaType->cbFormat == 0) return E_UNEXPECTED;
+    const VIDEOINFOHEADER* header = VideoHeader(*FMediaType);
     if (header == nullptr || header->bmiHeader.biBitCount != 24) return E_INVALIDARG;
     return hr;
 }
@@ -149,7 +125,7 @@ HRESULT TBCPushPinDesktop::DecideBufferSize(IMemAllocator* allocator,
                                             ALLOCATOR_PROPERTIES* request) {
     if (allocator == nullptr || request == nullptr) return E_POINTER;
     TBCAutoLock lock(FLock);
-    const VIDEOINFOHEADER* header = VideoHeader(FMediaType);
+    const VIDEOINFOHEADER* header = VideoHeader(*FMediaType);
     if (header == nullptr) return E_UNEXPECTED;
     // A size that does not fit the allocator's signed field is refused.
     if (header->bmiHeader.biSizeImage > static_cast<DWORD>(std::numeric_limits<LONG>::max()))
@@ -175,11 +151,11 @@ HRESULT STDMETHODCALLTYPE TBCPushPinDesktop::SetFormat(AM_MEDIA_TYPE* type) {
 HRESULT STDMETHODCALLTYPE TBCPushPinDesktop::GetFormat(AM_MEDIA_TYPE** type) {
     if (type == nullptr) return E_POINTER;
     *type = nullptr;
-    if (VideoHeader(FMediaType) == nullptr) {
+    if (VideoHeader(*FMediaType) == nullptr) {
         // No usable connection type yet: describe the configured format.
         return GetStreamCaps(0, type, nullptr);
     }
-    *type = CreateMediaType(&FMediaType);
+    *type = CreateMediaType(FMediaType.Get());
     return *type ? S_OK : E_OUTOFMEMORY;
 }
 
@@ -192,21 +168,19 @@ HRESULT STDMETHODCALLTYPE TBCPushPinDesktop::GetNumberOfCapabilities(int* count,
 
 HRESULT STDMETHODCALLTYPE TBCPushPinDesktop::GetStreamCaps(int, AM_MEDIA_TYPE** type, BYTE*) {
     if (type == nullptr) return E_POINTER;
-    *type = CreateMediaType(&FMediaType);
-    if (*type == nullptr) return E_OUTOFMEMORY;
-    AM_MEDIA_TYPE& result = **type;
+    *type = nullptr;
+    TMediaTypePtr created(CreateMediaType(FMediaType.Get()));
+    if (!created) return E_OUTOFMEMORY;
+    AM_MEDIA_TYPE& result = *created;
     if (VideoHeader(result) == nullptr) {
         // Missing or short block: a header of our own in its place.
-        auto* block = static_cast<BYTE*>(CoTaskMemAlloc(sizeof(VIDEOINFOHEADER)));
-        if (block == nullptr) {
-            DeleteMediaType(*type);
-            *type = nullptr;
-            return E_OUTOFMEMORY;
-        }
-        std::memset(block, 0, sizeof(VIDEOINFOHEADER));
-        reinterpret_cast<VIDEOINFOHEADER*>(block)->AvgTimePerFrame = FAvgTimePerFrame;
-        if (result.cbFormat != 0) CoTaskMemFree(result.pbFormat);
-        result.pbFormat = block;
+        TTaskMem<BYTE> block(static_cast<BYTE*>(CoTaskMemAlloc(sizeof(VIDEOINFOHEADER))));
+        if (!block) return E_OUTOFMEMORY;
+        std::memset(block.Get(), 0, sizeof(VIDEOINFOHEADER));
+        reinterpret_cast<VIDEOINFOHEADER*>(block.Get())->AvgTimePerFrame = FAvgTimePerFrame;
+        // The copied block (if any) goes with the record's other contents.
+        FreeMediaType(result);
+        result.pbFormat = block.Release();
         result.cbFormat = sizeof(VIDEOINFOHEADER);
     }
     auto* header = reinterpret_cast<VIDEOINFOHEADER*>(result.pbFormat);
@@ -218,6 +192,7 @@ HRESULT STDMETHODCALLTYPE TBCPushPinDesktop::GetStreamCaps(int, AM_MEDIA_TYPE** 
     result.bFixedSizeSamples = -1;
     result.lSampleSize = header->bmiHeader.biSizeImage;
     result.cbFormat = sizeof(VIDEOINFOHEADER);
+    *type = created.release();
     return S_OK;
 }
 
@@ -310,12 +285,11 @@ HRESULT TBCPushPinDesktop::FillBuffer(IMediaSample* sample) {
     BYTE* data = nullptr;
     sample->GetPointer(&data);
     const long size = sample->GetSize();
-    VIDEOINFOHEADER* header = VideoHeader(FMediaType);
+    VIDEOINFOHEADER* header = VideoHeader(*FMediaType);
     if (data != nullptr && size > 0 && header != nullptr) {
         const auto bufferSize = static_cast<DWORD>(size);
         header->bmiHeader.biSizeImage = std::min(header->bmiHeader.biSizeImage, bufferSize);
-        if (HBITMAP bitmap = CaptureScreen(FCaptureRect, data, bufferSize, &header->bmiHeader))
-            DeleteObject(bitmap);
+        CaptureScreen(FCaptureRect, data, bufferSize, &header->bmiHeader);
     }
     REFERENCE_TIME start = int64_t{FFrameNumber} * FAvgTimePerFrame;
     REFERENCE_TIME stop = start + FAvgTimePerFrame;
@@ -324,19 +298,19 @@ HRESULT TBCPushPinDesktop::FillBuffer(IMediaSample* sample) {
     return S_OK;
 }
 
-HBITMAP TBCPushPinDesktop::CaptureScreen(const RECT& rect, BYTE* buffer, size_t bufferSize,
-                                         BITMAPINFOHEADER* header) {
-    if (rect.right <= rect.left || rect.bottom <= rect.top) return nullptr;
-    TDisplayDC display;
-    if (display.Handle == nullptr) return nullptr;
-    TMemoryDC memory(display.Handle);
-    if (memory.Handle == nullptr) return nullptr;
+TGdiObject<HBITMAP> TBCPushPinDesktop::CaptureScreen(const RECT& rect, BYTE* buffer,
+                                                     size_t bufferSize, BITMAPINFOHEADER* header) {
+    if (rect.right <= rect.left || rect.bottom <= rect.top) return {};
+    const TMemoryDC display(CreateDCW(L"DISPLAY", nullptr, nullptr, nullptr));
+    if (!display) return {};
+    const TMemoryDC memory(CreateCompatibleDC(display.Get()));
+    if (!memory) return {};
 
     RECT clamped = rect;
     clamped.left = std::max<LONG>(clamped.left, 0);
     clamped.top = std::max<LONG>(clamped.top, 0);
-    clamped.right = std::min<LONG>(clamped.right, GetDeviceCaps(display.Handle, HORZRES));
-    clamped.bottom = std::min<LONG>(clamped.bottom, GetDeviceCaps(display.Handle, VERTRES));
+    clamped.right = std::min<LONG>(clamped.right, GetDeviceCaps(display.Get(), HORZRES));
+    clamped.bottom = std::min<LONG>(clamped.bottom, GetDeviceCaps(display.Get(), VERTRES));
     const int64_t width = int64_t{clamped.right} - clamped.left;
     const int64_t height = int64_t{clamped.bottom} - clamped.top;
 
@@ -352,17 +326,20 @@ HBITMAP TBCPushPinDesktop::CaptureScreen(const RECT& rect, BYTE* buffer, size_t 
         // Wholly off the primary display: a black frame.
         std::memset(buffer, 0, std::min<uint64_t>(rowBytes * std::min(headerRows, bufferRows),
                                                   bufferSize));
-        return nullptr;
+        return {};
     }
 
-    HBITMAP bitmap = CreateCompatibleBitmap(display.Handle, static_cast<int>(width),
-                                            static_cast<int>(height));
-    if (bitmap == nullptr) return nullptr;
-    HGDIOBJ previous = SelectObject(memory.Handle, bitmap);
-    BitBlt(memory.Handle, 0, 0, static_cast<int>(width), static_cast<int>(height),
-           display.Handle, clamped.left, clamped.top, SRCCOPY);
-    if (FDrawCursor) DrawCursor(memory.Handle, POINT{clamped.left, clamped.top});
-    SelectObject(memory.Handle, previous);
+    TGdiObject<HBITMAP> bitmap(
+        CreateCompatibleBitmap(display.Get(), static_cast<int>(width), static_cast<int>(height)));
+    if (!bitmap) return {};
+    {
+        // The bitmap leaves the memory DC before its bits are read.
+        const HGDIOBJ previous = SelectObject(memory.Get(), bitmap.Get());
+        const TScopeGuard restore([&] { SelectObject(memory.Get(), previous); });
+        BitBlt(memory.Get(), 0, 0, static_cast<int>(width), static_cast<int>(height), display.Get(),
+               clamped.left, clamped.top, SRCCOPY);
+        if (FDrawCursor) DrawCursor(memory.Get(), POINT{clamped.left, clamped.top});
+    }
 
     // Scan lines count from the bottom of the image the header describes, and
     // its rows line up with the bitmap's from the top. Asking for all of the
@@ -371,7 +348,7 @@ HBITMAP TBCPushPinDesktop::CaptureScreen(const RECT& rect, BYTE* buffer, size_t 
     // asking for only the bitmap's rows would miss it altogether.
     const uint64_t lines = std::min(headerRows, bufferRows);
     if (lines > 0) {
-        GetDIBits(display.Handle, bitmap, 0, static_cast<UINT>(lines), buffer,
+        GetDIBits(display.Get(), bitmap.Get(), 0, static_cast<UINT>(lines), buffer,
                   reinterpret_cast<BITMAPINFO*>(header), DIB_RGB_COLORS);
     }
     return bitmap;
@@ -381,14 +358,15 @@ void TBCPushPinDesktop::DrawCursor(HDC memoryDC, POINT corner) {
     CURSORINFO cursor{};
     cursor.cbSize = sizeof(cursor);
     if (!GetCursorInfo(&cursor) || cursor.flags != CURSOR_SHOWING) return;
-    TIconCopy icon(cursor.hCursor);
-    if (icon.Handle == nullptr) return;
+    const TIconHandle icon(cursor.hCursor ? CopyIcon(cursor.hCursor) : nullptr);
+    if (!icon) return;
     ICONINFO info{};
-    if (!GetIconInfo(icon.Handle, &info)) return;
+    if (!GetIconInfo(icon.Get(), &info)) return;
+    // The information's bitmaps are ours to delete.
+    const TGdiObject<HBITMAP> mask(info.hbmMask);
+    const TGdiObject<HBITMAP> color(info.hbmColor);
     const int x = cursor.ptScreenPos.x - static_cast<int>(info.xHotspot) - corner.x;
     const int y = cursor.ptScreenPos.y - static_cast<int>(info.yHotspot) - corner.y;
-    DrawIconEx(memoryDC, x, y, icon.Handle, GetSystemMetrics(SM_CXICON),
-               GetSystemMetrics(SM_CYICON), 0, nullptr, DI_NORMAL);
-    if (info.hbmMask) DeleteObject(info.hbmMask);
-    if (info.hbmColor) DeleteObject(info.hbmColor);
+    DrawIconEx(memoryDC, x, y, icon.Get(), GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON),
+               0, nullptr, DI_NORMAL);
 }

@@ -5,6 +5,7 @@
 
 #include "baseclasses/source.h"
 #include "screen_filter/frame_clock.h"
+#include "shared/owner.h"
 #include "shared/unit_const_list.h"
 
 #include <cstdint>
@@ -15,7 +16,9 @@ class TBCPushPinDesktop : public TBCSourceStream,
                           public IAMStreamConfig,
                           public IVideoCaptureFilterConfig {
 public:
-    TBCPushPinDesktop(HRESULT* hr, TBCPushSourceDesktop* filter);
+    // Built by the filter's creation function, which checks
+    // ConstructionResult.
+    explicit TBCPushPinDesktop(TBCPushSourceDesktop* filter);
     ~TBCPushPinDesktop() override;
 
     // IUnknown: the base pin's identity and the filter's lifetime.
@@ -54,11 +57,11 @@ public:
 
     // Grabs the rectangle into the buffer in the header's format (at most
     // bufferSize bytes, at most the header's rows). Returns the bitmap it
-    // created (the caller deletes it), or null when the rectangle is empty
-    // or lies wholly off the primary display; in the latter case the image
-    // is cleared to black.
-    HBITMAP CaptureScreen(const RECT& rect, BYTE* buffer, size_t bufferSize,
-                          BITMAPINFOHEADER* header);
+    // created, or an empty owner when the rectangle is empty or lies wholly
+    // off the primary display; in the latter case the image is cleared to
+    // black.
+    TGdiObject<HBITMAP> CaptureScreen(const RECT& rect, BYTE* buffer, size_t bufferSize,
+                                      BITMAPINFOHEADER* header);
     // Draws the cursor, if it is showing, relative to the captured corner.
     void DrawCursor(HDC memoryDC, POINT corner);
 

@@ -28,17 +28,27 @@ TBCClassFactory Factory(Registration);
 
 }  // namespace
 
-TBCPushSourceDesktop::TBCPushSourceDesktop(const wchar_t* name, IUnknown* outer, HRESULT* hr)
-    : TBCSource(name, outer, CLSID_ScreenCaptureSource, hr) {
-    FPin.reset(new (std::nothrow) TBCPushPinDesktop(hr, this));
-    if (!FPin && hr != nullptr) *hr = E_OUTOFMEMORY;
-}
+TBCPushSourceDesktop::TBCPushSourceDesktop(const wchar_t* name, IUnknown* outer)
+    : TBCSource(name, outer, CLSID_ScreenCaptureSource) {}
 
 TBCPushSourceDesktop::~TBCPushSourceDesktop() = default;
 
-TBCUnknown* TBCPushSourceDesktop::CreateFromFactory(TBCClassFactory* factory, IUnknown* outer) {
-    HRESULT hr = S_OK;
-    return new (std::nothrow) TBCPushSourceDesktop(factory->Name(), outer, &hr);
+HRESULT TBCPushSourceDesktop::Create(const wchar_t* name, IUnknown* outer,
+                                     TBCPushSourceDesktop** filter) {
+    return TBCBuildSource(filter, [&] {
+        std::unique_ptr<TBCPushSourceDesktop> created(new TBCPushSourceDesktop(name, outer));
+        created->FPin = std::make_unique<TBCPushPinDesktop>(created.get());
+        return created;
+    });
+}
+
+HRESULT TBCPushSourceDesktop::CreateFromFactory(TBCClassFactory* factory, IUnknown* outer,
+                                                TBCUnknown** object) {
+    if (object == nullptr) return E_POINTER;
+    TBCPushSourceDesktop* filter = nullptr;
+    const HRESULT hr = Create(factory ? factory->Name() : PixentaFilterName, outer, &filter);
+    *object = filter;
+    return hr;
 }
 
 HRESULT STDMETHODCALLTYPE TBCPushSourceDesktop::NonDelegatingQueryInterface(REFIID iid,
@@ -51,32 +61,26 @@ HRESULT STDMETHODCALLTYPE TBCPushSourceDesktop::NonDelegatingQueryInterface(REFI
 
 HRESULT STDMETHODCALLTYPE TBCPushSourceDesktop::GetCaptureRect(LONG* x, LONG* y, LONG* width,
                                                                LONG* height) {
-    if (!FPin) return E_UNEXPECTED;
     return FPin->GetCaptureRect(x, y, width, height);
 }
 
 HRESULT STDMETHODCALLTYPE TBCPushSourceDesktop::SetCaptureRect(LONG x, LONG y, LONG width,
                                                                LONG height) {
-    if (!FPin) return E_UNEXPECTED;
     return FPin->SetCaptureRect(x, y, width, height);
 }
 
 HRESULT STDMETHODCALLTYPE TBCPushSourceDesktop::GetFrameRate(LONGLONG* rate) {
-    if (!FPin) return E_UNEXPECTED;
     return FPin->GetFrameRate(rate);
 }
 
 HRESULT STDMETHODCALLTYPE TBCPushSourceDesktop::SetFrameRate(LONGLONG rate) {
-    if (!FPin) return E_UNEXPECTED;
     return FPin->SetFrameRate(rate);
 }
 
 HRESULT STDMETHODCALLTYPE TBCPushSourceDesktop::GetDrawCursor(BYTE* draw) {
-    if (!FPin) return E_UNEXPECTED;
     return FPin->GetDrawCursor(draw);
 }
 
 HRESULT STDMETHODCALLTYPE TBCPushSourceDesktop::SetDrawCursor(BOOL draw) {
-    if (!FPin) return E_UNEXPECTED;
     return FPin->SetDrawCursor(draw);
 }

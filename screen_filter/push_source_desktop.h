@@ -11,12 +11,15 @@
 
 class TBCPushSourceDesktop : public TBCSource, public IVideoCaptureFilterConfig {
 public:
-    // hr reports E_OUTOFMEMORY when the pin could not be made.
-    TBCPushSourceDesktop(const wchar_t* name, IUnknown* outer, HRESULT* hr);
+    // Builds the filter with its pin: S_OK and the filter, with no references
+    // yet, in *filter; or the failure and null. A filter is never handed out
+    // without its pin.
+    static HRESULT Create(const wchar_t* name, IUnknown* outer, TBCPushSourceDesktop** filter);
     ~TBCPushSourceDesktop() override;
 
     // The class factory's virtual constructor.
-    static TBCUnknown* CreateFromFactory(TBCClassFactory* factory, IUnknown* outer);
+    static HRESULT CreateFromFactory(TBCClassFactory* factory, IUnknown* outer,
+                                     TBCUnknown** object);
 
     TBC_DECLARE_IUNKNOWN
     HRESULT STDMETHODCALLTYPE NonDelegatingQueryInterface(REFIID iid, void** object) override;
@@ -31,5 +34,7 @@ public:
     HRESULT STDMETHODCALLTYPE SetDrawCursor(BOOL draw) override;
 
 private:
+    TBCPushSourceDesktop(const wchar_t* name, IUnknown* outer);
+
     std::unique_ptr<TBCPushPinDesktop> FPin;
 };

@@ -1,4 +1,5 @@
-// A reference-owning pointer to a COM interface.
+// A reference-owning pointer to a COM interface. The project has its own
+// because MinGW's Attach adds a reference where an adopted one is meant.
 #pragma once
 
 #include <unknwn.h>
@@ -11,9 +12,9 @@ public:
     ComPtr() noexcept = default;
     ComPtr(std::nullptr_t) noexcept {}
     // Takes a new reference to p.
-    explicit ComPtr(T* p) noexcept : p_(p) { if (p_) p_->AddRef(); }
-    ComPtr(const ComPtr& o) noexcept : p_(o.p_) { if (p_) p_->AddRef(); }
-    ComPtr(ComPtr&& o) noexcept : p_(std::exchange(o.p_, nullptr)) {}
+    explicit ComPtr(T* p) noexcept : FPointer(p) { if (FPointer) FPointer->AddRef(); }
+    ComPtr(const ComPtr& o) noexcept : FPointer(o.FPointer) { if (FPointer) FPointer->AddRef(); }
+    ComPtr(ComPtr&& o) noexcept : FPointer(std::exchange(o.FPointer, nullptr)) {}
     ~ComPtr() { Reset(); }
 
     ComPtr& operator=(const ComPtr& o) noexcept {
@@ -21,51 +22,51 @@ public:
         return *this;
     }
     ComPtr& operator=(ComPtr&& o) noexcept {
-        if (this != &o) { Reset(); p_ = std::exchange(o.p_, nullptr); }
+        if (this != &o) { Reset(); FPointer = std::exchange(o.FPointer, nullptr); }
         return *this;
     }
     ComPtr& operator=(std::nullptr_t) noexcept { Reset(); return *this; }
 
     // Adopts a reference the caller already owns.
-    static ComPtr Attach(T* p) noexcept { ComPtr r; r.p_ = p; return r; }
+    static ComPtr Attach(T* p) noexcept { ComPtr r; r.FPointer = p; return r; }
     // Gives up the reference without releasing it.
-    T* Detach() noexcept { return std::exchange(p_, nullptr); }
+    T* Detach() noexcept { return std::exchange(FPointer, nullptr); }
 
     void Reset() noexcept {
-        if (T* p = std::exchange(p_, nullptr)) p->Release();
+        if (T* p = std::exchange(FPointer, nullptr)) p->Release();
     }
-    void Swap(ComPtr& o) noexcept { std::swap(p_, o.p_); }
+    void Swap(ComPtr& o) noexcept { std::swap(FPointer, o.FPointer); }
 
-    T* Get() const noexcept { return p_; }
-    T* operator->() const noexcept { return p_; }
-    T& operator*() const noexcept { return *p_; }
-    explicit operator bool() const noexcept { return p_ != nullptr; }
+    T* Get() const noexcept { return FPointer; }
+    T* operator->() const noexcept { return FPointer; }
+    T& operator*() const noexcept { return *FPointer; }
+    explicit operator bool() const noexcept { return FPointer != nullptr; }
 
     // For out parameters: releases what is held, then lends the slot.
-    T** Put() noexcept { Reset(); return &p_; }
+    T** Put() noexcept { Reset(); return &FPointer; }
     void** PutVoid() noexcept { return reinterpret_cast<void**>(Put()); }
 
     // QueryInterface into another smart pointer.
     template <class U>
     HRESULT As(ComPtr<U>& out) const noexcept {
-        if (!p_) return E_POINTER;
-        return p_->QueryInterface(__uuidof(U), out.PutVoid());
+        if (!FPointer) return E_POINTER;
+        return FPointer->QueryInterface(__uuidof(U), out.PutVoid());
     }
     HRESULT As(REFIID iid, void** out) const noexcept {
-        if (!p_) return E_POINTER;
-        return p_->QueryInterface(iid, out);
+        if (!FPointer) return E_POINTER;
+        return FPointer->QueryInterface(iid, out);
     }
 
     // Hands out a new reference.
     HRESULT CopyTo(T** out) const noexcept {
         if (!out) return E_POINTER;
-        *out = p_;
-        if (p_) p_->AddRef();
+        *out = FPointer;
+        if (FPointer) FPointer->AddRef();
         return S_OK;
     }
 
 private:
-    T* p_ = nullptr;
+    T* FPointer = nullptr;
 };
 
 template <class T, class U>

@@ -39,3 +39,16 @@ void DeleteMediaType(AM_MEDIA_TYPE* record) {
     FreeMediaType(*record);
     CoTaskMemFree(record);
 }
+
+void TMediaTypeRecord::Assign(const AM_MEDIA_TYPE& source) {
+    if (&source == &FRecord) return;
+    AM_MEDIA_TYPE copy;
+    CopyMediaType(&copy, &source);
+    FreeMediaType(FRecord);
+    FRecord = copy;
+}
+
+void TMediaTypeRecord::Reset() noexcept {
+    FreeMediaType(FRecord);
+    FRecord = AM_MEDIA_TYPE{};
+}

@@ -44,6 +44,8 @@ public:
     THandle Take() noexcept { return Release(); }
 
     THandle Get() const noexcept { return FHandle; }
+    // For owners of pointers to records (task memory).
+    THandle operator->() const noexcept { return FHandle; }
     bool Valid() const noexcept { return Traits::Valid(FHandle); }
     explicit operator bool() const noexcept { return Valid(); }
     // For out parameters: closes what is held, then lends the slot.
@@ -60,7 +62,7 @@ namespace owner_detail {
 struct CloseKernel { void operator()(HANDLE h) const noexcept { CloseHandle(h); } };
 struct CloseKey { void operator()(HKEY h) const noexcept { RegCloseKey(h); } };
 struct DeleteGdi { void operator()(HGDIOBJ h) const noexcept { DeleteObject(h); } };
-struct DeleteMemDC { void operator()(HDC h) const noexcept { DeleteDC(h); } };
+struct DeleteCreatedDC { void operator()(HDC h) const noexcept { DeleteDC(h); } };
 struct DestroyIconCall { void operator()(HICON h) const noexcept { DestroyIcon(h); } };
 struct FreeTaskMem { void operator()(void* p) const noexcept { CoTaskMemFree(p); } };
 struct FreeModule { void operator()(HMODULE h) const noexcept { FreeLibrary(h); } };
@@ -75,7 +77,8 @@ using TKernelHandle = TOwner<TKernelTraits>;
 using TRegKey = TOwner<TOwnerTraits<HKEY, owner_detail::CloseKey>>;
 template <class H = HGDIOBJ>
 using TGdiObject = TOwner<TOwnerTraits<H, owner_detail::DeleteGdi>>;
-using TMemoryDC = TOwner<TOwnerTraits<HDC, owner_detail::DeleteMemDC>>;
+// A DC of CreateCompatibleDC (or of CreateDC, which goes the same way).
+using TMemoryDC = TOwner<TOwnerTraits<HDC, owner_detail::DeleteCreatedDC>>;
 using TIconHandle = TOwner<TOwnerTraits<HICON, owner_detail::DestroyIconCall>>;
 using TModuleHandle = TOwner<TOwnerTraits<HMODULE, owner_detail::FreeModule>>;
 
@@ -111,19 +114,23 @@ private:
 class TComApartment {
 public:
     explicit TComApartment(DWORD model = COINIT_APARTMENTTHREADED) noexcept
-        : FResult(CoInitializeEx(nullptr, model)) {}
+        : FResult(CoInitializeEx(nullptr, model)), FCounted(SUCCEEDED(FResult)) {}
     TComApartment(const TComApartment&) = delete;
     TComApartment& operator=(const TComApartment&) = delete;
     // Only a successful call (S_OK or S_FALSE) counted: RPC_E_CHANGED_MODE
     // joined nothing, and uninitialising for it would take away the count of
     // whoever initialised the thread first.
     ~TComApartment() {
-        if (SUCCEEDED(FResult)) CoUninitialize();
+        if (FCounted) CoUninitialize();
     }
+    // Leaves the thread joined when the owner goes, for objects made in the
+    // apartment that outlive the owner.
+    void Release() noexcept { FCounted = false; }
     HRESULT Result() const noexcept { return FResult; }
     // The thread can use COM: it joined here or was in an apartment already.
     bool Usable() const noexcept { return SUCCEEDED(FResult) || FResult == RPC_E_CHANGED_MODE; }
 
 private:
     HRESULT FResult;
+    bool FCounted;
 };

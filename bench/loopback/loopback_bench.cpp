@@ -187,12 +187,14 @@ struct BenchFilter {
             return endpoint->Enumerator().CopyTo(enumerator);
         };
         seam.Diagnostic = [](const char*) {};
-        Filter = new TBCAudioSource(AudeloFilterName, &Setup, nullptr, &seam);
+        Setup = TBCAudioSource::Create(AudeloFilterName, nullptr, &seam, &Filter);
+        if (FAILED(Setup)) return;
+        Setup = Filter->Pin()->SetupResult();
         Filter->NonDelegatingQueryInterface(IID_IBaseFilter, Base.PutVoid());
     }
     std::shared_ptr<FakeEndpoint> Endpoint;
-    HRESULT Setup = S_OK;
-    TBCAudioSource* Filter;
+    HRESULT Setup = E_UNEXPECTED;
+    TBCAudioSource* Filter = nullptr;
     ComPtr<IBaseFilter> Base;
 };
 

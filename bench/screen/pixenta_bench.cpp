@@ -9,6 +9,7 @@
 #include "baseclasses/filter.h"
 #include "baseclasses/pin.h"
 #include "shared/com_ptr.h"
+#include "shared/owner.h"
 #include "shared/unit_const_list.h"
 
 #include <windows.h>
@@ -100,11 +101,8 @@ class CountingSink;
 // The sink's input pin: takes RGB24 video and counts what arrives.
 class CountingPin final : public TBCBasePin, public IMemInputPin {
 public:
-    CountingPin(TBCBaseFilter* filter, TBCCritSec* lock, HRESULT* hr)
-        : TBCBasePin(L"Counting input", filter, lock, hr, L"In", PINDIR_INPUT) {}
-    ~CountingPin() override {
-        if (FAllocator) FAllocator->Release();
-    }
+    CountingPin(TBCBaseFilter* filter, TBCCritSec* lock)
+        : TBCBasePin(L"Counting input", filter, lock, L"In", PINDIR_INPUT) {}
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
         return TBCBasePin::QueryInterface(iid, object);
@@ -128,9 +126,9 @@ public:
                                                 CLSCTX_INPROC_SERVER, IID_IMemAllocator,
                                                 inner.PutVoid());
             if (FAILED(hr)) return hr;
-            FAllocator = new TimingAllocator(std::move(inner));
+            FAllocator = ComPtr<TimingAllocator>::Attach(new TimingAllocator(std::move(inner)));
         }
-        *allocator = FAllocator;
+        *allocator = FAllocator.Get();
         FAllocator->AddRef();
         return S_OK;
     }
@@ -162,14 +160,13 @@ public:
     long Delivered = 0;
 
 private:
-    TimingAllocator* FAllocator = nullptr;
+    ComPtr<TimingAllocator> FAllocator;
 };
 
 class CountingSink final : public TBCBaseFilter {
 public:
     CountingSink() : TBCBaseFilter(L"Counting sink", nullptr, &FStateLock, GUID{}) {
-        HRESULT hr = S_OK;
-        Pin = std::make_unique<CountingPin>(this, &FStateLock, &hr);
+        Pin = std::make_unique<CountingPin>(this, &FStateLock);
     }
     int GetPinCount() override { return 1; }
     TBCBasePin* GetPin(int index) override { return index == 0 ? Pin.get() : nullptr; }
@@ -288,17 +285,16 @@ void BareLoopOnThisThread(int width, int height, int iterations) {
     std::vector<double> costs;
     for (int i = 0; i < iterations; ++i) {
         const double start = Now();
-        HDC display = CreateDCW(L"DISPLAY", nullptr, nullptr, nullptr);
-        HDC memory = CreateCompatibleDC(display);
-        HBITMAP bitmap = CreateCompatibleBitmap(display, width, height);
-        HGDIOBJ previous = SelectObject(memory, bitmap);
-        BitBlt(memory, 0, 0, width, height, display, 0, 0, SRCCOPY);
-        SelectObject(memory, previous);
-        GetDIBits(display, bitmap, 0, static_cast<UINT>(height), buffer.data(), &info,
-                  DIB_RGB_COLORS);
-        DeleteDC(memory);
-        DeleteDC(display);
-        DeleteObject(bitmap);
+        {
+            const TMemoryDC display(CreateDCW(L"DISPLAY", nullptr, nullptr, nullptr));
+            const TMemoryDC memory(CreateCompatibleDC(display.Get()));
+            const TGdiObject<HBITMAP> bitmap(CreateCompatibleBitmap(display.Get(), width, height));
+            HGDIOBJ previous = SelectObject(memory.Get(), bitmap.Get());
+            BitBlt(memory.Get(), 0, 0, width, height, display.Get(), 0, 0, SRCCOPY);
+            SelectObject(memory.Get(), previous);
+            GetDIBits(display.Get(), bitmap.Get(), 0, static_cast<UINT>(height), buffer.data(),
+                      &info, DIB_RGB_COLORS);
+        }
         costs.push_back(Now() - start);
         Sleep(33);
     }
@@ -310,7 +306,7 @@ void BareLoopOnThisThread(int width, int height, int iterations) {
 }  // namespace
 
 int main() {
-    CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    const TComApartment com(COINIT_MULTITHREADED);
     const std::wstring path = ProgramFolder() + L"Pixenta.dll";
     HMODULE library = LoadLibraryW(path.c_str());
     if (library == nullptr) {
@@ -326,6 +322,5 @@ int main() {
         if (!StreamPixenta(library, size[0], size[1], 10)) ++failures;
         BareLoop(size[0], size[1], 100);
     }
-    CoUninitialize();
     return failures;
 }

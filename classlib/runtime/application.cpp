@@ -10,7 +10,7 @@
 
 namespace {
 // Private message of the application's window: run the queued synchronous calls.
-constexpr UINT kSynchronize = WM_USER + 1;
+constexpr UINT SynchronizeMessage = WM_USER + 1;
 
 TApplication gApplication;
 }  // namespace
@@ -26,13 +26,13 @@ TApplication::~TApplication() {
     SetWakeMainThread(nullptr);
     DestroyComponents();
     if (HWND h = FHandle.exchange(nullptr)) DeallocateHWnd(h);
-    if (FComInitialized) CoUninitialize();
+    FComApartment.reset();
 }
 
 void TApplication::Initialize() {
     if (FInitialized) return;
     SetMainThreadID(GetCurrentThreadId());
-    FComInitialized = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+    FComApartment.emplace(COINIT_APARTMENTTHREADED);
     Handle();
     FInitialized = true;
 }
@@ -70,7 +70,7 @@ HWND TApplication::Handle() {
 }
 
 void TApplication::WndProc(TMessage& Message) {
-    if (Message.Msg == kSynchronize) {
+    if (Message.Msg == SynchronizeMessage) {
         CheckSynchronize();
         return;
     }
@@ -81,7 +81,7 @@ void TApplication::WakeMainThread() {
     // Posting to our window also wakes modal loops (message boxes, dialogs),
     // which dispatch it to WndProc.
     if (HWND h = FHandle.load()) {
-        if (PostMessageW(h, kSynchronize, 0, 0)) return;
+        if (PostMessageW(h, SynchronizeMessage, 0, 0)) return;
     }
     PostThreadMessageW(MainThreadID(), WM_NULL, 0, 0);
 }

@@ -25,6 +25,7 @@
 #include "classlib/runtime/component.h"
 #include "classlib/runtime/exceptions.h"
 #include "classlib/runtime/utility_window.h"
+#include "shared/owner.h"
 
 #include <windows.h>
 
@@ -33,6 +34,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -128,7 +130,8 @@ private:
     static std::wstring MessageOf(std::exception_ptr e, bool& silent);
 
     bool FInitialized = false;
-    bool FComInitialized = false;
+    // The GUI thread's apartment, from Initialize on.
+    std::optional<TComApartment> FComApartment;
     std::atomic<bool> FTerminated{false};
     TComponent* FMainForm = nullptr;
     mutable std::mutex FLock;  // title and handler

@@ -33,7 +33,7 @@ void CivilFromDays(int64_t z, int& y, int& m, int& d) {
     y = static_cast<int>(yoe + era * 400 + (m <= 2));
 }
 
-const int64_t kEpoch = DaysFromCivil(1899, 12, 30);  // TDateTime day 0
+const int64_t Epoch = DaysFromCivil(1899, 12, 30);  // TDateTime day 0
 
 // Splits a value into whole days and milliseconds of the day, rounding to
 // the nearest millisecond. Negative values keep their time of day positive.
@@ -58,7 +58,7 @@ int DaysInMonth(int year, int month) {
 bool TryEncodeDate(int year, int month, int day, TDateTime& value) {
     if (year < 1 || year > 9999 || month < 1 || month > 12 || day < 1 || day > DaysInMonth(year, month))
         return false;
-    value = static_cast<double>(DaysFromCivil(year, month, day) - kEpoch);
+    value = static_cast<double>(DaysFromCivil(year, month, day) - Epoch);
     return true;
 }
 
@@ -92,7 +92,7 @@ TDateParts DecodeDate(TDateTime value) {
     int64_t days, ms;
     Split(value, days, ms);
     TDateParts p;
-    CivilFromDays(days + kEpoch, p.Year, p.Month, p.Day);
+    CivilFromDays(days + Epoch, p.Year, p.Month, p.Day);
     return p;
 }
 

@@ -121,7 +121,7 @@ void TMemoryStream::SaveToFile(const std::wstring& fileName) {
 
 // --- TFileStream ---------------------------------------------------------
 
-TFileStream::TFileStream(const std::wstring& fileName, TFileMode mode) : FHandle(INVALID_HANDLE_VALUE), FFileName(fileName) {
+TFileStream::TFileStream(const std::wstring& fileName, TFileMode mode) : FFileName(fileName) {
     DWORD access = GENERIC_READ, share = FILE_SHARE_READ, disposition = OPEN_EXISTING;
     switch (mode) {
     case TFileMode::fmCreate: access = GENERIC_READ | GENERIC_WRITE; disposition = CREATE_ALWAYS; share = FILE_SHARE_READ; break;
@@ -129,17 +129,15 @@ TFileStream::TFileStream(const std::wstring& fileName, TFileMode mode) : FHandle
     case TFileMode::fmOpenWrite: access = GENERIC_WRITE; break;
     case TFileMode::fmOpenReadWrite: access = GENERIC_READ | GENERIC_WRITE; break;
     }
-    FHandle = CreateFileW(fileName.c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (FHandle == INVALID_HANDLE_VALUE) {
+    FHandle.Reset(CreateFileW(fileName.c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!FHandle) {
         const DWORD code = GetLastError();
         throw EFOpenError((mode == TFileMode::fmCreate ? L"Cannot create file \"" : L"Cannot open file \"") + fileName +
                           L"\". (" + std::to_wstring(code) + L")");
     }
 }
 
-TFileStream::~TFileStream() {
-    if (FHandle != INVALID_HANDLE_VALUE) CloseHandle(FHandle);
-}
+TFileStream::~TFileStream() = default;
 
 int64_t TFileStream::Read(void* buffer, int64_t count) {
     int64_t total = 0;
@@ -147,7 +145,7 @@ int64_t TFileStream::Read(void* buffer, int64_t count) {
     while (count > 0) {
         DWORD got = 0;
         const DWORD chunk = static_cast<DWORD>(std::min<int64_t>(count, 1 << 30));
-        if (!ReadFile(FHandle, p, chunk, &got, nullptr) || got == 0) break;
+        if (!ReadFile(FHandle.Get(), p, chunk, &got, nullptr) || got == 0) break;
         total += got;
         p += got;
         count -= got;
@@ -161,7 +159,7 @@ int64_t TFileStream::Write(const void* buffer, int64_t count) {
     while (count > 0) {
         DWORD put = 0;
         const DWORD chunk = static_cast<DWORD>(std::min<int64_t>(count, 1 << 30));
-        if (!WriteFile(FHandle, p, chunk, &put, nullptr) || put == 0) break;
+        if (!WriteFile(FHandle.Get(), p, chunk, &put, nullptr) || put == 0) break;
         total += put;
         p += put;
         count -= put;
@@ -173,14 +171,14 @@ int64_t TFileStream::Seek(int64_t offset, TSeekOrigin origin) {
     LARGE_INTEGER move, pos;
     move.QuadPart = offset;
     const DWORD how = origin == TSeekOrigin::soBeginning ? FILE_BEGIN : origin == TSeekOrigin::soCurrent ? FILE_CURRENT : FILE_END;
-    if (!SetFilePointerEx(FHandle, move, &pos, how)) throw EStreamError(L"Invalid stream position");
+    if (!SetFilePointerEx(FHandle.Get(), move, &pos, how)) throw EStreamError(L"Invalid stream position");
     return pos.QuadPart;
 }
 
 void TFileStream::SetSize(int64_t newSize) {
     const int64_t pos = Position();
     SetPosition(newSize);
-    if (!SetEndOfFile(FHandle)) throw EStreamError(L"Cannot change the size of \"" + FFileName + L"\"");
+    if (!SetEndOfFile(FHandle.Get())) throw EStreamError(L"Cannot change the size of \"" + FFileName + L"\"");
     if (pos < newSize) SetPosition(pos);
 }
 

@@ -7,6 +7,7 @@
 
 #include "classlib/runtime/object.h"
 #include "shared/com_ptr.h"
+#include "shared/owner.h"
 
 #include <objidl.h>
 
@@ -81,7 +82,7 @@ public:
     const std::wstring& FileName() const noexcept { return FFileName; }
 
 private:
-    void* FHandle;  // HANDLE
+    TKernelHandle FHandle;
     std::wstring FFileName;
 };
 

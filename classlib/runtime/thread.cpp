@@ -81,11 +81,7 @@ bool CheckSynchronize() {
 TThread::TThread() = default;
 
 TThread::~TThread() {
-    if (FHandle) {
-        if (GetCurrentThreadId() != FThreadID) TerminateAndWait();
-        CloseHandle(FHandle);
-        FHandle = nullptr;
-    }
+    if (FHandle && GetCurrentThreadId() != FThreadID) TerminateAndWait();
 }
 
 void TThread::Start() {
@@ -95,17 +91,17 @@ void TThread::Start() {
     // can finish (and free itself).
     const uintptr_t h = _beginthreadex(nullptr, 0, &TThread::ThreadProc, this, CREATE_SUSPENDED, &id);
     if (!h) throw EThread(L"Thread creation error: " + std::to_wstring(GetLastError()));
-    FHandle = reinterpret_cast<HANDLE>(h);
+    FHandle.Reset(reinterpret_cast<HANDLE>(h));
     FThreadID = id;
     FStarted = true;
-    HANDLE handle = FHandle;
+    HANDLE handle = FHandle.Get();
     ResumeThread(handle);  // `this` may be gone after this call
 }
 
 unsigned long TThread::WaitFor() {
     if (!FHandle) return static_cast<unsigned long>(FReturnValue);
     if (GetCurrentThreadId() == FThreadID) throw EThread(L"A thread cannot wait for itself");
-    HANDLE handle = FHandle;
+    HANDLE handle = FHandle.Get();
     if (IsMainThread()) {
         // Keep serving synchronous calls (and sent messages) while waiting,
         // so a worker blocked in Synchronize can finish.

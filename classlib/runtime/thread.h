@@ -15,6 +15,7 @@
 #pragma once
 
 #include "classlib/runtime/object.h"
+#include "shared/owner.h"
 
 #include <atomic>
 #include <exception>
@@ -63,7 +64,7 @@ public:
     bool Started() const noexcept { return FStarted; }
     bool Finished() const noexcept { return FFinished.load(); }
     unsigned long ThreadID() const noexcept { return FThreadID; }
-    void* Handle() const noexcept { return FHandle; }  // HANDLE
+    void* Handle() const noexcept { return FHandle.Get(); }  // HANDLE
     int ReturnValue() const noexcept { return FReturnValue; }
     // The exception that ended Execute, if any.
     std::exception_ptr FatalException() const { return FFatalException; }
@@ -86,7 +87,7 @@ protected:
 private:
     static unsigned __stdcall ThreadProc(void* self);
 
-    void* FHandle = nullptr;
+    TKernelHandle FHandle;
     unsigned long FThreadID = 0;
     bool FStarted = false;
     std::atomic<bool> FTerminated{false};

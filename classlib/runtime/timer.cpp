@@ -6,8 +6,8 @@
 
 namespace {
 // Private message of the timer's window: apply Enabled and Interval.
-constexpr UINT kUpdateTimer = WM_USER + 1;
-constexpr UINT_PTR kTimerId = 1;
+constexpr UINT UpdateTimerMessage = WM_USER + 1;
+constexpr UINT_PTR TimerId = 1;
 }  // namespace
 
 TTimer::TTimer(TComponent* AOwner) : TComponent(AOwner), FThreadID(GetCurrentThreadId()) {
@@ -17,7 +17,7 @@ TTimer::TTimer(TComponent* AOwner) : TComponent(AOwner), FThreadID(GetCurrentThr
 
 TTimer::~TTimer() {
     FEnabled.store(false);
-    if (FRunning && FWindow) KillTimer(FWindow->Handle(), kTimerId);
+    if (FRunning && FWindow) KillTimer(FWindow->Handle(), TimerId);
     FRunning = false;
     FWindow.reset();
 }
@@ -36,18 +36,18 @@ void TTimer::UpdateTimer() {
     if (!FWindow) return;
     if (GetCurrentThreadId() == FThreadID) {
         ApplyState();
-    } else if (!PostMessageW(FWindow->Handle(), kUpdateTimer, 0, 0)) {
+    } else if (!PostMessageW(FWindow->Handle(), UpdateTimerMessage, 0, 0)) {
         RaiseLastOSError();
     }
 }
 
 void TTimer::ApplyState() {
     const HWND wnd = FWindow->Handle();
-    if (FRunning) KillTimer(wnd, kTimerId);
+    if (FRunning) KillTimer(wnd, TimerId);
     FRunning = false;
     const unsigned interval = FInterval.load();
     if (FEnabled.load() && interval > 0) {
-        if (!SetTimer(wnd, kTimerId, interval, nullptr)) throw EOSError(L"Not enough timers available", GetLastError());
+        if (!SetTimer(wnd, TimerId, interval, nullptr)) throw EOSError(L"Not enough timers available", GetLastError());
         FRunning = true;
     }
 }
@@ -60,7 +60,7 @@ void TTimer::WndProc(TMessage& Message) {
     switch (Message.Msg) {
     case WM_TIMER:
         // A tick that was queued before the timer was switched off is dropped.
-        if (Message.WParam == kTimerId && FEnabled.load() && FInterval.load() > 0) {
+        if (Message.WParam == TimerId && FEnabled.load() && FInterval.load() > 0) {
             try {
                 Timer();
             } catch (...) {
@@ -68,7 +68,7 @@ void TTimer::WndProc(TMessage& Message) {
             }
         }
         break;
-    case kUpdateTimer:
+    case UpdateTimerMessage:
         ApplyState();
         break;
     default:

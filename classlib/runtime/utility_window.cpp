@@ -6,7 +6,7 @@
 
 namespace {
 
-const wchar_t kClassName[] = L"TavrelUtilityWindow";
+const wchar_t UtilityWindowClass[] = L"TavrelUtilityWindow";
 
 LRESULT CALLBACK UtilityWndProc(HWND wnd, UINT msg, WPARAM wp, LPARAM lp) {
     if (msg == WM_NCCREATE) {
@@ -33,7 +33,7 @@ ATOM RegisterUtilityClass() {
         wc.cbSize = sizeof wc;
         wc.lpfnWndProc = UtilityWndProc;
         wc.hInstance = GetModuleHandleW(nullptr);
-        wc.lpszClassName = kClassName;
+        wc.lpszClassName = UtilityWindowClass;
         return RegisterClassExW(&wc);
     }();
     return atom;
@@ -48,7 +48,7 @@ void DefaultHandler(TMessage& Message) {
 HWND AllocateHWnd(TWndMethod method) {
     if (!RegisterUtilityClass()) RaiseLastOSError();
     auto* stored = new TWndMethod(std::move(method));
-    HWND wnd = CreateWindowExW(0, kClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, GetModuleHandleW(nullptr),
+    HWND wnd = CreateWindowExW(0, UtilityWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, GetModuleHandleW(nullptr),
                                stored);
     if (!wnd) {
         const DWORD code = GetLastError();

@@ -9,8 +9,8 @@
 
 namespace {
 
-constexpr wchar_t kControlProp[] = L"TavrelControl";
-constexpr wchar_t kWindowClass[] = L"TavrelWindow";
+constexpr wchar_t ControlProp[] = L"TavrelControl";
+constexpr wchar_t ControlWindowClass[] = L"TavrelWindow";
 
 // The control the pointer is over (GUI thread only).
 TControl* gMouseControl = nullptr;
@@ -39,7 +39,7 @@ void RegisterWindowClass() {
         wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));
         wc.hIcon = LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1));
         if (!wc.hIcon) wc.hIcon = LoadIconW(nullptr, MAKEINTRESOURCEW(32512));
-        wc.lpszClassName = kWindowClass;
+        wc.lpszClassName = ControlWindowClass;
         return RegisterClassExW(&wc) != 0;
     }();
     (void)done;
@@ -291,7 +291,7 @@ TWinControl::~TWinControl() {
 
 TWinControl* TWinControl::FromHandle(HWND wnd) {
     if (!wnd) return nullptr;
-    return static_cast<TWinControl*>(GetPropW(wnd, kControlProp));
+    return static_cast<TWinControl*>(GetPropW(wnd, ControlProp));
 }
 
 void TWinControl::InsertControl(TControl* c) {
@@ -349,7 +349,7 @@ void TWinControl::CreateHandle() {
     HINSTANCE inst = GetModuleHandleW(nullptr);
     if (p.ClassName.empty()) {
         RegisterWindowClass();
-        HWND wnd = CreateWindowExW(p.ExStyle, kWindowClass, Caption().c_str(), p.Style, p.X, p.Y, p.Width, p.Height,
+        HWND wnd = CreateWindowExW(p.ExStyle, ControlWindowClass, Caption().c_str(), p.Style, p.X, p.Y, p.Width, p.Height,
                                    p.Parent, nullptr, inst, this);
         if (!wnd) RaiseLastOSError();
         FHandle = wnd;
@@ -358,7 +358,7 @@ void TWinControl::CreateHandle() {
                                    p.Height, p.Parent, nullptr, inst, nullptr);
         if (!wnd) RaiseLastOSError();
         FHandle = wnd;
-        SetPropW(wnd, kControlProp, this);
+        SetPropW(wnd, ControlProp, this);
         FOldProc = reinterpret_cast<WNDPROC>(
             SetWindowLongPtrW(wnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&ControlWindowProc)));
     }
@@ -382,7 +382,7 @@ void TWinControl::DestroyHandle() {
         SetWindowLongPtrW(wnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(FOldProc));
         FOldProc = nullptr;
     }
-    RemovePropW(wnd, kControlProp);
+    RemovePropW(wnd, ControlProp);
     FHandle = nullptr;
     DestroyWindow(wnd);
 }
@@ -797,7 +797,7 @@ LRESULT CALLBACK ControlWindowProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lPa
         auto* cs = reinterpret_cast<CREATESTRUCTW*>(lParam);
         if (cs->lpCreateParams) {
             auto* control = static_cast<TWinControl*>(cs->lpCreateParams);
-            SetPropW(wnd, kControlProp, control);
+            SetPropW(wnd, ControlProp, control);
             control->FHandle = wnd;
         }
     }
@@ -805,7 +805,7 @@ LRESULT CALLBACK ControlWindowProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lPa
     if (!control) return DefWindowProcW(wnd, msg, wParam, lParam);
     if (msg == WM_NCDESTROY) {
         WNDPROC old = control->FOldProc;
-        RemovePropW(wnd, kControlProp);
+        RemovePropW(wnd, ControlProp);
         control->FHandle = nullptr;
         control->FOldProc = nullptr;
         return old ? CallWindowProcW(old, wnd, msg, wParam, lParam) : DefWindowProcW(wnd, msg, wParam, lParam);

@@ -63,9 +63,9 @@ private:
     }
 
     TFormDescNode ParseObject() {
-        constexpr int kMaxDepth = 64;
-        if (Depth >= kMaxDepth)
-            Fail(L"components are nested more than " + std::to_wstring(kMaxDepth) + L" levels deep");
+        constexpr int MaxDepth = 64;
+        if (Depth >= MaxDepth)
+            Fail(L"components are nested more than " + std::to_wstring(MaxDepth) + L" levels deep");
         struct DepthGuard {
             int& d;
             explicit DepthGuard(int& v) : d(v) { ++d; }

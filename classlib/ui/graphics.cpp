@@ -9,8 +9,8 @@
 
 namespace gdi {
 
-Dib32::Dib32(int width, int height) noexcept : width_(width), height_(height) {
-    if (width <= 0 || height <= 0 || !dc_.Get()) return;
+Dib32::Dib32(int width, int height) noexcept : FWidth(width), FHeight(height) {
+    if (width <= 0 || height <= 0 || !FDC.Get()) return;
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
     info.bmiHeader.biWidth = width;
@@ -19,14 +19,14 @@ Dib32::Dib32(int width, int height) noexcept : width_(width), height_(height) {
     info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = BI_RGB;
     void* bits = nullptr;
-    bitmap_.Reset(CreateDIBSection(dc_.Get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-    if (!bitmap_) return;
-    old_ = SelectObject(dc_.Get(), bitmap_.Get());
-    bits_ = static_cast<DWORD*>(bits);
+    FBitmap.Reset(CreateDIBSection(FDC.Get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (!FBitmap) return;
+    FOld = SelectObject(FDC.Get(), FBitmap.Get());
+    FBits = static_cast<DWORD*>(bits);
 }
 
 Dib32::~Dib32() {
-    if (old_) SelectObject(dc_.Get(), old_);
+    if (FOld) SelectObject(FDC.Get(), FOld);
 }
 
 }  // namespace gdi
@@ -43,7 +43,7 @@ struct NamedColor {
     TColor color;
 };
 
-constexpr NamedColor kColorNames[] = {
+constexpr NamedColor ColorNames[] = {
     {L"clBlack", clBlack},       {L"clMaroon", clMaroon},     {L"clGreen", clGreen},
     {L"clOlive", clOlive},       {L"clNavy", clNavy},         {L"clPurple", clPurple},
     {L"clTeal", clTeal},         {L"clGray", clGray},         {L"clSilver", clSilver},
@@ -74,7 +74,7 @@ struct NamedCharset {
     BYTE value;
 };
 
-constexpr NamedCharset kCharsets[] = {
+constexpr NamedCharset Charsets[] = {
     {L"ANSI_CHARSET", ANSI_CHARSET},       {L"DEFAULT_CHARSET", DEFAULT_CHARSET},
     {L"SYMBOL_CHARSET", SYMBOL_CHARSET},   {L"SHIFTJIS_CHARSET", SHIFTJIS_CHARSET},
     {L"HANGEUL_CHARSET", HANGEUL_CHARSET}, {L"GB2312_CHARSET", GB2312_CHARSET},
@@ -104,7 +104,7 @@ BYTE CharsetFromValue(const TPropertyValue& value, const std::wstring& property)
         return static_cast<BYTE>(*n);
     }
     if (const auto* id = std::get_if<TIdent>(&value)) {
-        for (const auto& c : kCharsets)
+        for (const auto& c : Charsets)
             if (_wcsicmp(c.name, id->Name.c_str()) == 0) return c.value;
         throw EPropertyError(L"\"" + id->Name + L"\" is not a character set name");
     }
@@ -118,7 +118,7 @@ TPropertyTable ExtendTable(const TPropertyTable& built, std::vector<TPropInfo> e
 }
 
 bool ColorFromName(const std::wstring& name, TColor& out) {
-    for (const auto& c : kColorNames) {
+    for (const auto& c : ColorNames) {
         if (_wcsicmp(c.name, name.c_str()) == 0) {
             out = c.color;
             return true;
@@ -129,54 +129,54 @@ bool ColorFromName(const std::wstring& name, TColor& out) {
 
 // ---- TFont
 
-TFont::TFont() : name_(L"Tahoma"), height_(-11) {}
+TFont::TFont() : FName(L"Tahoma"), FHeight(-11) {}
 
 TFont::TFont(const TFont& other)
-    : TPersistent(), name_(other.name_), height_(other.height_), color_(other.color_),
-      style_(other.style_), charset_(other.charset_) {}
+    : TPersistent(), FName(other.FName), FHeight(other.FHeight), FColor(other.FColor),
+      FStyle(other.FStyle), FCharset(other.FCharset) {}
 
 TFont& TFont::operator=(const TFont& other) {
     if (this != &other) {
-        name_ = other.name_;
-        height_ = other.height_;
-        color_ = other.color_;
-        style_ = other.style_;
-        charset_ = other.charset_;
+        FName = other.FName;
+        FHeight = other.FHeight;
+        FColor = other.FColor;
+        FStyle = other.FStyle;
+        FCharset = other.FCharset;
         Changed();
     }
     return *this;
 }
 
-void TFont::SetName(const std::wstring& v) { if (v != name_) { name_ = v; Changed(); } }
-void TFont::SetHeight(int v) { if (v != height_) { height_ = v; Changed(); } }
-int TFont::Size() const { return -MulDiv(height_, 72, ScreenPixelsPerInch()); }
+void TFont::SetName(const std::wstring& v) { if (v != FName) { FName = v; Changed(); } }
+void TFont::SetHeight(int v) { if (v != FHeight) { FHeight = v; Changed(); } }
+int TFont::Size() const { return -MulDiv(FHeight, 72, ScreenPixelsPerInch()); }
 void TFont::SetSize(int points) { SetHeight(-MulDiv(points, ScreenPixelsPerInch(), 72)); }
-void TFont::SetColor(TColor v) { if (v != color_) { color_ = v; Changed(); } }
-void TFont::SetStyle(TFontStyles v) { if (v != style_) { style_ = v; Changed(); } }
-void TFont::SetCharset(BYTE v) { if (v != charset_) { charset_ = v; Changed(); } }
+void TFont::SetColor(TColor v) { if (v != FColor) { FColor = v; Changed(); } }
+void TFont::SetStyle(TFontStyles v) { if (v != FStyle) { FStyle = v; Changed(); } }
+void TFont::SetCharset(BYTE v) { if (v != FCharset) { FCharset = v; Changed(); } }
 
 void TFont::Changed() {
-    handle_.Reset();
+    FHandle.Reset();
     if (OnChange) OnChange();
 }
 
 HFONT TFont::Handle() const {
-    if (!handle_) {
+    if (!FHandle) {
         LOGFONTW lf{};
-        lf.lfHeight = height_;
-        lf.lfWeight = (style_ & fsBold) ? FW_BOLD : FW_NORMAL;
-        lf.lfItalic = (style_ & fsItalic) ? TRUE : FALSE;
-        lf.lfUnderline = (style_ & fsUnderline) ? TRUE : FALSE;
-        lf.lfStrikeOut = (style_ & fsStrikeOut) ? TRUE : FALSE;
-        lf.lfCharSet = charset_;
+        lf.lfHeight = FHeight;
+        lf.lfWeight = (FStyle & fsBold) ? FW_BOLD : FW_NORMAL;
+        lf.lfItalic = (FStyle & fsItalic) ? TRUE : FALSE;
+        lf.lfUnderline = (FStyle & fsUnderline) ? TRUE : FALSE;
+        lf.lfStrikeOut = (FStyle & fsStrikeOut) ? TRUE : FALSE;
+        lf.lfCharSet = FCharset;
         lf.lfQuality = DEFAULT_QUALITY;
         lf.lfOutPrecision = OUT_DEFAULT_PRECIS;
         lf.lfClipPrecision = CLIP_DEFAULT_PRECIS;
         lf.lfPitchAndFamily = DEFAULT_PITCH;
-        wcsncpy(lf.lfFaceName, name_.c_str(), LF_FACESIZE - 1);
-        handle_.Reset(CreateFontIndirectW(&lf));
+        wcsncpy(lf.lfFaceName, FName.c_str(), LF_FACESIZE - 1);
+        FHandle.Reset(CreateFontIndirectW(&lf));
     }
-    return handle_.Get();
+    return FHandle.Get();
 }
 
 void TFont::Assign(TPersistent* Source) {
@@ -233,29 +233,29 @@ const TPropertyTable& TBrush::ClassProperties() {
 }
 
 HPEN TPen::Handle() const {
-    if (!handle_) {
+    if (!FHandle) {
         int style = PS_SOLID;
-        switch (style_) {
+        switch (FStyle) {
             case psDash: style = PS_DASH; break;
             case psDot: style = PS_DOT; break;
             case psClear: style = PS_NULL; break;
             default: break;
         }
-        handle_.Reset(CreatePen(style, width_, ColorToRGB(color_)));
+        FHandle.Reset(CreatePen(style, FWidth, ColorToRGB(FColor)));
     }
-    return handle_.Get();
+    return FHandle.Get();
 }
 
 HBRUSH TBrush::Handle() const {
-    if (!handle_) {
-        if (style_ == bsClear) {
+    if (!FHandle) {
+        if (FStyle == bsClear) {
             LOGBRUSH lb{BS_NULL, 0, 0};
-            handle_.Reset(CreateBrushIndirect(&lb));
+            FHandle.Reset(CreateBrushIndirect(&lb));
         } else {
-            handle_.Reset(CreateSolidBrush(ColorToRGB(color_)));
+            FHandle.Reset(CreateSolidBrush(ColorToRGB(FColor)));
         }
     }
-    return handle_.Get();
+    return FHandle.Get();
 }
 
 // ---- TBitmap
@@ -265,13 +265,13 @@ TBitmap::TBitmap(const TBitmap& other) { *this = other; }
 TBitmap& TBitmap::operator=(const TBitmap& other) {
     if (this == &other) return *this;
     if (other.Empty()) {
-        bitmap_.Reset();
-        bits_ = nullptr;
-        width_ = height_ = stride_ = 0;
+        FBitmap.Reset();
+        FBits = nullptr;
+        FWidth = FHeight = FStride = 0;
         return *this;
     }
-    Create(other.width_, other.height_);
-    std::memcpy(bits_, other.bits_, static_cast<size_t>(stride_) * height_);
+    Create(other.FWidth, other.FHeight);
+    std::memcpy(FBits, other.FBits, static_cast<size_t>(FStride) * FHeight);
     return *this;
 }
 
@@ -287,22 +287,22 @@ void TBitmap::Create(int width, int height) {
     gdi::GdiObject<HBITMAP> bmp(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
     if (!bmp) throw EInvalidGraphic(L"cannot create a bitmap of " + std::to_wstring(width) + L" x " +
                                     std::to_wstring(height) + L" pixels");
-    bitmap_ = std::move(bmp);
-    bits_ = static_cast<std::uint8_t*>(bits);
-    width_ = width;
-    height_ = height;
-    stride_ = ((width * 3) + 3) & ~3;
+    FBitmap = std::move(bmp);
+    FBits = static_cast<std::uint8_t*>(bits);
+    FWidth = width;
+    FHeight = height;
+    FStride = ((width * 3) + 3) & ~3;
 }
 
 void TBitmap::SetSize(int width, int height) {
     if (width <= 0 || height <= 0) {
-        bitmap_.Reset();
-        bits_ = nullptr;
-        width_ = height_ = stride_ = 0;
+        FBitmap.Reset();
+        FBits = nullptr;
+        FWidth = FHeight = FStride = 0;
         return;
     }
     Create(width, height);
-    std::memset(bits_, 0xFF, static_cast<size_t>(stride_) * height_);
+    std::memset(FBits, 0xFF, static_cast<size_t>(FStride) * FHeight);
 }
 
 void TBitmap::LoadFromBytes(const std::vector<std::uint8_t>& data) {
@@ -335,7 +335,7 @@ void TBitmap::LoadFromBytes(const std::vector<std::uint8_t>& data) {
     for (long long y = 0; y < h; ++y) {
         const std::uint8_t* src = data.data() + fh.bfOffBits + srcStride * y;
         // Our rows are bottom-up; a top-down file's row y is our row h-1-y.
-        std::uint8_t* dst = loaded.bits_ + loaded.stride_ * (topDown ? h - 1 - y : y);
+        std::uint8_t* dst = loaded.FBits + loaded.FStride * (topDown ? h - 1 - y : y);
         for (long long x = 0; x < w; ++x) {
             dst[x * 3 + 0] = src[x * bpp + 0];
             dst[x * 3 + 1] = src[x * bpp + 1];
@@ -350,34 +350,34 @@ std::vector<std::uint8_t> TBitmap::SaveToBytes() const {
     BITMAPFILEHEADER fh{};
     BITMAPINFOHEADER ih{};
     ih.biSize = sizeof ih;
-    ih.biWidth = width_;
-    ih.biHeight = height_;
+    ih.biWidth = FWidth;
+    ih.biHeight = FHeight;
     ih.biPlanes = 1;
     ih.biBitCount = 24;
     ih.biCompression = BI_RGB;
-    const size_t pixels = static_cast<size_t>(stride_) * height_;
+    const size_t pixels = static_cast<size_t>(FStride) * FHeight;
     fh.bfType = 0x4D42;
     fh.bfOffBits = sizeof fh + sizeof ih;
     fh.bfSize = static_cast<DWORD>(fh.bfOffBits + pixels);
     std::vector<std::uint8_t> out(fh.bfSize);
     std::memcpy(out.data(), &fh, sizeof fh);
     std::memcpy(out.data() + sizeof fh, &ih, sizeof ih);
-    std::memcpy(out.data() + fh.bfOffBits, bits_, pixels);
+    std::memcpy(out.data() + fh.bfOffBits, FBits, pixels);
     return out;
 }
 
 TColor TBitmap::Pixel(int x, int y) const {
-    if (x < 0 || y < 0 || x >= width_ || y >= height_) return clNone;
+    if (x < 0 || y < 0 || x >= FWidth || y >= FHeight) return clNone;
     GdiFlush();
-    const std::uint8_t* p = bits_ + static_cast<size_t>(stride_) * (height_ - 1 - y) + x * 3;
+    const std::uint8_t* p = FBits + static_cast<size_t>(FStride) * (FHeight - 1 - y) + x * 3;
     return RGB(p[2], p[1], p[0]);
 }
 
 void TBitmap::SetPixel(int x, int y, TColor c) {
-    if (x < 0 || y < 0 || x >= width_ || y >= height_) return;
+    if (x < 0 || y < 0 || x >= FWidth || y >= FHeight) return;
     GdiFlush();
     COLORREF rgb = ColorToRGB(c);
-    std::uint8_t* p = bits_ + static_cast<size_t>(stride_) * (height_ - 1 - y) + x * 3;
+    std::uint8_t* p = FBits + static_cast<size_t>(FStride) * (FHeight - 1 - y) + x * 3;
     p[0] = GetBValue(rgb);
     p[1] = GetGValue(rgb);
     p[2] = GetRValue(rgb);
@@ -386,113 +386,113 @@ void TBitmap::SetPixel(int x, int y, TColor c) {
 // ---- TCanvas
 
 TCanvas::TCanvas() {
-    font_.OnChange = [this] { if (selected_) SelectObject(dc_, font_.Handle()); };
-    pen_.OnChange = [this] { if (selected_) SelectObject(dc_, pen_.Handle()); };
-    brush_.OnChange = [this] { if (selected_) SelectObject(dc_, brush_.Handle()); };
+    FFont.OnChange = [this] { if (FSelected) SelectObject(FDC, FFont.Handle()); };
+    FPen.OnChange = [this] { if (FSelected) SelectObject(FDC, FPen.Handle()); };
+    FBrush.OnChange = [this] { if (FSelected) SelectObject(FDC, FBrush.Handle()); };
 }
 
-TCanvas::TCanvas(HDC dc) : TCanvas() { dc_ = dc; }
+TCanvas::TCanvas(HDC dc) : TCanvas() { FDC = dc; }
 
 TCanvas::~TCanvas() { Deselect(); }
 
 void TCanvas::SetHandle(HDC dc) {
-    if (dc == dc_) return;
+    if (dc == FDC) return;
     Deselect();
-    dc_ = dc;
+    FDC = dc;
 }
 
 void TCanvas::Select() {
-    if (!dc_) return;
+    if (!FDC) return;
     // Handles are recreated after a change, so select every time.
-    HGDIOBJ f = SelectObject(dc_, font_.Handle());
-    HGDIOBJ p = SelectObject(dc_, pen_.Handle());
-    HGDIOBJ b = SelectObject(dc_, brush_.Handle());
-    if (!selected_) {
-        oldFont_ = f;
-        oldPen_ = p;
-        oldBrush_ = b;
-        selected_ = true;
+    HGDIOBJ f = SelectObject(FDC, FFont.Handle());
+    HGDIOBJ p = SelectObject(FDC, FPen.Handle());
+    HGDIOBJ b = SelectObject(FDC, FBrush.Handle());
+    if (!FSelected) {
+        FOldFont = f;
+        FOldPen = p;
+        FOldBrush = b;
+        FSelected = true;
     }
-    SetTextColor(dc_, ColorToRGB(font_.Color()));
-    if (brush_.Style() == bsClear) {
-        SetBkMode(dc_, TRANSPARENT);
+    SetTextColor(FDC, ColorToRGB(FFont.Color()));
+    if (FBrush.Style() == bsClear) {
+        SetBkMode(FDC, TRANSPARENT);
     } else {
-        SetBkMode(dc_, OPAQUE);
-        SetBkColor(dc_, ColorToRGB(brush_.Color()));
+        SetBkMode(FDC, OPAQUE);
+        SetBkColor(FDC, ColorToRGB(FBrush.Color()));
     }
 }
 
 void TCanvas::Deselect() {
-    if (!selected_ || !dc_) return;
-    if (oldFont_) SelectObject(dc_, oldFont_);
-    if (oldPen_) SelectObject(dc_, oldPen_);
-    if (oldBrush_) SelectObject(dc_, oldBrush_);
-    oldFont_ = oldPen_ = oldBrush_ = nullptr;
-    selected_ = false;
+    if (!FSelected || !FDC) return;
+    if (FOldFont) SelectObject(FDC, FOldFont);
+    if (FOldPen) SelectObject(FDC, FOldPen);
+    if (FOldBrush) SelectObject(FDC, FOldBrush);
+    FOldFont = FOldPen = FOldBrush = nullptr;
+    FSelected = false;
 }
 
 SIZE TCanvas::TextExtent(const std::wstring& text) {
     SIZE size{0, 0};
     Select();
-    if (dc_) GetTextExtentPoint32W(dc_, text.c_str(), static_cast<int>(text.size()), &size);
+    if (FDC) GetTextExtentPoint32W(FDC, text.c_str(), static_cast<int>(text.size()), &size);
     return size;
 }
 
 void TCanvas::TextOut(int x, int y, const std::wstring& text) {
     Select();
-    ExtTextOutW(dc_, x, y, 0, nullptr, text.c_str(), static_cast<UINT>(text.size()), nullptr);
+    ExtTextOutW(FDC, x, y, 0, nullptr, text.c_str(), static_cast<UINT>(text.size()), nullptr);
 }
 
 void TCanvas::TextRect(const RECT& rect, int x, int y, const std::wstring& text) {
     Select();
     UINT opts = ETO_CLIPPED;
-    if (brush_.Style() != bsClear) opts |= ETO_OPAQUE;
-    ExtTextOutW(dc_, x, y, opts, &rect, text.c_str(), static_cast<UINT>(text.size()), nullptr);
+    if (FBrush.Style() != bsClear) opts |= ETO_OPAQUE;
+    ExtTextOutW(FDC, x, y, opts, &rect, text.c_str(), static_cast<UINT>(text.size()), nullptr);
 }
 
 void TCanvas::DrawText(RECT rect, const std::wstring& text, UINT flags) {
     Select();
-    ::DrawTextW(dc_, text.c_str(), static_cast<int>(text.size()), &rect, flags);
+    ::DrawTextW(FDC, text.c_str(), static_cast<int>(text.size()), &rect, flags);
 }
 
 void TCanvas::Rectangle(int left, int top, int right, int bottom) {
     Select();
-    ::Rectangle(dc_, left, top, right, bottom);
+    ::Rectangle(FDC, left, top, right, bottom);
 }
 
 void TCanvas::FillRect(const RECT& r) {
     Select();
-    ::FillRect(dc_, &r, brush_.Handle());
+    ::FillRect(FDC, &r, FBrush.Handle());
 }
 
 void TCanvas::FrameRect(const RECT& r) {
     Select();
-    ::FrameRect(dc_, &r, brush_.Handle());
+    ::FrameRect(FDC, &r, FBrush.Handle());
 }
 
 void TCanvas::MoveTo(int x, int y) {
     Select();
-    MoveToEx(dc_, x, y, nullptr);
+    MoveToEx(FDC, x, y, nullptr);
 }
 
 void TCanvas::LineTo(int x, int y) {
     Select();
-    ::LineTo(dc_, x, y);
+    ::LineTo(FDC, x, y);
 }
 
 void TCanvas::Draw(int x, int y, const TBitmap& bitmap) {
-    if (bitmap.Empty() || !dc_) return;
-    gdi::MemoryDC mem(dc_);
+    if (bitmap.Empty() || !FDC) return;
+    gdi::MemoryDC mem(FDC);
     gdi::SelectGuard sel(mem.Get(), bitmap.Handle());
-    BitBlt(dc_, x, y, bitmap.Width(), bitmap.Height(), mem.Get(), 0, 0, SRCCOPY);
+    BitBlt(FDC, x, y, bitmap.Width(), bitmap.Height(), mem.Get(), 0, 0, SRCCOPY);
 }
 
 TColor TCanvas::Pixel(int x, int y) {
-    COLORREF c = GetPixel(dc_, x, y);
+    COLORREF c = GetPixel(FDC, x, y);
     return c == CLR_INVALID ? clNone : static_cast<TColor>(c);
 }
 
-void TCanvas::SetPixel(int x, int y, TColor c) { SetPixelV(dc_, x, y, ColorToRGB(c)); }
+void TCanvas::SetPixel(int x, int y, TColor c) { SetPixelV(FDC, x, y, ColorToRGB(c)); }
 
 // ---- frames and faces
 

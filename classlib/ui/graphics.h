@@ -74,19 +74,19 @@ public:
     const TPropertyTable& PropertyTable() const override { return ClassProperties(); }
     static const TPropertyTable& ClassProperties();
 
-    const std::wstring& Name() const { return name_; }
+    const std::wstring& Name() const { return FName; }
     void SetName(const std::wstring& v);
     // Negative: character height in pixels; positive: cell height.
-    int Height() const { return height_; }
+    int Height() const { return FHeight; }
     void SetHeight(int v);
     // Points at the screen's resolution.
     int Size() const;
     void SetSize(int points);
-    TColor Color() const { return color_; }
+    TColor Color() const { return FColor; }
     void SetColor(TColor v);
-    TFontStyles Style() const { return style_; }
+    TFontStyles Style() const { return FStyle; }
     void SetStyle(TFontStyles v);
-    BYTE Charset() const { return charset_; }
+    BYTE Charset() const { return FCharset; }
     void SetCharset(BYTE v);
 
     HFONT Handle() const;
@@ -96,12 +96,12 @@ public:
 private:
     void Changed();
 
-    std::wstring name_;
-    int height_;
-    TColor color_ = clWindowText;
-    TFontStyles style_ = 0;
-    BYTE charset_ = DEFAULT_CHARSET;
-    mutable gdi::GdiObject<HFONT> handle_;
+    std::wstring FName;
+    int FHeight;
+    TColor FColor = clWindowText;
+    TFontStyles FStyle = 0;
+    BYTE FCharset = DEFAULT_CHARSET;
+    mutable gdi::GdiObject<HFONT> FHandle;
 };
 
 enum TPenStyle { psSolid, psDash, psDot, psClear };
@@ -110,13 +110,13 @@ class TPen : public TPersistent {
 public:
     const TPropertyTable& PropertyTable() const override { return ClassProperties(); }
     static const TPropertyTable& ClassProperties();
-    TColor Color() const { return color_; }
-    void SetColor(TColor v) { color_ = v; Changed(); }
-    int Width() const { return width_; }
-    void SetWidth(int v) { width_ = v < 1 ? 1 : v; Changed(); }
-    TPenStyle Style() const { return style_; }
-    void SetStyle(TPenStyle v) { style_ = v; Changed(); }
-    void Assign(const TPen& o) { color_ = o.color_; width_ = o.width_; style_ = o.style_; Changed(); }
+    TColor Color() const { return FColor; }
+    void SetColor(TColor v) { FColor = v; Changed(); }
+    int Width() const { return FWidth; }
+    void SetWidth(int v) { FWidth = v < 1 ? 1 : v; Changed(); }
+    TPenStyle Style() const { return FStyle; }
+    void SetStyle(TPenStyle v) { FStyle = v; Changed(); }
+    void Assign(const TPen& o) { FColor = o.FColor; FWidth = o.FWidth; FStyle = o.FStyle; Changed(); }
     void Assign(TPersistent* Source) override {
         if (auto* p = dynamic_cast<TPen*>(Source)) Assign(*p); else TPersistent::Assign(Source);
     }
@@ -125,12 +125,12 @@ public:
     std::function<void()> OnChange;
 
 private:
-    void Changed() { handle_.Reset(); if (OnChange) OnChange(); }
+    void Changed() { FHandle.Reset(); if (OnChange) OnChange(); }
 
-    TColor color_ = clBlack;
-    int width_ = 1;
-    TPenStyle style_ = psSolid;
-    mutable gdi::GdiObject<HPEN> handle_;
+    TColor FColor = clBlack;
+    int FWidth = 1;
+    TPenStyle FStyle = psSolid;
+    mutable gdi::GdiObject<HPEN> FHandle;
 };
 
 enum TBrushStyle { bsSolid, bsClear };
@@ -139,11 +139,11 @@ class TBrush : public TPersistent {
 public:
     const TPropertyTable& PropertyTable() const override { return ClassProperties(); }
     static const TPropertyTable& ClassProperties();
-    TColor Color() const { return color_; }
-    void SetColor(TColor v) { color_ = v; Changed(); }
-    TBrushStyle Style() const { return style_; }
-    void SetStyle(TBrushStyle v) { style_ = v; Changed(); }
-    void Assign(const TBrush& o) { color_ = o.color_; style_ = o.style_; Changed(); }
+    TColor Color() const { return FColor; }
+    void SetColor(TColor v) { FColor = v; Changed(); }
+    TBrushStyle Style() const { return FStyle; }
+    void SetStyle(TBrushStyle v) { FStyle = v; Changed(); }
+    void Assign(const TBrush& o) { FColor = o.FColor; FStyle = o.FStyle; Changed(); }
     void Assign(TPersistent* Source) override {
         if (auto* b = dynamic_cast<TBrush*>(Source)) Assign(*b); else TPersistent::Assign(Source);
     }
@@ -152,11 +152,11 @@ public:
     std::function<void()> OnChange;
 
 private:
-    void Changed() { handle_.Reset(); if (OnChange) OnChange(); }
+    void Changed() { FHandle.Reset(); if (OnChange) OnChange(); }
 
-    TColor color_ = clWhite;
-    TBrushStyle style_ = bsSolid;
-    mutable gdi::GdiObject<HBRUSH> handle_;
+    TColor FColor = clWhite;
+    TBrushStyle FStyle = bsSolid;
+    mutable gdi::GdiObject<HBRUSH> FHandle;
 };
 
 class TCanvas;
@@ -175,21 +175,21 @@ public:
     std::vector<std::uint8_t> SaveToBytes() const;
     void SetSize(int width, int height);
 
-    int Width() const { return width_; }
-    int Height() const { return height_; }
-    bool Empty() const { return width_ == 0 || height_ == 0; }
-    HBITMAP Handle() const { return bitmap_.Get(); }
+    int Width() const { return FWidth; }
+    int Height() const { return FHeight; }
+    bool Empty() const { return FWidth == 0 || FHeight == 0; }
+    HBITMAP Handle() const { return FBitmap.Get(); }
     TColor Pixel(int x, int y) const;
     void SetPixel(int x, int y, TColor c);
 
 private:
     void Create(int width, int height);
 
-    int width_ = 0;
-    int height_ = 0;
-    gdi::GdiObject<HBITMAP> bitmap_;
-    std::uint8_t* bits_ = nullptr;  // bottom-up rows of BGR, 4-byte aligned
-    int stride_ = 0;
+    int FWidth = 0;
+    int FHeight = 0;
+    gdi::GdiObject<HBITMAP> FBitmap;
+    std::uint8_t* FBits = nullptr;  // bottom-up rows of BGR, 4-byte aligned
+    int FStride = 0;
 };
 
 // Drawing on a device context with a current font, pen and brush. The canvas
@@ -203,12 +203,12 @@ public:
     TCanvas& operator=(const TCanvas&) = delete;
     ~TCanvas();
 
-    HDC Handle() const { return dc_; }
+    HDC Handle() const { return FDC; }
     void SetHandle(HDC dc);
 
-    TFont& Font() { return font_; }
-    TPen& Pen() { return pen_; }
-    TBrush& Brush() { return brush_; }
+    TFont& Font() { return FFont; }
+    TPen& Pen() { return FPen; }
+    TBrush& Brush() { return FBrush; }
 
     SIZE TextExtent(const std::wstring& text);
     int TextWidth(const std::wstring& text) { return TextExtent(text).cx; }
@@ -234,14 +234,14 @@ private:
     void Select();
     void Deselect();
 
-    HDC dc_ = nullptr;
-    TFont font_;
-    TPen pen_;
-    TBrush brush_;
-    HGDIOBJ oldFont_ = nullptr;
-    HGDIOBJ oldPen_ = nullptr;
-    HGDIOBJ oldBrush_ = nullptr;
-    bool selected_ = false;
+    HDC FDC = nullptr;
+    TFont FFont;
+    TPen FPen;
+    TBrush FBrush;
+    HGDIOBJ FOldFont = nullptr;
+    HGDIOBJ FOldPen = nullptr;
+    HGDIOBJ FOldBrush = nullptr;
+    bool FSelected = false;
 };
 
 // A raised or sunken frame of the given width inside rect: top and left in

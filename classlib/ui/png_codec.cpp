@@ -13,8 +13,8 @@ namespace {
 
 // Images larger than this in either direction are refused before any pixel
 // memory is allocated.
-constexpr png_uint_32 kMaxDimension = 16384;
-constexpr unsigned long long kMaxPixels = 16ull * 1024 * 1024;
+constexpr png_uint_32 MaxDimension = 16384;
+constexpr unsigned long long MaxPixels = 16ull * 1024 * 1024;
 
 // State shared with libpng's callbacks. libpng reports errors by calling
 // the error callback, which must not return: it longjmps back to the
@@ -54,23 +54,23 @@ struct Header {
 class PngReader {
 public:
     PngReader(ReadState& st) {
-        png_ = png_create_read_struct(PNG_LIBPNG_VER_STRING, &st, OnError, OnWarning);
-        if (png_) info_ = png_create_info_struct(png_);
-        if (png_) png_set_read_fn(png_, &st, OnRead);
+        FPng = png_create_read_struct(PNG_LIBPNG_VER_STRING, &st, OnError, OnWarning);
+        if (FPng) FInfo = png_create_info_struct(FPng);
+        if (FPng) png_set_read_fn(FPng, &st, OnRead);
     }
     PngReader(const PngReader&) = delete;
     PngReader& operator=(const PngReader&) = delete;
-    ~PngReader() { if (png_) png_destroy_read_struct(&png_, info_ ? &info_ : nullptr, nullptr); }
-    bool Ok() const { return png_ && info_; }
-    png_structp png_ = nullptr;
-    png_infop info_ = nullptr;
+    ~PngReader() { if (FPng) png_destroy_read_struct(&FPng, FInfo ? &FInfo : nullptr, nullptr); }
+    bool Ok() const { return FPng && FInfo; }
+    png_structp FPng = nullptr;
+    png_infop FInfo = nullptr;
 };
 
 // Reads the header and sets up the transformations to 8-bit channels.
 // Returns false after a libpng error (the message is in the state).
 bool ReadHeader(png_structp png, png_infop info, Header* h) {
     if (setjmp(png_jmpbuf(png))) return false;
-    png_set_user_limits(png, kMaxDimension, kMaxDimension);
+    png_set_user_limits(png, MaxDimension, MaxDimension);
     png_read_info(png, info);
     png_get_IHDR(png, info, &h->width, &h->height, &h->bitDepth, &h->colorType, nullptr, nullptr, nullptr);
     h->hasTrns = png_get_valid(png, info, PNG_INFO_tRNS) != 0;
@@ -102,7 +102,7 @@ EInvalidGraphic Malformed(const char* what) {
 }  // namespace
 
 int TPNGObject::Channels() const {
-    switch (type_) {
+    switch (FType) {
         case TPngColorType::RGB:
         case TPngColorType::RGBA: return 3;
         default: return 1;
@@ -112,8 +112,8 @@ int TPNGObject::Channels() const {
 void TPNGObject::Clear() { *this = TPNGObject(); }
 
 void TPNGObject::LoadFromBytes(const std::uint8_t* data, std::size_t size) {
-    static const std::uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-    if (!data || size < 8 || std::memcmp(data, kSignature, 8) != 0)
+    static const std::uint8_t Signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    if (!data || size < 8 || std::memcmp(data, Signature, 8) != 0)
         throw Malformed("the PNG signature is missing");
 
     ReadState st{data, size, 0, {}};
@@ -121,56 +121,56 @@ void TPNGObject::LoadFromBytes(const std::uint8_t* data, std::size_t size) {
     if (!reader.Ok()) throw EInvalidGraphic(L"PNG decoder could not be created");
 
     Header h{};
-    if (!ReadHeader(reader.png_, reader.info_, &h)) throw Malformed(st.message);
+    if (!ReadHeader(reader.FPng, reader.FInfo, &h)) throw Malformed(st.message);
 
-    if (static_cast<unsigned long long>(h.width) * h.height > kMaxPixels)
+    if (static_cast<unsigned long long>(h.width) * h.height > MaxPixels)
         throw Malformed(("an image of " + std::to_string(h.width) + " x " + std::to_string(h.height) +
                          " pixels is too large").c_str());
 
     TPNGObject img;
-    img.width_ = static_cast<int>(h.width);
-    img.height_ = static_cast<int>(h.height);
+    img.FWidth = static_cast<int>(h.width);
+    img.FHeight = static_cast<int>(h.height);
     switch (h.colorType) {
-        case PNG_COLOR_TYPE_GRAY: img.type_ = h.hasTrns ? TPngColorType::GreyAlpha : TPngColorType::Grey; break;
-        case PNG_COLOR_TYPE_GRAY_ALPHA: img.type_ = TPngColorType::GreyAlpha; break;
-        case PNG_COLOR_TYPE_PALETTE: img.type_ = TPngColorType::Palette; break;
-        case PNG_COLOR_TYPE_RGB: img.type_ = h.hasTrns ? TPngColorType::RGBA : TPngColorType::RGB; break;
-        case PNG_COLOR_TYPE_RGB_ALPHA: img.type_ = TPngColorType::RGBA; break;
+        case PNG_COLOR_TYPE_GRAY: img.FType = h.hasTrns ? TPngColorType::GreyAlpha : TPngColorType::Grey; break;
+        case PNG_COLOR_TYPE_GRAY_ALPHA: img.FType = TPngColorType::GreyAlpha; break;
+        case PNG_COLOR_TYPE_PALETTE: img.FType = TPngColorType::Palette; break;
+        case PNG_COLOR_TYPE_RGB: img.FType = h.hasTrns ? TPngColorType::RGBA : TPngColorType::RGB; break;
+        case PNG_COLOR_TYPE_RGB_ALPHA: img.FType = TPngColorType::RGBA; break;
         default: throw Malformed("unknown colour type");
     }
     const int expected = img.Channels() + (img.HasAlphaChannel() ? 1 : 0);
     if (h.channels != expected || h.rowBytes != static_cast<png_size_t>(h.width) * h.channels)
         throw Malformed("unexpected pixel layout after decoding");
 
-    if (img.type_ == TPngColorType::Palette) {
+    if (img.FType == TPngColorType::Palette) {
         png_colorp pal = nullptr;
         int count = 0;
-        if (!png_get_PLTE(reader.png_, reader.info_, &pal, &count) || count <= 0)
+        if (!png_get_PLTE(reader.FPng, reader.FInfo, &pal, &count) || count <= 0)
             throw Malformed("the palette is missing");
-        for (int i = 0; i < count; ++i) img.palette_.push_back({pal[i].red, pal[i].green, pal[i].blue});
+        for (int i = 0; i < count; ++i) img.FPalette.push_back({pal[i].red, pal[i].green, pal[i].blue});
         png_bytep trans = nullptr;
         int transCount = 0;
-        if (h.hasTrns && png_get_tRNS(reader.png_, reader.info_, &trans, &transCount, nullptr) && trans)
-            img.transparency_.assign(trans, trans + std::min(transCount, count));
+        if (h.hasTrns && png_get_tRNS(reader.FPng, reader.FInfo, &trans, &transCount, nullptr) && trans)
+            img.FTransparency.assign(trans, trans + std::min(transCount, count));
     }
 
     // Decode interleaved rows, then split colour and alpha.
     std::vector<std::uint8_t> raw(h.rowBytes * h.height);
     std::vector<png_bytep> rows(h.height);
     for (png_uint_32 y = 0; y < h.height; ++y) rows[y] = raw.data() + h.rowBytes * y;
-    if (!ReadRows(reader.png_, reader.info_, rows.data())) throw Malformed(st.message);
+    if (!ReadRows(reader.FPng, reader.FInfo, rows.data())) throw Malformed(st.message);
 
     const std::size_t count = static_cast<std::size_t>(h.width) * h.height;
     const int colour = img.Channels();
     if (!img.HasAlphaChannel()) {
-        img.pixels_ = std::move(raw);
+        img.FPixels = std::move(raw);
     } else {
-        img.pixels_.resize(count * colour);
-        img.alpha_.resize(count);
+        img.FPixels.resize(count * colour);
+        img.FAlpha.resize(count);
         for (std::size_t i = 0; i < count; ++i) {
             const std::uint8_t* p = &raw[i * (colour + 1)];
-            std::memcpy(&img.pixels_[i * colour], p, colour);
-            img.alpha_[i] = p[colour];
+            std::memcpy(&img.FPixels[i * colour], p, colour);
+            img.FAlpha[i] = p[colour];
         }
     }
     *this = std::move(img);
@@ -178,17 +178,17 @@ void TPNGObject::LoadFromBytes(const std::uint8_t* data, std::size_t size) {
 
 void TPNGObject::CreateAlpha() {
     if (Empty()) return;
-    switch (type_) {
+    switch (FType) {
         case TPngColorType::Palette:
-            transparency_.assign(palette_.size(), 255);
+            FTransparency.assign(FPalette.size(), 255);
             break;
         case TPngColorType::Grey:
-            type_ = TPngColorType::GreyAlpha;
-            alpha_.assign(static_cast<std::size_t>(width_) * height_, 255);
+            FType = TPngColorType::GreyAlpha;
+            FAlpha.assign(static_cast<std::size_t>(FWidth) * FHeight, 255);
             break;
         case TPngColorType::RGB:
-            type_ = TPngColorType::RGBA;
-            alpha_.assign(static_cast<std::size_t>(width_) * height_, 255);
+            FType = TPngColorType::RGBA;
+            FAlpha.assign(static_cast<std::size_t>(FWidth) * FHeight, 255);
             break;
         default:
             break;
@@ -196,8 +196,8 @@ void TPNGObject::CreateAlpha() {
 }
 
 std::uint8_t* TPNGObject::AlphaScanline(int y) {
-    if (!HasAlphaChannel() || y < 0 || y >= height_) return nullptr;
-    return alpha_.data() + static_cast<std::size_t>(y) * width_;
+    if (!HasAlphaChannel() || y < 0 || y >= FHeight) return nullptr;
+    return FAlpha.data() + static_cast<std::size_t>(y) * FWidth;
 }
 
 const std::uint8_t* TPNGObject::AlphaScanline(int y) const {
@@ -205,42 +205,42 @@ const std::uint8_t* TPNGObject::AlphaScanline(int y) const {
 }
 
 COLORREF TPNGObject::PixelColor(int x, int y) const {
-    if (x < 0 || y < 0 || x >= width_ || y >= height_) return 0;
-    const std::size_t i = static_cast<std::size_t>(y) * width_ + x;
-    switch (type_) {
+    if (x < 0 || y < 0 || x >= FWidth || y >= FHeight) return 0;
+    const std::size_t i = static_cast<std::size_t>(y) * FWidth + x;
+    switch (FType) {
         case TPngColorType::Grey:
-        case TPngColorType::GreyAlpha: return RGB(pixels_[i], pixels_[i], pixels_[i]);
+        case TPngColorType::GreyAlpha: return RGB(FPixels[i], FPixels[i], FPixels[i]);
         case TPngColorType::Palette: {
-            const std::uint8_t idx = pixels_[i];
-            if (idx >= palette_.size()) return 0;  // index past the palette: black
-            const auto& e = palette_[idx];
+            const std::uint8_t idx = FPixels[i];
+            if (idx >= FPalette.size()) return 0;  // index past the palette: black
+            const auto& e = FPalette[idx];
             return RGB(e.red, e.green, e.blue);
         }
-        default: return RGB(pixels_[i * 3], pixels_[i * 3 + 1], pixels_[i * 3 + 2]);
+        default: return RGB(FPixels[i * 3], FPixels[i * 3 + 1], FPixels[i * 3 + 2]);
     }
 }
 
 std::uint8_t TPNGObject::PixelAlpha(int x, int y) const {
-    if (x < 0 || y < 0 || x >= width_ || y >= height_) return 0;
-    const std::size_t i = static_cast<std::size_t>(y) * width_ + x;
-    if (HasAlphaChannel()) return alpha_[i];
-    if (type_ == TPngColorType::Palette) {
-        const std::uint8_t idx = pixels_[i];
-        return idx < transparency_.size() ? transparency_[idx] : 255;
+    if (x < 0 || y < 0 || x >= FWidth || y >= FHeight) return 0;
+    const std::size_t i = static_cast<std::size_t>(y) * FWidth + x;
+    if (HasAlphaChannel()) return FAlpha[i];
+    if (FType == TPngColorType::Palette) {
+        const std::uint8_t idx = FPixels[i];
+        return idx < FTransparency.size() ? FTransparency[idx] : 255;
     }
     return 255;
 }
 
 void TPNGObject::Draw(HDC dc, int x, int y) const {
     if (Empty() || !dc) return;
-    gdi::Dib32 area(width_, height_);
+    gdi::Dib32 area(FWidth, FHeight);
     if (!area.Valid()) return;
     // Take what is under the image, blend over it, and put it back.
-    BitBlt(area.DC(), 0, 0, width_, height_, dc, x, y, SRCCOPY);
+    BitBlt(area.DC(), 0, 0, FWidth, FHeight, dc, x, y, SRCCOPY);
     GdiFlush();
-    for (int row = 0; row < height_; ++row) {
+    for (int row = 0; row < FHeight; ++row) {
         DWORD* dst = area.Row(row);
-        for (int col = 0; col < width_; ++col) {
+        for (int col = 0; col < FWidth; ++col) {
             const unsigned a = PixelAlpha(col, row);
             if (a == 0) continue;
             const COLORREF c = PixelColor(col, row);
@@ -257,5 +257,5 @@ void TPNGObject::Draw(HDC dc, int x, int y) const {
             dst[col] = (r << 16) | (g << 8) | b;
         }
     }
-    BitBlt(dc, x, y, width_, height_, area.DC(), 0, 0, SRCCOPY);
+    BitBlt(dc, x, y, FWidth, FHeight, area.DC(), 0, 0, SRCCOPY);
 }

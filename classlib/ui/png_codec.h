@@ -35,18 +35,18 @@ public:
     void Assign(const TPNGObject& other) { *this = other; }
     void Clear();
 
-    int Width() const { return width_; }
-    int Height() const { return height_; }
-    bool Empty() const { return width_ == 0 || height_ == 0; }
-    TPngColorType ColorType() const { return type_; }
+    int Width() const { return FWidth; }
+    int Height() const { return FHeight; }
+    bool Empty() const { return FWidth == 0 || FHeight == 0; }
+    TPngColorType ColorType() const { return FType; }
 
-    bool HasPalette() const { return type_ == TPngColorType::Palette; }
-    const std::vector<TPngPaletteEntry>& Palette() const { return palette_; }
+    bool HasPalette() const { return FType == TPngColorType::Palette; }
+    const std::vector<TPngPaletteEntry>& Palette() const { return FPalette; }
     // Alpha of each palette entry; entries past its end are opaque.
-    const std::vector<std::uint8_t>& Transparency() const { return transparency_; }
+    const std::vector<std::uint8_t>& Transparency() const { return FTransparency; }
 
     // True for grey with alpha and colour with alpha.
-    bool HasAlphaChannel() const { return type_ == TPngColorType::GreyAlpha || type_ == TPngColorType::RGBA; }
+    bool HasAlphaChannel() const { return FType == TPngColorType::GreyAlpha || FType == TPngColorType::RGBA; }
     // Gives the image an opaque alpha channel when it has none: grey becomes
     // grey with alpha, colour becomes colour with alpha, every alpha 255. A
     // palette image instead gets a transparency of 255 for every palette
@@ -69,11 +69,11 @@ public:
 private:
     int Channels() const;
 
-    int width_ = 0;
-    int height_ = 0;
-    TPngColorType type_ = TPngColorType::RGB;
-    std::vector<std::uint8_t> pixels_;  // rows of grey, palette index or R,G,B
-    std::vector<std::uint8_t> alpha_;   // rows of alpha for GreyAlpha and RGBA
-    std::vector<TPngPaletteEntry> palette_;
-    std::vector<std::uint8_t> transparency_;
+    int FWidth = 0;
+    int FHeight = 0;
+    TPngColorType FType = TPngColorType::RGB;
+    std::vector<std::uint8_t> FPixels;  // rows of grey, palette index or R,G,B
+    std::vector<std::uint8_t> FAlpha;   // rows of alpha for GreyAlpha and RGBA
+    std::vector<TPngPaletteEntry> FPalette;
+    std::vector<std::uint8_t> FTransparency;
 };

@@ -3,6 +3,7 @@
 #include "tests/baseclasses/test_source.h"
 #include "tests/fixtures/com_test_support.h"
 #include "tests/fixtures/graph_test_support.h"
+#include "shared/owner.h"
 
 #include <gtest/gtest.h>
 
@@ -52,11 +53,18 @@ std::wstring TestClassKey() {
 }
 
 bool ClassKeyExists(const std::wstring& key) {
-    HKEY handle;
-    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(handle);
-    return true;
+    TRegKey handle;
+    return RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, handle.Put()) ==
+           ERROR_SUCCESS;
+}
+
+// {6E1F5E11-4C43-4C4B-9E0A-2D1B5A7C0002}: a class whose objects cannot be built.
+constexpr CLSID CLSID_UnbuildableSource{
+    0x6E1F5E11, 0x4C43, 0x4C4B, {0x9E, 0x0A, 0x2D, 0x1B, 0x5A, 0x7C, 0x00, 0x02}};
+
+HRESULT UnbuildableConstructor(TBCClassFactory*, IUnknown*, TBCUnknown** object) {
+    *object = nullptr;
+    return E_ACCESSDENIED;
 }
 
 ComPtr<IClassFactory> Factory() {
@@ -72,6 +80,45 @@ ComPtr<IUnknown> Identity(IUnknown* object) {
 }
 
 }  // namespace
+
+TEST(BaseClassesFactory, ConstructorFailureReachesTheCreator) {
+    graphtest::ComScope com;
+    const TBCFilterRegistration registration{L"Unbuildable",
+                                             &CLSID_UnbuildableSource,
+                                             &UnbuildableConstructor,
+                                             &CLSID_LegacyAmFilterCategory,
+                                             MERIT_DO_NOT_USE,
+                                             1,
+                                             &TestPin};
+    TBCClassFactory factory(registration);
+    void* object = reinterpret_cast<void*>(1);
+    EXPECT_EQ(factory.CreateInstance(nullptr, IID_IBaseFilter, &object), E_ACCESSDENIED);
+    EXPECT_EQ(object, nullptr);
+    EXPECT_EQ(TBCUnknown::ActiveObjects(), 0);
+}
+
+TEST(BaseClassesFactory, SourceBuildHandsOutOnlyACompleteFilter) {
+    graphtest::ComScope com;
+    TTestSource* filter = reinterpret_cast<TTestSource*>(1);
+    EXPECT_EQ(
+        TBCBuildSource(&filter, []() -> std::unique_ptr<TTestSource> { throw std::bad_alloc(); }),
+        E_OUTOFMEMORY);
+    EXPECT_EQ(filter, nullptr);
+    EXPECT_EQ(TBCBuildSource(&filter, [] { return std::unique_ptr<TTestSource>(); }),
+              E_OUTOFMEMORY);
+    EXPECT_EQ(filter, nullptr);
+    EXPECT_EQ(TBCUnknown::ActiveObjects(), 0);
+
+    ASSERT_EQ(
+        TBCBuildSource(&filter, [] { return std::make_unique<TTestSource>(L"Built", nullptr); }),
+        S_OK);
+    ASSERT_NE(filter, nullptr);
+    EXPECT_EQ(filter->PinsResult(), S_OK);
+    EXPECT_EQ(filter->GetPinCount(), 1);
+    const ComPtr<IBaseFilter> held(static_cast<IBaseFilter*>(filter));
+    EXPECT_EQ(TBCBuildSource<TTestSource>(nullptr, [] { return std::unique_ptr<TTestSource>(); }),
+              E_POINTER);
+}
 
 TEST(BaseClassesFactory, ExportsFindTheFactoryByClass) {
     graphtest::ComScope com;
@@ -126,7 +173,7 @@ TEST(BaseClassesFactory, ConstructorThatThrowsFailsCreationWithoutException) {
         0x6E1F5E11, 0x4C43, 0x4C4B, {0x9E, 0x0A, 0x2D, 0x1B, 0x5A, 0x7C, 0x00, 0x02}};
     static const TBCFilterRegistration registration{
         L"Throwing Source", &throwingClass,
-        [](TBCClassFactory*, IUnknown*) -> TBCUnknown* { throw std::bad_alloc(); },
+        [](TBCClassFactory*, IUnknown*, TBCUnknown**) -> HRESULT { throw std::bad_alloc(); },
         &CLSID_LegacyAmFilterCategory, MERIT_DO_NOT_USE, 0, nullptr};
     TBCClassFactory factory(registration);
     void* object = reinterpret_cast<void*>(1);
@@ -200,10 +247,9 @@ TEST(BaseClassesIdentity, FilterAndPinInterfacesFollowComRules) {
     EXPECT_EQ(info.dir, PINDIR_OUTPUT);
     EXPECT_EQ(Identity(info.pFilter), Identity(filter.Get()));
     info.pFilter->Release();
-    LPWSTR id = nullptr;
-    ASSERT_EQ(pin->QueryId(&id), S_OK);
-    EXPECT_STREQ(id, L"Out");
-    CoTaskMemFree(id);
+    TTaskMem<wchar_t> id;
+    ASSERT_EQ(pin->QueryId(id.Put()), S_OK);
+    EXPECT_STREQ(id.Get(), L"Out");
 
     ComPtr<IEnumPins> pins;
     ASSERT_EQ(filter->EnumPins(pins.Put()), S_OK);
@@ -225,22 +271,24 @@ TEST(BaseClassesIdentity, MediaTypeEnumerationAndQueryAccept) {
 
     ComPtr<IEnumMediaTypes> types;
     ASSERT_EQ(pin->EnumMediaTypes(types.Put()), S_OK);
-    AM_MEDIA_TYPE* type = nullptr;
+    AM_MEDIA_TYPE* fetchedType = nullptr;
     ULONG fetched = 0;
-    ASSERT_EQ(types->Next(1, &type, &fetched), S_OK);
+    const HRESULT first = types->Next(1, &fetchedType, &fetched);
+    const TMediaTypePtr type(fetchedType);
+    ASSERT_EQ(first, S_OK);
     EXPECT_EQ(type->subtype, MEDIASUBTYPE_RGB32);
-    EXPECT_EQ(pin->QueryAccept(type), S_OK);
+    EXPECT_EQ(pin->QueryAccept(type.get()), S_OK);
     AM_MEDIA_TYPE* next = nullptr;
     EXPECT_EQ(types->Next(1, &next, &fetched), S_FALSE);
+    const TMediaTypePtr nextType(next);
     EXPECT_EQ(fetched, 0u);
 
     // A type that differs in its format bytes or subtype is refused.
     reinterpret_cast<VIDEOINFOHEADER*>(type->pbFormat)->bmiHeader.biWidth = 9;
-    EXPECT_EQ(pin->QueryAccept(type), S_FALSE);
+    EXPECT_EQ(pin->QueryAccept(type.get()), S_FALSE);
     reinterpret_cast<VIDEOINFOHEADER*>(type->pbFormat)->bmiHeader.biWidth = TTestPin::Width;
     type->subtype = MEDIASUBTYPE_RGB24;
-    EXPECT_EQ(pin->QueryAccept(type), S_FALSE);
-    DeleteMediaType(type);
+    EXPECT_EQ(pin->QueryAccept(type.get()), S_FALSE);
 
     EXPECT_EQ(types->Reset(), S_OK);
     EXPECT_EQ(types->Skip(1), S_OK);

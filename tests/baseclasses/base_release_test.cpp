@@ -31,7 +31,8 @@ public:
 class TSlowlyDestroyedSource : public TBCSource {
 public:
     TSlowlyDestroyedSource() : TBCSource(L"Slow", nullptr, CLSID_TestSource) {
-        Pin = new TSlowlyDestroyedPin(&PinResult, this);
+        Pin = new TSlowlyDestroyedPin(this);
+        PinResult = Pin->ConstructionResult();
     }
     ~TSlowlyDestroyedSource() override { delete Pin; }
     HRESULT PinResult = S_OK;

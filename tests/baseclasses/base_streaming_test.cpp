@@ -34,13 +34,12 @@ struct BaseClassesStreaming : ::testing::Test {
 TEST_F(BaseClassesStreaming, ConnectionAgreesTypeAndAllocator) {
     ComPtr<IPin> pin;
     ASSERT_EQ(Filter->FindPin(L"Out", pin.Put()), S_OK);
-    AM_MEDIA_TYPE type{};
-    ASSERT_EQ(pin->ConnectionMediaType(&type), S_OK);
-    EXPECT_EQ(type.subtype, MEDIASUBTYPE_RGB32);
-    ASSERT_EQ(type.cbFormat, sizeof(VIDEOINFOHEADER));
-    EXPECT_EQ(reinterpret_cast<VIDEOINFOHEADER*>(type.pbFormat)->bmiHeader.biWidth,
+    TMediaTypeRecord type;
+    ASSERT_EQ(pin->ConnectionMediaType(type.Put()), S_OK);
+    EXPECT_EQ(type->subtype, MEDIASUBTYPE_RGB32);
+    ASSERT_EQ(type->cbFormat, sizeof(VIDEOINFOHEADER));
+    EXPECT_EQ(reinterpret_cast<VIDEOINFOHEADER*>(type->pbFormat)->bmiHeader.biWidth,
               TTestPin::Width);
-    FreeMediaType(type);
 
     ComPtr<IPin> peer;
     ASSERT_EQ(pin->ConnectedTo(peer.Put()), S_OK);

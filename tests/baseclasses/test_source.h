@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <cstring>
+#include <memory>
 
 // {6E1F5E11-4C43-4C4B-9E0A-2D1B5A7C0001}
 inline constexpr CLSID CLSID_TestSource{
@@ -19,7 +20,7 @@ public:
     static constexpr LONG Height = 4;
     static constexpr REFERENCE_TIME Duration = 10000;
 
-    TTestPin(HRESULT* hr, TBCSource* filter) : TBCSourceStream(L"Test", hr, filter, L"Out") {}
+    explicit TTestPin(TBCSource* filter) : TBCSourceStream(L"Test", filter, L"Out") {}
 
     using TBCSourceStream::GetMediaType;
     HRESULT GetMediaType(AM_MEDIA_TYPE* type) override {
@@ -96,10 +97,17 @@ public:
 class TTestSource : public TBCSource {
 public:
     TTestSource(const wchar_t* name, IUnknown* outer)
-        : TBCSource(name, outer, CLSID_TestSource), Pin(new TTestPin(&PinResult, this)) {}
+        : TBCSource(name, outer, CLSID_TestSource), Pin(new TTestPin(this)) {
+        PinResult = Pin->ConstructionResult();
+    }
 
-    static TBCUnknown* CreateFromFactory(TBCClassFactory* factory, IUnknown* outer) {
-        return new TTestSource(factory->Name(), outer);
+    static HRESULT CreateFromFactory(TBCClassFactory* factory, IUnknown* outer,
+                                     TBCUnknown** object) {
+        TTestSource* filter = nullptr;
+        const HRESULT hr = TBCBuildSource(
+            &filter, [&] { return std::make_unique<TTestSource>(factory->Name(), outer); });
+        *object = filter;
+        return hr;
     }
 
     HRESULT PinResult = S_OK;

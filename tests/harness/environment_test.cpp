@@ -1,4 +1,7 @@
 // The test environment itself: what every other test relies on.
+#include "shared/com_ptr.h"
+#include "shared/owner.h"
+
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <mmdeviceapi.h>
@@ -20,16 +23,13 @@ TEST(Environment, PrimaryDisplayIs1920x1080) {
 }
 
 TEST(Environment, DefaultPlaybackDeviceExists) {
-    ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED)));
-    IMMDeviceEnumerator* enumerator = nullptr;
+    const TComApartment com(COINIT_MULTITHREADED);
+    ASSERT_TRUE(SUCCEEDED(com.Result()));
+    ComPtr<IMMDeviceEnumerator> enumerator;
     HRESULT hr = CoCreateInstance(__uuidof(MMDeviceEnumerator), nullptr, CLSCTX_ALL,
-                                  __uuidof(IMMDeviceEnumerator),
-                                  reinterpret_cast<void**>(&enumerator));
+                                  __uuidof(IMMDeviceEnumerator), enumerator.PutVoid());
     ASSERT_TRUE(SUCCEEDED(hr)) << std::hex << hr;
-    IMMDevice* device = nullptr;
-    hr = enumerator->GetDefaultAudioEndpoint(eRender, eConsole, &device);
+    ComPtr<IMMDevice> device;
+    hr = enumerator->GetDefaultAudioEndpoint(eRender, eConsole, device.Put());
     EXPECT_TRUE(SUCCEEDED(hr)) << std::hex << hr;
-    if (device) device->Release();
-    enumerator->Release();
-    CoUninitialize();
 }

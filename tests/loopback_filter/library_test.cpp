@@ -1,6 +1,7 @@
 // The real Audelo.dll: registered with regsvr32, created by its class
 // identifier through COM, on Wine's own Core Audio (PulseAudio null sink).
 #include "shared/com_ptr.h"
+#include "shared/owner.h"
 #include "shared/unit_const_list.h"
 #include "tests/fixtures/loopback/loopback_graph.h"
 #include "tests/fixtures/program_support.h"
@@ -39,22 +40,14 @@ std::wstring ClassesValue(const std::wstring& key, const wchar_t* name) {
 }
 
 bool ClassesKeyExists(const std::wstring& key) {
-    HKEY opened;
-    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, &opened) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(opened);
-    return true;
+    TRegKey opened;
+    return RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, opened.Put()) ==
+           ERROR_SUCCESS;
 }
-
-class ComScope {
-public:
-    ComScope() { CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED); }
-    ~ComScope() { CoUninitialize(); }
-};
 
 // One test, in order: registration is the process-wide state of the prefix.
 TEST(AudeloLibrary, RegistersCreatesRefusesToConnectWithoutLoopbackAndUnregisters) {
-    ComScope com;
+    TComApartment com;
     const std::wstring path = LibraryPath();
     ASSERT_NE(GetFileAttributesW(path.c_str()), INVALID_FILE_ATTRIBUTES);
 
@@ -109,17 +102,17 @@ TEST(AudeloLibrary, RegistersCreatesRefusesToConnectWithoutLoopbackAndUnregister
     CoFreeUnusedLibraries();
 
     // Unknown classes are refused by the library itself.
-    HMODULE library = LoadLibraryW(path.c_str());
-    ASSERT_NE(library, nullptr);
+    TModuleHandle library(LoadLibraryW(path.c_str()));
+    ASSERT_TRUE(library);
     using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
     auto get = reinterpret_cast<GetClassObject>(
-        reinterpret_cast<void*>(GetProcAddress(library, "DllGetClassObject")));
+        reinterpret_cast<void*>(GetProcAddress(library.Get(), "DllGetClassObject")));
     ASSERT_NE(get, nullptr);
     void* factory = nullptr;
     EXPECT_EQ(get(CLSID_ScreenCaptureSource, IID_IClassFactory, &factory),
               CLASS_E_CLASSNOTAVAILABLE);
     EXPECT_EQ(factory, nullptr);
-    FreeLibrary(library);
+    library.Reset();
 
     ASSERT_EQ(RegSvr32(L"/u \"" + path + L"\""), 0);
     EXPECT_FALSE(ClassesKeyExists(ClassKey));

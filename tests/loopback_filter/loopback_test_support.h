@@ -3,6 +3,7 @@
 #pragma once
 
 #include "loopback_filter/audio_source.h"
+#include "shared/owner.h"
 #include "shared/unit_const_list.h"
 #include "tests/fixtures/loopback/fake_core_audio.h"
 
@@ -26,12 +27,9 @@ inline REFERENCE_TIME StampAfter(uint64_t frames, uint32_t rate) {
            10000;
 }
 
-class ComScope {
+class ComScope : public TComApartment {
 public:
-    ComScope() { CoInitializeEx(nullptr, COINIT_MULTITHREADED); }
-    ~ComScope() { CoUninitialize(); }
-    ComScope(const ComScope&) = delete;
-    ComScope& operator=(const ComScope&) = delete;
+    ComScope() : TComApartment(COINIT_MULTITHREADED) {}
 };
 
 // Diagnostics, from any thread.
@@ -62,17 +60,27 @@ public:
     // (for virtual time) instead of the performance counter.
     explicit FilterUnderTest(const std::shared_ptr<loopback_fakes::FakeEndpoint>& endpoint,
                              bool endpointClock = false)
-        : Log(std::make_shared<DiagnosticLog>()) {
+        : FilterUnderTest(EndpointSeam(endpoint, endpointClock)) {}
+
+    // A filter on the seam's objects (the system's own where it names none);
+    // its diagnostics go to Log.
+    explicit FilterUnderTest(TCoreAudioSeam seam) : Log(std::make_shared<DiagnosticLog>()) {
+        auto log = Log;
+        seam.Diagnostic = [log](const char* text) { log->Add(text); };
+        CreateResult = TBCAudioSource::Create(AudeloFilterName, nullptr, &seam, &Filter);
+        if (FAILED(CreateResult)) return;
+        SetupResult = Filter->Pin()->SetupResult();
+        Filter->NonDelegatingQueryInterface(IID_IBaseFilter, Base.PutVoid());
+    }
+
+    static TCoreAudioSeam EndpointSeam(
+        const std::shared_ptr<loopback_fakes::FakeEndpoint>& endpoint, bool endpointClock) {
         TCoreAudioSeam seam;
         seam.CreateEnumerator = [endpoint](IMMDeviceEnumerator** enumerator) {
             return endpoint->Enumerator().CopyTo(enumerator);
         };
-        auto log = Log;
-        seam.Diagnostic = [log](const char* text) { log->Add(text); };
         if (endpointClock) seam.Clock = [endpoint] { return endpoint->Now100ns(); };
-        SetupResult = S_OK;
-        Filter = new TBCAudioSource(AudeloFilterName, &SetupResult, nullptr, &seam);
-        Filter->NonDelegatingQueryInterface(IID_IBaseFilter, Base.PutVoid());
+        return seam;
     }
 
     TBCAudioPin* Pin() const { return Filter->Pin(); }
@@ -83,8 +91,9 @@ public:
     }
 
     std::shared_ptr<DiagnosticLog> Log;
-    HRESULT SetupResult;
-    TBCAudioSource* Filter;
+    HRESULT CreateResult = E_UNEXPECTED;
+    HRESULT SetupResult = E_UNEXPECTED;
+    TBCAudioSource* Filter = nullptr;
     // The one reference the test holds.
     ComPtr<IBaseFilter> Base;
 };

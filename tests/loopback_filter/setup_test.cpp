@@ -210,20 +210,17 @@ TEST_F(LoopbackSetup, SuggestedClosestMatchIsARefusalAndIsFreed) {
 // ---- failures, each with its diagnostic ----
 
 TEST_F(LoopbackSetup, EnumeratorNotCreated) {
-    HRESULT hr = S_OK;
-    auto log = std::make_shared<loopback_tests::DiagnosticLog>();
     TCoreAudioSeam seam;
     seam.CreateEnumerator = [](IMMDeviceEnumerator** enumerator) {
         *enumerator = nullptr;
         return REGDB_E_CLASSNOTREG;
     };
-    seam.Diagnostic = [log](const char* text) { log->Add(text); };
-    auto* filter = new TBCAudioSource(AudeloFilterName, &hr, nullptr, &seam);
-    ComPtr<IBaseFilter> base;
-    ASSERT_EQ(filter->NonDelegatingQueryInterface(IID_IBaseFilter, base.PutVoid()), S_OK);
-    EXPECT_EQ(hr, REGDB_E_CLASSNOTREG);
-    EXPECT_THAT(log->Lines(), ElementsAre("IID_IMMDeviceEnumerator CreateInstance fail"));
-    EXPECT_FALSE(filter->Pin()->SetupComplete());
+    FilterUnderTest under(seam);
+    ASSERT_EQ(under.CreateResult, S_OK);
+    ASSERT_TRUE(under.Base);
+    EXPECT_EQ(under.SetupResult, REGDB_E_CLASSNOTREG);
+    EXPECT_THAT(under.Log->Lines(), ElementsAre("IID_IMMDeviceEnumerator CreateInstance fail"));
+    EXPECT_FALSE(under.Pin()->SetupComplete());
 }
 
 TEST_F(LoopbackSetup, NoPlaybackDevice) {
@@ -381,20 +378,16 @@ namespace {
 // offers no loopback capture client.
 TEST(LoopbackSetupOnWine, SystemEndpointEndsIncomplete) {
     ComScope com;
-    auto log = std::make_shared<loopback_tests::DiagnosticLog>();
-    TCoreAudioSeam seam;
-    seam.Diagnostic = [log](const char* text) { log->Add(text); };
-    HRESULT hr = S_OK;
-    auto* filter = new TBCAudioSource(AudeloFilterName, &hr, nullptr, &seam);
-    ComPtr<IBaseFilter> base;
-    ASSERT_EQ(filter->NonDelegatingQueryInterface(IID_IBaseFilter, base.PutVoid()), S_OK);
+    FilterUnderTest under{TCoreAudioSeam{}};
+    ASSERT_EQ(under.CreateResult, S_OK);
+    ASSERT_TRUE(under.Base);
     // A format is found and the client initialised; the capture service is
     // what the endpoint lacks.
-    EXPECT_FALSE(filter->Pin()->SetupComplete());
-    EXPECT_EQ(hr, AUDCLNT_E_WRONG_ENDPOINT_TYPE);
-    ASSERT_FALSE(log->Lines().empty());
-    EXPECT_EQ(log->Lines().back(), "GetService1 fail");
-    EXPECT_EQ(log->CountOf("GetService1"), 1u);
+    EXPECT_FALSE(under.Pin()->SetupComplete());
+    EXPECT_EQ(under.SetupResult, AUDCLNT_E_WRONG_ENDPOINT_TYPE);
+    ASSERT_FALSE(under.Log->Lines().empty());
+    EXPECT_EQ(under.Log->Lines().back(), "GetService1 fail");
+    EXPECT_EQ(under.Log->CountOf("GetService1"), 1u);
 }
 
 }  // namespace

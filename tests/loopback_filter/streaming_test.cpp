@@ -2,6 +2,7 @@
 // Renderer) with fake Core Audio objects behind it: media type, allocator,
 // packets turned into samples, time stamps, silence, and the time line kept
 // while the endpoint is quiet.
+#include "shared/media_type.h"
 #include "tests/fixtures/com_test_support.h"
 #include "tests/fixtures/loopback/fake_core_audio.h"
 #include "tests/fixtures/loopback/loopback_graph.h"
@@ -117,10 +118,13 @@ TEST_F(LoopbackStreaming, OffersOnePlainPcmTypeWithA66ByteFormat) {
 
     ComPtr<IEnumMediaTypes> types;
     ASSERT_EQ(Under->OutputPin()->EnumMediaTypes(types.Put()), S_OK);
-    AM_MEDIA_TYPE* type = nullptr;
-    ASSERT_EQ(types->Next(1, &type, nullptr), S_OK);
+    AM_MEDIA_TYPE* fetched = nullptr;
+    const HRESULT next = types->Next(1, &fetched, nullptr);
+    const TMediaTypePtr type(fetched);
+    ASSERT_EQ(next, S_OK);
     AM_MEDIA_TYPE* second = nullptr;
     EXPECT_EQ(types->Next(1, &second, nullptr), S_FALSE);
+    const TMediaTypePtr secondType(second);
 
     EXPECT_TRUE(type->majortype == MEDIATYPE_Audio);
     EXPECT_TRUE(type->subtype == MEDIASUBTYPE_WAVE);
@@ -142,17 +146,14 @@ TEST_F(LoopbackStreaming, OffersOnePlainPcmTypeWithA66ByteFormat) {
     for (ULONG i = 18; i < 66; ++i) EXPECT_EQ(type->pbFormat[i], 0) << i;
 
     // The connection carries exactly that type.
-    AM_MEDIA_TYPE connected{};
-    ASSERT_EQ(Under->OutputPin()->ConnectionMediaType(&connected), S_OK);
-    EXPECT_EQ(connected.cbFormat, 66u);
-    EXPECT_EQ(std::memcmp(connected.pbFormat, type->pbFormat, 66), 0);
-    EXPECT_EQ(Under->OutputPin()->QueryAccept(&connected), S_OK);
+    TMediaTypeRecord connected;
+    ASSERT_EQ(Under->OutputPin()->ConnectionMediaType(connected.Put()), S_OK);
+    EXPECT_EQ(connected->cbFormat, 66u);
+    EXPECT_EQ(std::memcmp(connected->pbFormat, type->pbFormat, 66), 0);
+    EXPECT_EQ(Under->OutputPin()->QueryAccept(connected.Get()), S_OK);
     // One byte of the padding off, and the type is no longer the pin's.
-    connected.pbFormat[40] = 1;
-    EXPECT_NE(Under->OutputPin()->QueryAccept(&connected), S_OK);
-    CoTaskMemFree(connected.pbFormat);
-    CoTaskMemFree(type->pbFormat);
-    CoTaskMemFree(type);
+    connected->pbFormat[40] = 1;
+    EXPECT_NE(Under->OutputPin()->QueryAccept(connected.Get()), S_OK);
 
     EXPECT_EQ(Under->Pin()->GetMediaType(nullptr), E_POINTER);
 }

@@ -129,11 +129,9 @@ protected:
 void ForKilledChildren(TDosCommand& cmd) { cmd.SetCreationFlag(fDETACHED_PROCESS); }
 
 bool ProcessEnds(DWORD pid, DWORD ms) {
-    HANDLE h = OpenProcess(SYNCHRONIZE, FALSE, pid);
+    const TKernelHandle h(OpenProcess(SYNCHRONIZE, FALSE, pid));
     if (!h) return true;  // already gone
-    const bool ended = WaitForSingleObject(h, ms) == WAIT_OBJECT_0;
-    CloseHandle(h);
-    return ended;
+    return WaitForSingleObject(h.Get(), ms) == WAIT_OBJECT_0;
 }
 
 DWORD PidOf(const std::vector<Delivery>& lines) {

@@ -26,10 +26,10 @@ std::ostream& operator<<(std::ostream& os, const Report& r) {
 
 class Recorder : public ILineSink {
 public:
-    void LineEnded(TReturnCode code) override { pending_ = code; }
+    void LineEnded(TReturnCode code) override { FPending = code; }
     void Deliver(const std::string& line, TOutputType type) override {
-        reports.push_back({line, type, type == otWholeLine ? pending_ : -1});
-        pending_ = -1;
+        reports.push_back({line, type, type == otWholeLine ? FPending : -1});
+        FPending = -1;
         if (stopAfter > 0 && reports.size() >= static_cast<std::size_t>(stopAfter)) stop = true;
     }
     bool StopRequested() override { return stop; }
@@ -39,7 +39,7 @@ public:
     bool stop = false;
 
 private:
-    int pending_ = -1;
+    int FPending = -1;
 };
 
 std::vector<Report> SplitChunks(const std::vector<std::string>& chunks) {

@@ -1,6 +1,7 @@
 // Pixenta streaming in Wine's filter graph (Pixenta -> Sample Grabber ->
 // Null Renderer): the connection type, the allocator, the time stamps, and
 // the captured pixels against a pattern painted over the whole screen.
+#include "shared/media_type.h"
 #include "tests/screen_filter/pixenta_test_support.h"
 
 #include <gtest/gtest.h>
@@ -52,19 +53,14 @@ struct PixentaCapture : ::testing::Test {
         return Recorder.Count() >= count;
     }
 
-    AM_MEDIA_TYPE ConnectionType() {
-        AM_MEDIA_TYPE type{};
+    TMediaTypeRecord ConnectionType() {
+        TMediaTypeRecord type;
         ComPtr<IPin> pin;
         Filter->FindPin(L"Out", pin.Put());
-        pin->ConnectionMediaType(&type);
+        pin->ConnectionMediaType(type.Put());
         return type;
     }
 };
-
-void Free(AM_MEDIA_TYPE& type) {
-    if (type.cbFormat) CoTaskMemFree(type.pbFormat);
-    type = AM_MEDIA_TYPE{};
-}
 
 // Counts pixels of the frame region that differ from the pattern.
 int Mismatches(const std::vector<BYTE>& frame, int width, int height, int originX, int originY,
@@ -92,16 +88,15 @@ bool ShowArrowAt(const PatternWindow& window, int x, int y) {
 
 TEST_F(PixentaCapture, ConnectionTypeAndAllocator) {
     ASSERT_EQ(Configure(100, 50, 320, 240), S_OK);
-    AM_MEDIA_TYPE type = ConnectionType();
-    EXPECT_EQ(type.subtype, MEDIASUBTYPE_RGB24);
-    EXPECT_EQ(type.lSampleSize, 230400u);
-    ASSERT_GE(type.cbFormat, sizeof(VIDEOINFOHEADER));
-    const auto& header = *reinterpret_cast<VIDEOINFOHEADER*>(type.pbFormat);
+    const TMediaTypeRecord type = ConnectionType();
+    EXPECT_EQ(type->subtype, MEDIASUBTYPE_RGB24);
+    EXPECT_EQ(type->lSampleSize, 230400u);
+    ASSERT_GE(type->cbFormat, sizeof(VIDEOINFOHEADER));
+    const auto& header = *reinterpret_cast<const VIDEOINFOHEADER*>(type->pbFormat);
     EXPECT_EQ(header.bmiHeader.biWidth, 320);
     EXPECT_EQ(header.bmiHeader.biHeight, 240);  // positive: bottom-up
     EXPECT_EQ(header.bmiHeader.biBitCount, 24);
     EXPECT_EQ(header.AvgTimePerFrame, T30);
-    Free(type);
 
     // One buffer of one image.
     ComPtr<IMemInputPin> input;

@@ -1,6 +1,7 @@
 // The filter and pin through COM without streaming: defaults, the
 // configuration interface on filter and pin, the offered type, type checks
 // and IAMStreamConfig.
+#include "shared/media_type.h"
 #include "tests/screen_filter/pixenta_test_support.h"
 
 #include <gtest/gtest.h>
@@ -8,6 +9,7 @@
 #include <uuids.h>
 
 #include <climits>
+#include <utility>
 
 using namespace pixentatest;
 
@@ -34,25 +36,31 @@ struct PixentaConfig : ::testing::Test {
         ASSERT_EQ(Pin->QueryInterface(IID_IAMStreamConfig, StreamConfig.PutVoid()), S_OK);
     }
 
-    // The one type the pin offers; the caller deletes it.
-    AM_MEDIA_TYPE* Offered() {
+    // The one type the pin offers.
+    TMediaTypePtr Offered() {
         ComPtr<IEnumMediaTypes> types;
         if (FAILED(Pin->EnumMediaTypes(types.Put()))) return nullptr;
         AM_MEDIA_TYPE* type = nullptr;
-        if (types->Next(1, &type, nullptr) != S_OK) return nullptr;
-        return type;
+        const HRESULT hr = types->Next(1, &type, nullptr);
+        TMediaTypePtr owned(type);
+        return hr == S_OK ? std::move(owned) : nullptr;
+    }
+
+    TMediaTypePtr StreamCaps(int index, BYTE* capabilities, HRESULT* hr) {
+        AM_MEDIA_TYPE* type = nullptr;
+        *hr = StreamConfig->GetStreamCaps(index, &type, capabilities);
+        return TMediaTypePtr(type);
+    }
+
+    TMediaTypePtr Format(HRESULT* hr) {
+        AM_MEDIA_TYPE* type = nullptr;
+        *hr = StreamConfig->GetFormat(&type);
+        return TMediaTypePtr(type);
     }
 };
 
-const VIDEOINFOHEADER& Header(const AM_MEDIA_TYPE* type) {
+const VIDEOINFOHEADER& Header(const TMediaTypePtr& type) {
     return *reinterpret_cast<const VIDEOINFOHEADER*>(type->pbFormat);
-}
-
-void Delete(AM_MEDIA_TYPE* type) {
-    if (!type) return;
-    if (type->cbFormat) CoTaskMemFree(type->pbFormat);
-    if (type->pUnk) type->pUnk->Release();
-    CoTaskMemFree(type);
 }
 
 }  // namespace
@@ -85,8 +93,8 @@ TEST_F(PixentaConfig, NewFilterDefaults) {
 }
 
 TEST_F(PixentaConfig, OfferedTypeIsBottomUpRgb24OfTheConfiguredSize) {
-    AM_MEDIA_TYPE* type = Offered();
-    ASSERT_NE(type, nullptr);
+    const TMediaTypePtr type = Offered();
+    ASSERT_TRUE(type);
     EXPECT_EQ(type->majortype, MEDIATYPE_Video);
     EXPECT_EQ(type->subtype, MEDIASUBTYPE_RGB24);
     EXPECT_EQ(type->formattype, FORMAT_VideoInfo);
@@ -105,8 +113,7 @@ TEST_F(PixentaConfig, OfferedTypeIsBottomUpRgb24OfTheConfiguredSize) {
     EXPECT_EQ(header.bmiHeader.biSizeImage, 921600u);
     EXPECT_EQ(header.rcSource.right, 0);
     EXPECT_EQ(header.rcTarget.bottom, 0);
-    EXPECT_EQ(Pin->QueryAccept(type), S_OK);
-    Delete(type);
+    EXPECT_EQ(Pin->QueryAccept(type.get()), S_OK);
 
     // Exactly one entry.
     ComPtr<IEnumMediaTypes> types;
@@ -135,14 +142,13 @@ TEST_F(PixentaConfig, SettersReachThePinAndTheOfferedType) {
         LONGLONG rate = 0;
         ASSERT_EQ(FilterConfig->GetFrameRate(&rate), S_OK);
         EXPECT_EQ(rate, r.Rate);
-        AM_MEDIA_TYPE* type = Offered();
-        ASSERT_NE(type, nullptr);
+        const TMediaTypePtr type = Offered();
+        ASSERT_TRUE(type);
         EXPECT_EQ(Header(type).AvgTimePerFrame, r.Duration) << r.Rate;
         // 321 pixels of 3 bytes give rows of 964 bytes.
         EXPECT_EQ(Header(type).bmiHeader.biSizeImage, 964u * 240);
         EXPECT_EQ(Header(type).bmiHeader.biWidth, 321);
-        Delete(type);
-    }
+        }
 
     // Only the low byte of the cursor flag counts.
     ASSERT_EQ(FilterConfig->SetDrawCursor(0x100), S_OK);
@@ -163,10 +169,9 @@ TEST_F(PixentaConfig, HostileValuesLeaveTheFieldsValid) {
     LONGLONG rate = 0;
     ASSERT_EQ(FilterConfig->GetFrameRate(&rate), S_OK);
     EXPECT_EQ(rate, 25);
-    AM_MEDIA_TYPE* type = Offered();
-    ASSERT_NE(type, nullptr);
+    const TMediaTypePtr type = Offered();
+    ASSERT_TRUE(type);
     EXPECT_EQ(Header(type).AvgTimePerFrame, 400000);
-    Delete(type);
 
     // Null pointers to the getters.
     LONG v;
@@ -186,39 +191,38 @@ TEST_F(PixentaConfig, HostileValuesLeaveTheFieldsValid) {
 }
 
 TEST_F(PixentaConfig, CheckMediaTypeRefusesEverythingButTheConfiguredType) {
-    AM_MEDIA_TYPE* type = Offered();
-    ASSERT_NE(type, nullptr);
+    const TMediaTypePtr type = Offered();
+    ASSERT_TRUE(type);
     auto* header = reinterpret_cast<VIDEOINFOHEADER*>(type->pbFormat);
 
     header->bmiHeader.biHeight = -480;  // top-down
-    EXPECT_EQ(Pin->QueryAccept(type), S_FALSE);
+    EXPECT_EQ(Pin->QueryAccept(type.get()), S_FALSE);
     header->bmiHeader.biHeight = 480;
     header->bmiHeader.biWidth = 641;
-    EXPECT_EQ(Pin->QueryAccept(type), S_FALSE);
+    EXPECT_EQ(Pin->QueryAccept(type.get()), S_FALSE);
     header->bmiHeader.biWidth = 640;
     type->subtype = MEDIASUBTYPE_RGB32;
-    EXPECT_EQ(Pin->QueryAccept(type), S_FALSE);
+    EXPECT_EQ(Pin->QueryAccept(type.get()), S_FALSE);
     type->subtype = GUID{};
-    EXPECT_EQ(Pin->QueryAccept(type), S_FALSE);
+    EXPECT_EQ(Pin->QueryAccept(type.get()), S_FALSE);
     type->subtype = MEDIASUBTYPE_RGB24;
     type->majortype = MEDIATYPE_Audio;
-    EXPECT_EQ(Pin->QueryAccept(type), S_FALSE);
+    EXPECT_EQ(Pin->QueryAccept(type.get()), S_FALSE);
     type->majortype = MEDIATYPE_Video;
     type->bFixedSizeSamples = FALSE;
-    EXPECT_EQ(Pin->QueryAccept(type), S_FALSE);
+    EXPECT_EQ(Pin->QueryAccept(type.get()), S_FALSE);
     type->bFixedSizeSamples = TRUE;
-    EXPECT_EQ(Pin->QueryAccept(type), S_OK);
+    EXPECT_EQ(Pin->QueryAccept(type.get()), S_OK);
 
     // A block too short for a VIDEOINFOHEADER, or none at all.
     type->cbFormat = 40;
-    EXPECT_EQ(Pin->QueryAccept(type), S_FALSE);
+    EXPECT_EQ(Pin->QueryAccept(type.get()), S_FALSE);
     BYTE* block = type->pbFormat;
     type->cbFormat = 0;
     type->pbFormat = nullptr;
-    EXPECT_EQ(Pin->QueryAccept(type), S_FALSE);
+    EXPECT_EQ(Pin->QueryAccept(type.get()), S_FALSE);
     type->cbFormat = 1128;
     type->pbFormat = block;
-    Delete(type);
 }
 
 TEST_F(PixentaConfig, StreamConfigBeforeAndAfterSetFormat) {
@@ -231,10 +235,11 @@ TEST_F(PixentaConfig, StreamConfigBeforeAndAfterSetFormat) {
     ASSERT_EQ(FilterConfig->SetCaptureRect(0, 0, 320, 200), S_OK);
     // Before any connection both build the header of the configured format.
     for (int index : {0, 1, 3, 9}) {
-        AM_MEDIA_TYPE* caps = nullptr;
         BYTE capabilities[128] = {0x5A};
-        ASSERT_EQ(StreamConfig->GetStreamCaps(index, &caps, capabilities), S_OK);
-        ASSERT_NE(caps, nullptr);
+        HRESULT hr = E_FAIL;
+        const TMediaTypePtr caps = StreamCaps(index, capabilities, &hr);
+        ASSERT_EQ(hr, S_OK);
+        ASSERT_TRUE(caps);
         EXPECT_EQ(capabilities[0], 0x5A);  // left as it was
         ASSERT_EQ(caps->cbFormat, 88u);
         EXPECT_EQ(caps->subtype, MEDIASUBTYPE_RGB24);
@@ -243,32 +248,29 @@ TEST_F(PixentaConfig, StreamConfigBeforeAndAfterSetFormat) {
         EXPECT_EQ(Header(caps).bmiHeader.biHeight, 200);
         EXPECT_EQ(Header(caps).bmiHeader.biSizeImage, 960u * 200);
         EXPECT_EQ(caps->lSampleSize, 960u * 200);
-        Delete(caps);
     }
-    AM_MEDIA_TYPE* format = nullptr;
-    ASSERT_EQ(StreamConfig->GetFormat(&format), S_OK);
-    ASSERT_NE(format, nullptr);
+    HRESULT hr = E_FAIL;
+    TMediaTypePtr format = Format(&hr);
+    ASSERT_EQ(hr, S_OK);
+    ASSERT_TRUE(format);
     ASSERT_GE(format->cbFormat, 88u);
     EXPECT_EQ(Header(format).bmiHeader.biWidth, 320);
     EXPECT_EQ(Header(format).bmiHeader.biBitCount, 24);
 
     // SetFormat keeps a copy; the caller frees its own.
     reinterpret_cast<VIDEOINFOHEADER*>(format->pbFormat)->bmiHeader.biWidth = 160;
-    ASSERT_EQ(StreamConfig->SetFormat(format), S_OK);
-    Delete(format);
-    format = nullptr;
-    ASSERT_EQ(StreamConfig->GetFormat(&format), S_OK);
+    ASSERT_EQ(StreamConfig->SetFormat(format.get()), S_OK);
+    format = Format(&hr);
+    ASSERT_EQ(hr, S_OK);
     EXPECT_EQ(Header(format).bmiHeader.biWidth, 160);
     // A short block given to SetFormat is never rewritten in place.
     format->cbFormat = 20;
-    ASSERT_EQ(StreamConfig->SetFormat(format), S_OK);
+    ASSERT_EQ(StreamConfig->SetFormat(format.get()), S_OK);
     format->cbFormat = 88;
-    Delete(format);
-    AM_MEDIA_TYPE* caps = nullptr;
-    ASSERT_EQ(StreamConfig->GetStreamCaps(0, &caps, nullptr), S_OK);
+    const TMediaTypePtr caps = StreamCaps(0, nullptr, &hr);
+    ASSERT_EQ(hr, S_OK);
     ASSERT_EQ(caps->cbFormat, 88u);
     EXPECT_EQ(Header(caps).bmiHeader.biWidth, 320);
-    Delete(caps);
 
     EXPECT_EQ(StreamConfig->SetFormat(nullptr), E_POINTER);
     EXPECT_EQ(StreamConfig->GetFormat(nullptr), E_POINTER);

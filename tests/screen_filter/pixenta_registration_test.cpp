@@ -1,5 +1,6 @@
 // regsvr32 on Pixenta.dll: the class keys, the filter mapper's entry in the
 // video input device category, removal, and repeated or needless calls.
+#include "shared/owner.h"
 #include "tests/screen_filter/pixenta_test_support.h"
 
 #include <gtest/gtest.h>
@@ -44,11 +45,9 @@ std::wstring ReadString(const std::wstring& key, const wchar_t* name) {
 }
 
 bool KeyExists(const std::wstring& key) {
-    HKEY handle;
-    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(handle);
-    return true;
+    TRegKey handle;
+    return RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, handle.Put()) ==
+           ERROR_SUCCESS;
 }
 
 struct MapperEntry {
@@ -123,9 +122,10 @@ TEST_F(PixentaRegistration, RegisterWritesClassKeysAndMapperEntry) {
               S_OK);
     std::vector<BYTE> data = entries[0].FilterData;
     ASSERT_FALSE(data.empty());
-    BYTE* parsed = nullptr;
-    ASSERT_EQ(parser->ParseFilterData(data.data(), static_cast<ULONG>(data.size()), &parsed), S_OK);
-    const auto* filter = *reinterpret_cast<REGFILTER2**>(parsed);
+    TTaskMem<BYTE> parsed;
+    ASSERT_EQ(
+        parser->ParseFilterData(data.data(), static_cast<ULONG>(data.size()), parsed.Put()), S_OK);
+    const auto* filter = *reinterpret_cast<REGFILTER2**>(parsed.Get());
     EXPECT_EQ(filter->dwMerit, static_cast<DWORD>(MERIT_DO_NOT_USE));
     ASSERT_EQ(filter->cPins2, 1u);
     const REGFILTERPINS2& pin = filter->rgPins2[0];
@@ -134,7 +134,6 @@ TEST_F(PixentaRegistration, RegisterWritesClassKeysAndMapperEntry) {
     ASSERT_EQ(pin.nMediaTypes, 1u);
     EXPECT_EQ(*pin.lpMediaType[0].clsMajorType, MEDIATYPE_Video);
     EXPECT_EQ(*pin.lpMediaType[0].clsMinorType, MEDIASUBTYPE_RGB24);
-    CoTaskMemFree(parsed);
 
     // The live pin's name differs from the registered one.
     ComPtr<IBaseFilter> created = CreateFilter();
@@ -165,16 +164,17 @@ TEST_F(PixentaRegistration, UnregisterRemovesKeysAndEntryAndMayRepeat) {
 }
 
 TEST_F(PixentaRegistration, ExportsAnswerLikeAComServer) {
-    HMODULE library = LoadLibraryW(LibraryPath().c_str());
-    ASSERT_NE(library, nullptr);
+    // Declared first, so the library is freed after the objects it made.
+    const TModuleHandle library(LoadLibraryW(LibraryPath().c_str()));
+    ASSERT_TRUE(library);
     using GetClassObject = HRESULT(WINAPI*)(REFCLSID, REFIID, void**);
     using CanUnload = HRESULT(WINAPI*)();
-    auto getClassObject = Export<GetClassObject>(library, "DllGetClassObject");
-    auto canUnload = Export<CanUnload>(library, "DllCanUnloadNow");
+    auto getClassObject = Export<GetClassObject>(library.Get(), "DllGetClassObject");
+    auto canUnload = Export<CanUnload>(library.Get(), "DllCanUnloadNow");
     ASSERT_NE(getClassObject, nullptr);
     ASSERT_NE(canUnload, nullptr);
-    EXPECT_NE(GetProcAddress(library, "DllRegisterServer"), nullptr);
-    EXPECT_NE(GetProcAddress(library, "DllUnregisterServer"), nullptr);
+    EXPECT_NE(GetProcAddress(library.Get(), "DllRegisterServer"), nullptr);
+    EXPECT_NE(GetProcAddress(library.Get(), "DllUnregisterServer"), nullptr);
 
     void* object = nullptr;
     EXPECT_EQ(getClassObject(CLSID_LoopbackAudioSource, IID_IClassFactory, &object),
@@ -189,5 +189,4 @@ TEST_F(PixentaRegistration, ExportsAnswerLikeAComServer) {
     EXPECT_EQ(canUnload(), S_FALSE);
     filter = nullptr;
     EXPECT_EQ(canUnload(), S_OK);
-    FreeLibrary(library);
 }

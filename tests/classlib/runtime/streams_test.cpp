@@ -3,6 +3,7 @@
 #include "classlib/runtime/exceptions.h"
 #include "classlib/runtime/files.h"
 #include "classlib/runtime/streams.h"
+#include "shared/owner.h"
 
 #include <gtest/gtest.h>
 
@@ -110,7 +111,8 @@ TEST(RuntimeStreamAdapterTest, ReadWriteSeekStatWithoutOwningTheStream) {
 }
 
 TEST(RuntimeStreamAdapterTest, SavesAndLoadsAMonikerThroughThePlatform) {
-    ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
+    const TComApartment com(COINIT_APARTMENTTHREADED);
+    ASSERT_TRUE(SUCCEEDED(com.Result()));
     {
         ComPtr<IMoniker> moniker;
         ASSERT_EQ(CreateFileMoniker(L"C:\\recordings\\録画.avi", moniker.Put()), S_OK);
@@ -137,12 +139,10 @@ TEST(RuntimeStreamAdapterTest, SavesAndLoadsAMonikerThroughThePlatform) {
         EXPECT_EQ(loaded->IsEqual(moniker.Get()), S_OK);
         ComPtr<IBindCtx> bc;
         ASSERT_EQ(CreateBindCtx(0, bc.Put()), S_OK);
-        LPOLESTR name = nullptr;
-        ASSERT_EQ(loaded->GetDisplayName(bc.Get(), nullptr, &name), S_OK);
-        EXPECT_STREQ(name, L"C:\\recordings\\録画.avi");
-        CoTaskMemFree(name);
+        TTaskMem<wchar_t> name;
+        ASSERT_EQ(loaded->GetDisplayName(bc.Get(), nullptr, name.Put()), S_OK);
+        EXPECT_STREQ(name.Get(), L"C:\\recordings\\録画.avi");
     }
-    CoUninitialize();
 }
 
 }  // namespace

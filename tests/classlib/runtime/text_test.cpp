@@ -4,6 +4,7 @@
 #include "classlib/runtime/exceptions.h"
 #include "classlib/runtime/files.h"
 #include "classlib/runtime/text.h"
+#include "shared/owner.h"
 
 #include <gtest/gtest.h>
 
@@ -197,9 +198,8 @@ TEST(RuntimeFilesTest, ForceDirectoriesAndExistence) {
     EXPECT_TRUE(DirectoryExists(deep));
     EXPECT_TRUE(ForceDirectories(deep));  // existing: still true
     const std::wstring file = deep + L"x.txt";
-    HANDLE h = CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    ASSERT_NE(h, INVALID_HANDLE_VALUE);
-    CloseHandle(h);
+    ASSERT_TRUE(TKernelHandle(
+        CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr)));
     EXPECT_TRUE(FileExists(file));
     EXPECT_FALSE(DirectoryExists(file));
     EXPECT_FALSE(FileExists(deep));

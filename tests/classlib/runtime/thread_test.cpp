@@ -42,13 +42,13 @@ bool PumpUntil(const std::function<bool()>& done, DWORD limitMs = 10000) {
 
 TEST(RuntimeThreadTest, SynchronizeFromSeveralWorkersWhileTheGuiProcessesMessages) {
     const DWORD gui = GetCurrentThreadId();
-    constexpr int kWorkers = 4, kCalls = 50;
+    constexpr int Workers = 4, Calls = 50;
     int counter = 0;  // touched only on the GUI thread
     std::atomic<int> wrongThread{0}, finished{0};
     std::vector<std::unique_ptr<TFnThread>> workers;
-    for (int w = 0; w < kWorkers; ++w) {
+    for (int w = 0; w < Workers; ++w) {
         workers.push_back(std::make_unique<TFnThread>([&](TFnThread& self) {
-            for (int i = 0; i < kCalls; ++i) {
+            for (int i = 0; i < Calls; ++i) {
                 self.Synchronize([&] {
                     if (GetCurrentThreadId() != gui) ++wrongThread;
                     ++counter;
@@ -58,9 +58,9 @@ TEST(RuntimeThreadTest, SynchronizeFromSeveralWorkersWhileTheGuiProcessesMessage
         }));
         workers.back()->Start();
     }
-    ASSERT_TRUE(PumpUntil([&] { return finished.load() == kWorkers; }));
+    ASSERT_TRUE(PumpUntil([&] { return finished.load() == Workers; }));
     for (auto& w : workers) w->WaitFor();
-    EXPECT_EQ(counter, kWorkers * kCalls);
+    EXPECT_EQ(counter, Workers * Calls);
     EXPECT_EQ(wrongThread.load(), 0);
 }
 

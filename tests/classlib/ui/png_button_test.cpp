@@ -15,16 +15,16 @@ TPNGObject Solid(int w, int h, std::uint8_t r, std::uint8_t g, std::uint8_t b, s
     return img;
 }
 
-constexpr DWORD kWhite = 0x00FFFFFF;
-constexpr DWORD kRed = 0x00FF0000;    // as a 32-bit DIB pixel
-constexpr DWORD kBlue = 0x000000FF;
-constexpr DWORD kGreen = 0x0000FF00;
+constexpr DWORD White = 0x00FFFFFF;
+constexpr DWORD Red = 0x00FF0000;    // as a 32-bit DIB pixel
+constexpr DWORD Blue = 0x000000FF;
+constexpr DWORD Green = 0x0000FF00;
 
 // Paints the button onto a white memory bitmap of its size.
 struct Painted {
     explicit Painted(TPNGButton& b) : dib(b.Width(), b.Height()) {
         for (int y = 0; y < b.Height(); ++y)
-            for (int x = 0; x < b.Width(); ++x) dib.Row(y)[x] = kWhite;
+            for (int x = 0; x < b.Width(); ++x) dib.Row(y)[x] = White;
         b.PaintTo(dib.DC());
         GdiFlush();
     }
@@ -92,12 +92,12 @@ TEST_F(ButtonTest, DisabledCopyDividesAlphaByThree) {
     Painted p(*button);
     const unsigned gb = (0 * 85 + 255 * 170 + 127) / 255;
     EXPECT_EQ(p.At(0, 0), (0xFFu << 16) | (gb << 8) | gb);
-    EXPECT_EQ(p.At(1, 0), kWhite);
+    EXPECT_EQ(p.At(1, 0), White);
 
     button->SetEnabled(true);
     EXPECT_EQ(button->State(), 0);
     Painted again(*button);
-    EXPECT_EQ(again.At(0, 0), kRed);
+    EXPECT_EQ(again.At(0, 0), Red);
 }
 
 TEST_F(ButtonTest, DisabledCopyOfOpaqueAndPaletteImages) {
@@ -127,15 +127,15 @@ TEST_F(ButtonTest, ImageLeftLayoutAndPressedOffset) {
     button->SetButtonLayout(pbsImageLeft);
     button->SetBounds(0, 0, 61, 28);
     button->SetImageNormal(Solid(60, 26, 255, 0, 0));
-    EXPECT_EQ(Painted(*button).Find(kRed).x, 0);
-    EXPECT_EQ(Painted(*button).Find(kRed).y, 1);
+    EXPECT_EQ(Painted(*button).Find(Red).x, 0);
+    EXPECT_EQ(Painted(*button).Find(Red).y, 1);
 
     // Pressed (state 1 with the pointer inside): 2 pixels down, and in the
     // side-by-side layouts not to the right.
     button->MouseEnter();
     button->MouseDown(mbLeft, ssLeft, 5, 5);
     ASSERT_EQ(button->State(), 1);
-    const POINT pressed = Painted(*button).Find(kRed);
+    const POINT pressed = Painted(*button).Find(Red);
     EXPECT_EQ(pressed.x, 0);
     EXPECT_EQ(pressed.y, 3);
 }
@@ -157,12 +157,12 @@ TEST_F(ButtonTest, LayoutsPlaceImageAndCaption) {
     auto expectAt = [&](TPNGButtonLayout layout, int ix, int iy, int tx, int ty) {
         button->SetButtonLayout(layout);
         Painted p(*button);
-        EXPECT_EQ(p.Find(kRed).x, ix) << "layout " << layout;
-        EXPECT_EQ(p.Find(kRed).y, iy) << "layout " << layout;
+        EXPECT_EQ(p.Find(Red).x, ix) << "layout " << layout;
+        EXPECT_EQ(p.Find(Red).y, iy) << "layout " << layout;
         // The caption as drawn alone at the expected place.
         gdi::Dib32 ref(120, 80);
         for (int y = 0; y < 80; ++y)
-            for (int x = 0; x < 120; ++x) ref.Row(y)[x] = kWhite;
+            for (int x = 0; x < 120; ++x) ref.Row(y)[x] = White;
         TCanvas c(ref.DC());
         c.Font().Assign(button->Font());
         c.Brush().SetStyle(bsClear);
@@ -172,7 +172,7 @@ TEST_F(ButtonTest, LayoutsPlaceImageAndCaption) {
         for (int y = 0; y < 80; ++y)
             for (int x = 0; x < 120; ++x) {
                 const DWORD want = ref.Row(y)[x] & 0xFFFFFF;
-                if (want != kWhite && p.At(x, y) != want) ++differ;
+                if (want != White && p.At(x, y) != want) ++differ;
             }
         EXPECT_EQ(differ, 0) << "caption misplaced in layout " << layout;
     };
@@ -199,7 +199,7 @@ TEST_F(ButtonTest, FlatFrameAndPushButtonFace) {
         COLORREF c = GetSysColor(COLOR_BTNHIGHLIGHT);
         return static_cast<DWORD>((GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c));
     }();
-    EXPECT_EQ(Painted(*button).At(0, 0), kWhite) << "no frame at rest";
+    EXPECT_EQ(Painted(*button).At(0, 0), White) << "no frame at rest";
     button->MouseEnter();
     Painted raised(*button);
     EXPECT_EQ(raised.At(0, 5), highlight);
@@ -229,14 +229,14 @@ TEST_F(ButtonTest, ImageChoiceFollowsStateAndPointer) {
     button->SetImageNormal(Solid(10, 10, 255, 0, 0));
     button->SetImageOver(Solid(10, 10, 0, 255, 0));
     button->SetImageDown(Solid(10, 10, 0, 0, 255));
-    EXPECT_EQ(Painted(*button).At(5, 5), kRed);
+    EXPECT_EQ(Painted(*button).At(5, 5), Red);
     button->MouseEnter();
-    EXPECT_EQ(Painted(*button).At(5, 5), kGreen);
+    EXPECT_EQ(Painted(*button).At(5, 5), Green);
     // Disabled while the pointer is over it: the dimmed copy, not the over image.
     button->SetEnabled(false);
     EXPECT_TRUE(button->MouseInside());
     const DWORD dimmed = Painted(*button).At(5, 5);
-    EXPECT_NE(dimmed, kGreen);
+    EXPECT_NE(dimmed, Green);
     EXPECT_EQ(dimmed >> 16, 0xFFu);
     // Hovering a disabled button changes nothing.
     button->MouseLeave();

@@ -40,7 +40,7 @@ public:
     }
 };
 
-const char kProgressDialog[] = R"(TProgressDialog FormProgress {
+const char ProgressDialog[] = R"(TProgressDialog FormProgress {
   Caption = "進捗状況"
   BorderStyle = bsDialog
   BorderIcons = []
@@ -183,7 +183,7 @@ std::string FrameDescription() {
 
 TEST(ProgramForms, ProgressDialogHasTheDeclaredLooks) {
     TProgressDialog dialog(nullptr);
-    dialog.LoadFromText(kProgressDialog, L"FormProgress");
+    dialog.LoadFromText(ProgressDialog, L"FormProgress");
     HWND wnd = dialog.Handle();
     const LONG_PTR style = GetWindowLongPtrW(wnd, GWL_STYLE);
     const LONG_PTR ex = GetWindowLongPtrW(wnd, GWL_EXSTYLE);

@@ -26,16 +26,16 @@ inline std::string HexBlock(const std::vector<std::uint8_t>& bytes) {
 class MessageBoxRecorder {
 public:
     MessageBoxRecorder() {
-        old_ = Application->SetMessageBoxHandler([this](HWND, const std::wstring& text, const std::wstring&, UINT) {
+        FOld = Application->SetMessageBoxHandler([this](HWND, const std::wstring& text, const std::wstring&, UINT) {
             texts.push_back(text);
             return IDOK;
         });
     }
-    ~MessageBoxRecorder() { Application->SetMessageBoxHandler(old_); }
+    ~MessageBoxRecorder() { Application->SetMessageBoxHandler(FOld); }
     std::vector<std::wstring> texts;
 
 private:
-    TMessageBoxHandler old_;
+    TMessageBoxHandler FOld;
 };
 
 inline void PumpMessages(int rounds = 3) {
