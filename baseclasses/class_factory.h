@@ -30,6 +30,15 @@ class TBCClassFactory;
 using TBCFactoryConstructor = HRESULT (*)(TBCClassFactory* factory, IUnknown* outer,
                                           TBCUnknown** object);
 
+// The virtual constructor of a class whose construction fails only for want
+// of memory: `make` returns the new object or null.
+template <TBCUnknown* (*make)(TBCClassFactory*, IUnknown*)>
+HRESULT TBCCreateOrOutOfMemory(TBCClassFactory* factory, IUnknown* outer, TBCUnknown** object) {
+    if (object == nullptr) return E_POINTER;
+    *object = make(factory, outer);
+    return *object != nullptr ? S_OK : E_OUTOFMEMORY;
+}
+
 // What a factory creates and what registration writes.
 struct TBCFilterRegistration {
     const wchar_t* Name;              // friendly name, factory and filter name

@@ -21,7 +21,7 @@ public:
     static constexpr LONG Width = 16, Height = 8, Size = Width * Height * 3;
     static constexpr REFERENCE_TIME Duration = 333333;
 
-    TRgb24Pin(HRESULT* hr, TBCSource* filter) : TBCSourceStream(L"Rgb24", hr, filter, L"Out") {}
+    TRgb24Pin(HRESULT*, TBCSource* filter) : TBCSourceStream(L"Rgb24", filter, L"Out") {}
 
     using TBCSourceStream::GetMediaType;
     HRESULT GetMediaType(AM_MEDIA_TYPE* type) override {
