@@ -20,14 +20,15 @@ endif()
 add_test(NAME wine_environment_start
          COMMAND ${TAVREL_WINEENV} start ${TAVREL_TEST_ENV} ${TAVREL_WINE_ARCH})
 add_test(NAME wine_environment_stop COMMAND ${TAVREL_WINEENV} stop ${TAVREL_TEST_ENV})
-set_tests_properties(wine_environment_start PROPERTIES FIXTURES_SETUP wine_env TIMEOUT 600)
-set_tests_properties(wine_environment_stop PROPERTIES FIXTURES_CLEANUP wine_env)
+set_tests_properties(wine_environment_start PROPERTIES FIXTURES_SETUP "wine_env;wine_started"
+                     TIMEOUT 600)
+set_tests_properties(wine_environment_stop PROPERTIES FIXTURES_CLEANUP "wine_env;wine_started")
 # The prefix as the program needs it: both filter libraries and the platform
 # stand-ins registered, lib\ffmpeg.exe in place.
 add_test(NAME wine_prefix_prepare
          COMMAND bash ${CMAKE_SOURCE_DIR}/tools/prepare-prefix.sh ${TAVREL_TEST_ENV} ${CMAKE_BINARY_DIR})
 set_tests_properties(wine_prefix_prepare PROPERTIES FIXTURES_SETUP wine_env
-                     DEPENDS wine_environment_start TIMEOUT 300)
+                     FIXTURES_REQUIRED wine_started TIMEOUT 300)
 
 # A GoogleTest program whose tests each run as one CTest test under Wine.
 #   tavrel_gtest(Target SOURCES ... LIBS ... [DISPLAY] [DEPENDS targets...]
