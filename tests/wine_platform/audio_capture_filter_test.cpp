@@ -221,3 +221,55 @@ TEST_F(AudioCaptureFilter, NoFormatChangeOrNewDeviceWhileItRuns) {
     EXPECT_EQ(filter->GetState(0, &state), S_OK);
     EXPECT_EQ(state, State_Stopped);
 }
+
+TEST_F(AudioCaptureFilter, ABagsWaveInNumberAloneFindsItsDevice) {
+    const std::vector<DeviceEntry> devices = ListAudioCaptureDevices();
+    ASSERT_FALSE(devices.empty());
+    for (const DeviceEntry& device : devices) {
+        SCOPED_TRACE(std::string(device.Name.begin(), device.Name.end()));
+        ComPtr<IPropertyBag> bag;
+        ASSERT_EQ(device.Moniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag, bag.PutVoid()),
+                  S_OK);
+        VARIANT id;
+        VariantInit(&id);
+        id.vt = VT_I4;
+        ASSERT_EQ(bag->Read(L"WaveInID", &id, nullptr), S_OK);
+        FixedBag byNumber;
+        byNumber.SetInt(L"WaveInID", id.lVal);
+        byNumber.SetText(L"FriendlyName", L"A name no device has");
+
+        ComPtr<IBaseFilter> filter = CreateFilter();
+        ComPtr<IPersistPropertyBag> persist;
+        ASSERT_EQ(filter->QueryInterface(IID_IPersistPropertyBag, persist.PutVoid()), S_OK);
+        ASSERT_EQ(persist->Load(&byNumber, nullptr), S_OK);
+        PIN_INFO info{};
+        ASSERT_EQ(PinIn(filter.Get(), PINDIR_INPUT)->QueryPinInfo(&info), S_OK);
+        if (info.pFilter) info.pFilter->Release();
+        EXPECT_EQ(std::wstring(info.achName), device.Name);
+    }
+}
+
+TEST_F(AudioCaptureFilter, AFormatSetOnAConnectedPinReconnectsItInThatFormat) {
+    ComPtr<IBaseFilter> filter = BindDevice(MonitorDevice);
+    ASSERT_TRUE(filter);
+    graphtest::SampleRecorder recorder(false);
+    graphtest::GrabberGraph graph;
+    ASSERT_EQ(graph.Build(filter.Get(), &recorder, false), S_OK);
+    ASSERT_EQ(graph.Connect(), S_OK);
+    ComPtr<IPin> out = PinIn(filter.Get(), PINDIR_OUTPUT);
+    AM_MEDIA_TYPE connected{};
+    ASSERT_EQ(out->ConnectionMediaType(&connected), S_OK);
+    TPcmFormat format;
+    ASSERT_TRUE(ReadPcmMediaType(&connected, &format));
+    EXPECT_EQ(format, OfferedCaptureFormats[0]);
+    FreeMediaType(connected);
+
+    AM_MEDIA_TYPE wanted{};
+    ASSERT_EQ(BuildPcmMediaType({16, 44100, 1}, &wanted), S_OK);
+    EXPECT_EQ(ConfigOf(filter.Get())->SetFormat(&wanted), S_OK);
+    FreeMediaType(wanted);
+    ASSERT_EQ(out->ConnectionMediaType(&connected), S_OK);
+    ASSERT_TRUE(ReadPcmMediaType(&connected, &format));
+    EXPECT_EQ(format, (TPcmFormat{16, 44100, 1}));
+    FreeMediaType(connected);
+}
