@@ -283,11 +283,10 @@ TEST_F(AudioCaptureDevices, ADisabledLineRecordsSilence) {
 }
 
 TEST_F(AudioCaptureDevices, TheCaptureGraphBuilderRendersADevicesStreamAsTheProgramDoes) {
-    ComPtr<IBaseFilter> device = BindDevice(MonitorDevice);
-    ASSERT_TRUE(device);
-    graphtest::SampleRecorder recorder(false);
-    graphtest::GrabberGraph graph;
-    ASSERT_EQ(graph.Build(device.Get(), &recorder, false), S_OK);
+    MonitorGraph monitor;
+    ASSERT_EQ(monitor.Built, S_OK);
+    IBaseFilter* device = monitor.Device.Get();
+    graphtest::GrabberGraph& graph = monitor.Graph;
     ComPtr<ICaptureGraphBuilder2> builder;
     ASSERT_EQ(CoCreateInstance(CLSID_CaptureGraphBuilder2, nullptr, CLSCTX_INPROC_SERVER,
                                IID_ICaptureGraphBuilder2, builder.PutVoid()),
@@ -295,9 +294,8 @@ TEST_F(AudioCaptureDevices, TheCaptureGraphBuilderRendersADevicesStreamAsTheProg
     ASSERT_EQ(builder->SetFiltergraph(graph.Graph.Get()), S_OK);
     // No category, no type, no intermediate filter: the device's stream into
     // the sink, the way the program renders the sound source.
-    ASSERT_EQ(builder->RenderStream(nullptr, nullptr, device.Get(), nullptr, graph.Grabber.Get()),
-              S_OK);
-    ComPtr<IPin> line = PinIn(device.Get(), PINDIR_INPUT);
+    ASSERT_EQ(builder->RenderStream(nullptr, nullptr, device, nullptr, graph.Grabber.Get()), S_OK);
+    ComPtr<IPin> line = PinIn(device, PINDIR_INPUT);
     ComPtr<IPin> nothing;
     EXPECT_EQ(line->ConnectedTo(nothing.Put()), VFW_E_NOT_CONNECTED);
     ASSERT_EQ(graph.Graph->ConnectDirect(graphtest::FindPin(graph.Grabber.Get(), PINDIR_OUTPUT).Get(),
@@ -305,6 +303,6 @@ TEST_F(AudioCaptureDevices, TheCaptureGraphBuilderRendersADevicesStreamAsTheProg
                                          nullptr),
               S_OK);
     ASSERT_TRUE(SUCCEEDED(graph.Control->Run()));
-    EXPECT_TRUE(recorder.WaitFor(3, std::chrono::seconds(20)));
+    EXPECT_TRUE(monitor.Recorder.WaitFor(3, std::chrono::seconds(20)));
     graph.Control->Stop();
 }

@@ -192,16 +192,15 @@ TEST_F(AudioCaptureFilter, ALineConnectsToNothingAndABagWithoutADeviceIsRefused)
 }
 
 TEST_F(AudioCaptureFilter, NoFormatChangeOrNewDeviceWhileItRuns) {
-    ComPtr<IBaseFilter> filter = BindDevice(MonitorDevice);
-    ASSERT_TRUE(filter);
-    graphtest::SampleRecorder recorder(false);
-    graphtest::GrabberGraph graph;
-    ASSERT_EQ(graph.Build(filter.Get(), &recorder, false), S_OK);
+    MonitorGraph monitor;
+    ASSERT_EQ(monitor.Built, S_OK);
+    IBaseFilter* filter = monitor.Device.Get();
+    graphtest::GrabberGraph& graph = monitor.Graph;
     ASSERT_EQ(graph.Connect(), S_OK);
     ASSERT_TRUE(SUCCEEDED(graph.Control->Run()));
-    ASSERT_TRUE(recorder.WaitFor(2, std::chrono::seconds(20)));
+    ASSERT_TRUE(monitor.Recorder.WaitFor(2, std::chrono::seconds(20)));
 
-    ComPtr<IAMStreamConfig> config = ConfigOf(filter.Get());
+    ComPtr<IAMStreamConfig> config = ConfigOf(filter);
     AM_MEDIA_TYPE type{};
     ASSERT_EQ(BuildPcmMediaType({16, 44100, 1}, &type), S_OK);
     EXPECT_EQ(config->SetFormat(&type), VFW_E_NOT_STOPPED);
@@ -250,13 +249,11 @@ TEST_F(AudioCaptureFilter, ABagsWaveInNumberAloneFindsItsDevice) {
 }
 
 TEST_F(AudioCaptureFilter, AFormatSetOnAConnectedPinReconnectsItInThatFormat) {
-    ComPtr<IBaseFilter> filter = BindDevice(MonitorDevice);
-    ASSERT_TRUE(filter);
-    graphtest::SampleRecorder recorder(false);
-    graphtest::GrabberGraph graph;
-    ASSERT_EQ(graph.Build(filter.Get(), &recorder, false), S_OK);
-    ASSERT_EQ(graph.Connect(), S_OK);
-    ComPtr<IPin> out = PinIn(filter.Get(), PINDIR_OUTPUT);
+    MonitorGraph monitor;
+    ASSERT_EQ(monitor.Built, S_OK);
+    IBaseFilter* filter = monitor.Device.Get();
+    ASSERT_EQ(monitor.Graph.Connect(), S_OK);
+    ComPtr<IPin> out = PinIn(filter, PINDIR_OUTPUT);
     AM_MEDIA_TYPE connected{};
     ASSERT_EQ(out->ConnectionMediaType(&connected), S_OK);
     TPcmFormat format;
@@ -266,7 +263,7 @@ TEST_F(AudioCaptureFilter, AFormatSetOnAConnectedPinReconnectsItInThatFormat) {
 
     AM_MEDIA_TYPE wanted{};
     ASSERT_EQ(BuildPcmMediaType({16, 44100, 1}, &wanted), S_OK);
-    EXPECT_EQ(ConfigOf(filter.Get())->SetFormat(&wanted), S_OK);
+    EXPECT_EQ(ConfigOf(filter)->SetFormat(&wanted), S_OK);
     FreeMediaType(wanted);
     ASSERT_EQ(out->ConnectionMediaType(&connected), S_OK);
     ASSERT_TRUE(ReadPcmMediaType(&connected, &format));

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "shared/com_ptr.h"
+#include "tests/fixtures/graph_test_support.h"
 #include "tests/fixtures/program_support.h"
 
 #include <windows.h>
@@ -96,6 +97,16 @@ inline ComPtr<IAMAudioInputMixer> LineOf(IBaseFilter* filter) {
     if (line) line->QueryInterface(IID_IAMAudioInputMixer, mixer.PutVoid());
     return mixer;
 }
+
+// A new binding of the monitor device in a graph with a Sample Grabber and a
+// Null Renderer, without a clock; Built is the result of building it.
+struct MonitorGraph {
+    ComPtr<IBaseFilter> Device = BindDevice(MonitorDevice);
+    graphtest::SampleRecorder Recorder{false};
+    graphtest::GrabberGraph Graph;
+    HRESULT Built =
+        Device ? Graph.Build(Device.Get(), &Recorder, false) : VFW_E_NO_CAPTURE_HARDWARE;
+};
 
 // Plays a 440 Hz tone (amplitude 8000, 16-bit stereo at 44100 Hz) into the
 // default playback device for as long as the object lives.
