@@ -31,6 +31,18 @@ test: build-i686
 	fi; \
 	cd $(BUILD)/$$arch && ctest --output-on-failure -j$(JOBS) $(CTEST_ARGS)
 
+# The program in the same environment as the tests, in its own state folder:
+# the prefix is prepared (filters registered, lib\ffmpeg.exe in place) and
+# Tavrel.exe starts in the build's bin/ folder.
+run: build-i686
+	@arch=$$(bash tools/wineenv.sh arch); \
+	if [ "$$arch" != i686 ]; then \
+	  $(MAKE) --no-print-directory build-$$arch; winearch=win64; \
+	else winearch=win32; fi; \
+	bash tools/wineenv.sh start $(BUILD)/env $$winearch && \
+	bash tools/prepare-prefix.sh $(BUILD)/env $(BUILD)/$$arch && \
+	cd $(BUILD)/$$arch/bin && bash $(CURDIR)/tools/wineenv.sh exec $(abspath $(BUILD))/env Tavrel.exe
+
 clean:
 	rm -rf $(BUILD)
 FORCE:

@@ -186,14 +186,14 @@ HRESULT STDMETHODCALLTYPE TBCClassFactory::LockServer(BOOL lock) {
 
 HRESULT TBCClassFactory::Register(const wchar_t* modulePath) const {
     HRESULT hr = WriteClassKeys(FRegistration, modulePath);
-    if (FAILED(hr)) return hr;
+    if (FAILED(hr) || FRegistration.Category == nullptr) return hr;
     hr = MapFilter(FRegistration, true);
     if (FAILED(hr)) RemoveClassKeys(FRegistration);
     return hr;
 }
 
 HRESULT TBCClassFactory::Unregister() const {
-    const HRESULT hr = MapFilter(FRegistration, false);
+    const HRESULT hr = FRegistration.Category ? MapFilter(FRegistration, false) : S_OK;
     RemoveClassKeys(FRegistration);
     return hr;
 }

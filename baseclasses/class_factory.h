@@ -44,7 +44,7 @@ struct TBCFilterRegistration {
     const wchar_t* Name;              // friendly name, factory and filter name
     const CLSID* ClassId;
     TBCFactoryConstructor Create;
-    const CLSID* Category;            // filter-mapper category
+    const CLSID* Category;            // filter-mapper category; null: COM class keys only
     DWORD Merit;
     UINT PinCount;
     const REGFILTERPINS* Pins;

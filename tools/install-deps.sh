@@ -13,8 +13,10 @@ packages=(
   gstreamer1.0-plugins-base:i386 gstreamer1.0-plugins-good:i386
   g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev wine64
   googletest fonts-ipafont-gothic locales cmake make patch xz-utils
-  x11-apps imagemagick dpkg-dev
+  x11-apps imagemagick dpkg-dev openssl
 )
+# npm fetches the Windows FFmpeg; a machine may have it from Node.js already.
+command -v npm >/dev/null 2>&1 || packages+=(npm)
 
 missing=()
 if ! dpkg --print-foreign-architectures | grep -qx i386; then

@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Prepares the Wine prefix of a tools/wineenv.sh environment for the program
+# of one build: registers Pixenta, Audelo and WinePlatform (the stand-ins for
+# the platform filters Wine lacks) with regsvr32, and puts the Windows FFmpeg
+# of the build's architecture at lib\ffmpeg.exe of the program's working
+# folder (the build's bin/).
+#   prepare-prefix.sh STATE_DIR BUILD_DIR
+# The environment must have been started (wineenv.sh start STATE_DIR ...).
+# Safe to run again.
+set -euo pipefail
+
+state=${1:?state folder of tools/wineenv.sh}; build=${2:?build folder}
+here=$(cd "$(dirname "$0")" && pwd)
+build=$(cd "$build" && pwd)
+bin="$build/bin"
+wineenv="$here/wineenv.sh"
+
+if grep -q 'x86_64-w64-mingw32' "$build/CMakeCache.txt" 2>/dev/null; then arch=x64; else arch=ia32; fi
+bash "$here/fetch-ffmpeg.sh" "$arch" "$bin/lib/ffmpeg.exe" "$build/ffmpeg"
+
+status=0
+for library in Pixenta Audelo WinePlatform; do
+  path="$bin/$library.dll"
+  if [ ! -f "$path" ]; then
+    echo "prepare-prefix: $path is missing (build it first)" >&2
+    status=1
+    continue
+  fi
+  windows_path=$("$wineenv" exec "$state" winepath -w "$path" 2>/dev/null | tr -d '\r')
+  if ! "$wineenv" exec "$state" regsvr32 /s "$windows_path" </dev/null >/dev/null 2>&1; then
+    echo "prepare-prefix: regsvr32 $library.dll failed" >&2
+    status=1
+  fi
+done
+[ "$status" -eq 0 ] && echo "prefix prepared: Pixenta, Audelo, WinePlatform registered; $bin/lib/ffmpeg.exe ($arch)"
+exit "$status"
