@@ -31,6 +31,13 @@ test: build-i686
 	fi; \
 	cd $(BUILD)/$$arch && ctest --output-on-failure -j$(JOBS) $(CTEST_ARGS)
 
+# Builds the architecture this machine runs and starts the program in a Wine
+# prefix of its own (tools/run.sh).
+run: build-i686
+	@arch=$$(bash tools/wineenv.sh arch); \
+	if [ "$$arch" != i686 ]; then $(MAKE) --no-print-directory build-$$arch; fi; \
+	bash tools/run.sh $(BUILD)
+
 clean:
 	rm -rf $(BUILD)
 FORCE:
