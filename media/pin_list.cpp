@@ -1,0 +1,26 @@
+#include "media/pin_list.h"
+
+TPinList::TPinList(IBaseFilter* Filter) : OwnerFilter(Filter) { Update(); }
+
+TPinList::~TPinList() { OwnerFilter = nullptr; }
+
+void TPinList::Update() {
+    Clear();
+    if (!OwnerFilter) return;
+    ComPtr<IEnumPins> pins;
+    if (FAILED(OwnerFilter->EnumPins(pins.Put())) || !pins) return;
+    ComPtr<IPin> pin;
+    while (pins->Next(1, pin.Put(), nullptr) == S_OK && pin) Add(pin.Get());
+}
+
+ComPtr<IPin> TPinList::GetPin(int Index) const { return InterfaceCast<IPin>(Items(Index)); }
+
+void TPinList::GetPinInfo(int Index, PIN_INFO& Info) const {
+    ComPtr<IPin> pin = GetPin(Index);
+    if (!pin) return;
+    if (Info.pFilter) {
+        Info.pFilter->Release();
+        Info.pFilter = nullptr;
+    }
+    pin->QueryPinInfo(&Info);
+}
