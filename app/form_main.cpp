@@ -44,6 +44,7 @@ void TFormMain::FormCreate(TObject*) {
     InitConfigDir();
     FSettings = std::make_unique<MvCaptureAndConvertInfo>();
     FSettings->LoadFromIni(FConfigDir + L"config.ini");
+    FAudioDevices = std::make_unique<TSysDevEnum>(CLSID_AudioInputDeviceCategory);
     CBCompressorListVideo->Items().Clear();
     CBCompressorListVideo->Items().Add(L"無圧縮");
     FSavedInputs = std::make_unique<TStringList>();
@@ -148,23 +149,6 @@ void TFormMain::TimerEndTimeTimer(TObject*) {}
 void TFormMain::TimerRegistiTunesTimer(TObject*) {}
 void TFormMain::DosCommandConvertNewLine(TObject*, const std::wstring&, TOutputType) {}
 void TFormMain::DosCommandConvertTerminated(TObject*, DWORD) {}
-
-// Audio capture devices come with the media services; without them there
-// is no device to list, save or restore.
-void TFormMain::FillAudioDevices() { CBAudioDeviceName->Items().Clear(); }
-void TFormMain::FillAudioInputs(std::int32_t) { CBAudioSourseName->Items().Clear(); }
-void TFormMain::SelectAudioInput(std::int32_t, std::int32_t) {}
-void TFormMain::SaveAudioInputStates() {}
-void TFormMain::RestoreAudioInputStates() {}
-
-void TFormMain::CBAudioDeviceNameChange(TObject*) {
-    if (CBAudioDeviceName->ItemIndex() >= 0) FillAudioInputs(CBAudioDeviceName->ItemIndex());
-}
-
-void TFormMain::CBAudioSourseNameChange(TObject*) {
-    if (CBAudioDeviceName->ItemIndex() >= 0 && CBAudioSourseName->ItemIndex() >= 0)
-        SelectAudioInput(CBAudioDeviceName->ItemIndex(), CBAudioSourseName->ItemIndex());
-}
 
 const TPropertyTable& TFormMain::ClassProperties() {
     static const TPropertyTable table =

@@ -14,6 +14,7 @@
 #include "classlib/ui/forms.h"
 #include "classlib/ui/png_button.h"
 #include "classlib/ui/stdctrls.h"
+#include "media/sys_dev_enum.h"
 #include "process/console_command.h"
 
 #include <cstdint>
@@ -88,6 +89,7 @@ public:
     bool FLoopbackAvailable = false;
     std::wstring FConfigDir;
     std::unique_ptr<MvCaptureAndConvertInfo> FSettings;
+    std::unique_ptr<TSysDevEnum> FAudioDevices;
     std::unique_ptr<TStringList> FSavedInputs;
     TDateTime FRecStart = 0;
     std::int32_t FStartTag = 0;

@@ -168,6 +168,11 @@ TEST(MainWindow, StoredValuesThatMatchNothingFallBack) {
     EXPECT_EQ(m.CBMovieSize->Text(), L"iPhone/touch");
     EXPECT_EQ(m.CBMovieType->Text(), L"MPEG4");
     EXPECT_EQ(m.CBMovieQuality->ItemIndex(), 0) << "quality 9 leaves the combo as it was";
+    // No audio capture device at all: a category nothing is registered in.
+    const GUID nothing{0x5E1D7C20, 0x0A4B, 0x4C7E, {0x9D, 0x33, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E, 0x6F}};
+    m.FAudioDevices->SelectCategory(nothing);
+    m.FillAudioDevices();
+    EXPECT_EQ(m.CBAudioDeviceName->Items().Count(), 0);
     m.UiToSettings();
     EXPECT_EQ(m.FSettings->Fps, 30);
     EXPECT_EQ(m.FSettings->Compressor, L"");

@@ -41,6 +41,10 @@ public:
     }
     bool Started() const { return FInfo.hProcess != nullptr; }
     DWORD Id() const { return FInfo.dwProcessId; }
+    void Kill() const {
+        TerminateProcess(FInfo.hProcess, 9);
+        WaitForSingleObject(FInfo.hProcess, kWaitMs);
+    }
     bool Ended(DWORD ms = kWaitMs) const { return WaitForSingleObject(FInfo.hProcess, ms) == WAIT_OBJECT_0; }
 
 private:
@@ -165,6 +169,21 @@ TEST_F(ProgramRun, SecondStartSaysSoAndEndsLeavingTheFirst) {
     EXPECT_FALSE(first.Ended(0));
     EXPECT_TRUE(IsWindow(main));
     CloseWithYes(first, main);
+}
+
+TEST_F(ProgramRun, StartsNormallyAfterAnInstanceWasKilled) {
+    {
+        Process killed;
+        ASSERT_TRUE(killed.Started());
+        ASSERT_TRUE(WaitForMainWindow(killed.Id()));
+        killed.Kill();
+    }
+    Process next;
+    ASSERT_TRUE(next.Started());
+    HWND main = WaitForMainWindow(next.Id());
+    ASSERT_TRUE(main) << "an abandoned mutex counts as free";
+    EXPECT_FALSE(FindTopWindow(next.Id(), [](HWND w) { return ClassOf(w) == L"#32770"; }));
+    CloseWithYes(next, main);
 }
 
 TEST_F(ProgramRun, SettingsFolderAtFirstStartAndConfigOnlyAtExit) {
