@@ -13,20 +13,26 @@ bin="$root/$arch/bin"
 state="$root/run-env"
 winearch=win64
 [ "$arch" = i686 ] && winearch=win32
+user_display=${DISPLAY:-}
 [ -f "$bin/Tavrel.exe" ] || { echo "Tavrel.exe is not built in $bin" >&2; exit 1; }
 
-WINEENV_HOME_LINKS=keep WINEENV_DISPLAY="${DISPLAY:-}" "$here/tools/wineenv.sh" start "$state" "$winearch"
+WINEENV_HOME_LINKS=keep WINEENV_DISPLAY="$user_display" "$here/tools/wineenv.sh" start "$state" "$winearch"
 trap '"$here/tools/wineenv.sh" stop "$state" >/dev/null 2>&1 || true' EXIT
 
 # shellcheck disable=SC1091
 . "$state/env.sh"
-for lib in Pixenta.dll Audelo.dll; do
-  "$WINELOADER" regsvr32 /s "$("$WINELOADER" winepath -w "$bin/$lib" 2>/dev/null)" >/dev/null 2>&1 ||
-    echo "warning: $lib could not be registered" >&2
-done
+if [ -f "$here/tools/prepare-prefix.sh" ]; then
+  # Both filter libraries and the stand-ins registered, lib\ffmpeg.exe in place.
+  bash "$here/tools/prepare-prefix.sh" "$state" "$root/$arch"
+else
+  for lib in Pixenta.dll Audelo.dll; do
+    "$WINELOADER" regsvr32 /s "$("$WINELOADER" winepath -w "$bin/$lib" 2>/dev/null)" >/dev/null 2>&1 ||
+      echo "warning: $lib could not be registered" >&2
+  done
+fi
 [ -f "$bin/lib/ffmpeg.exe" ] || echo "note: $bin/lib/ffmpeg.exe is missing; recordings cannot be converted" >&2
 
-if [ -z "${DISPLAY:-}" ]; then
+if [ -z "$user_display" ]; then
   echo "Tavrel runs on the private display $(cat "$state/display")."
   echo "Screenshot: tools/wineenv.sh screenshot $state shot.png"
 fi
