@@ -64,22 +64,24 @@ std::wstring TextOf(HWND w) {
 }
 
 // The first visible top-level window of the process that matches.
+struct TopSearch {
+    DWORD pid;
+    const std::function<bool(HWND)>* match;
+    HWND found;
+};
+
+BOOL CALLBACK MatchTopWindow(HWND w, LPARAM data) {
+    auto* s = reinterpret_cast<TopSearch*>(data);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(w, &owner);
+    if (owner != s->pid || !IsWindowVisible(w) || !(*s->match)(w)) return TRUE;
+    s->found = w;
+    return FALSE;
+}
+
 HWND FindTopWindow(DWORD pid, const std::function<bool(HWND)>& match) {
-    struct Search {
-        DWORD pid;
-        const std::function<bool(HWND)>* match;
-        HWND found;
-    } search{pid, &match, nullptr};
-    EnumWindows(
-        [](HWND w, LPARAM data) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(data);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(w, &owner);
-            if (owner != s->pid || !IsWindowVisible(w) || !(*s->match)(w)) return TRUE;
-            s->found = w;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    TopSearch search{pid, &match, nullptr};
+    EnumWindows(MatchTopWindow, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 
@@ -110,20 +112,21 @@ void PressButton(HWND box, int id) {
     PostMessageW(box, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, id)));
 }
 
+struct ChildSearch {
+    const std::wstring* text;
+    HWND found;
+};
+
+BOOL CALLBACK MatchChildText(HWND w, LPARAM data) {
+    auto* s = reinterpret_cast<ChildSearch*>(data);
+    if (TextOf(w) != *s->text) return TRUE;
+    s->found = w;
+    return FALSE;
+}
+
 HWND FindChildByText(HWND parent, const std::wstring& text) {
-    struct Search {
-        const std::wstring* text;
-        HWND found;
-    } search{&text, nullptr};
-    EnumChildWindows(
-        parent,
-        [](HWND w, LPARAM data) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(data);
-            if (TextOf(w) != *s->text) return TRUE;
-            s->found = w;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    ChildSearch search{&text, nullptr};
+    EnumChildWindows(parent, MatchChildText, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 
