@@ -449,3 +449,59 @@ TEST(ProgressDialog, OperationsDriveItsControls) {
 }
 
 }  // namespace
+
+namespace {
+
+// Answers the shell's folder browser from another thread once it is shown,
+// noting whether the main window was disabled meanwhile.
+struct BrowserAnswer {
+    int Button = IDCANCEL;
+    bool Seen = false;
+    bool MainDisabled = false;
+    HWND Main = nullptr;
+};
+
+DWORD WINAPI AnswerBrowser(void* data) {
+    auto* answer = static_cast<BrowserAnswer*>(data);
+    for (int i = 0; i < 600; ++i) {
+        HWND dialog = FindWindowW(L"#32770", L"フォルダーの参照");
+        if (dialog && IsWindowVisible(dialog)) {
+            answer->Seen = true;
+            answer->MainDisabled = !IsWindowEnabled(answer->Main);
+            PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(answer->Button, BN_CLICKED),
+                         reinterpret_cast<LPARAM>(GetDlgItem(dialog, answer->Button)));
+            return 0;
+        }
+        Sleep(50);
+    }
+    return 0;
+}
+
+TEST(MainWindow, FolderBrowserChangesTheSaveFolderOnlyOnOk) {
+    ProgramWindows windows;
+    TFormMain& m = *FormMain;
+    const std::wstring before = m.EditSaveDir->Text();
+    for (int button : {IDCANCEL, IDOK}) {
+        BrowserAnswer answer;
+        answer.Button = button;
+        answer.Main = m.Handle();
+        HANDLE thread = CreateThread(nullptr, 0, AnswerBrowser, &answer, 0, nullptr);
+        ASSERT_TRUE(thread);
+        m.pngBtnChangeSaveDirClick(m.pngBtnChangeSaveDir);
+        WaitForSingleObject(thread, 60000);
+        CloseHandle(thread);
+        ASSERT_TRUE(answer.Seen);
+        EXPECT_TRUE(answer.MainDisabled) << "the other windows are disabled while it is open";
+        EXPECT_TRUE(IsWindowEnabled(m.Handle()));
+        if (button == IDCANCEL) {
+            EXPECT_EQ(m.EditSaveDir->Text(), before);
+        } else {
+            const std::wstring chosen = m.EditSaveDir->Text();
+            ASSERT_FALSE(chosen.empty());
+            EXPECT_EQ(chosen.back(), L'\\');
+            EXPECT_TRUE(DirectoryExists(chosen));
+        }
+    }
+}
+
+}  // namespace
