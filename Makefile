@@ -31,17 +31,12 @@ test: build-i686
 	fi; \
 	cd $(BUILD)/$$arch && ctest --output-on-failure -j$(JOBS) $(CTEST_ARGS)
 
-# The program in the same environment as the tests, in its own state folder:
-# the prefix is prepared (filters registered, lib\ffmpeg.exe in place) and
-# Tavrel.exe starts in the build's bin/ folder.
+# Builds the architecture this machine runs and starts the program in a Wine
+# prefix of its own (tools/run.sh).
 run: build-i686
 	@arch=$$(bash tools/wineenv.sh arch); \
-	if [ "$$arch" != i686 ]; then \
-	  $(MAKE) --no-print-directory build-$$arch; winearch=win64; \
-	else winearch=win32; fi; \
-	bash tools/wineenv.sh start $(BUILD)/env $$winearch && \
-	bash tools/prepare-prefix.sh $(BUILD)/env $(BUILD)/$$arch && \
-	cd $(BUILD)/$$arch/bin && bash $(CURDIR)/tools/wineenv.sh exec $(abspath $(BUILD))/env Tavrel.exe
+	if [ "$$arch" != i686 ]; then $(MAKE) --no-print-directory build-$$arch; fi; \
+	bash tools/run.sh $(BUILD)
 
 clean:
 	rm -rf $(BUILD)

@@ -10,7 +10,7 @@ export DEBIAN_FRONTEND=noninteractive
 packages=(
   g++-mingw-w64-i686-posix mingw-w64-i686-dev libz-mingw-w64-dev
   wine wine32:i386 xvfb xauth pulseaudio pulseaudio-utils ffmpeg
-  gstreamer1.0-plugins-base:i386 gstreamer1.0-plugins-good:i386
+  gstreamer1.0-plugins-base:i386 gstreamer1.0-plugins-good:i386 gstreamer1.0-plugins-base gstreamer1.0-plugins-good
   g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev wine64
   googletest fonts-ipafont-gothic locales cmake make patch xz-utils
   x11-apps imagemagick dpkg-dev openssl

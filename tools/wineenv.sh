@@ -42,6 +42,12 @@ locale_env() {
 }
 
 start_xvfb() {
+  # WINEENV_DISPLAY names a display to use instead of a private Xvfb.
+  if [ -n "${WINEENV_DISPLAY:-}" ]; then
+    echo "$WINEENV_DISPLAY" >"$state/display"
+    rm -f "$state/xvfb.pid"
+    return 0
+  fi
   local fifo="$state/displayfd"
   rm -f "$fifo"; mkfifo "$fifo"
   Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp -noreset \
@@ -104,6 +110,16 @@ start_wine() {
   # pipes open, so every stream goes to the log.
   wineserver -p </dev/null >>"$log" 2>&1 || true
   "$WINELOADER" wineboot.exe </dev/null >>"$log" 2>&1 || true
+  # A new prefix links the user's folders (Documents, Desktop ...) to the Unix
+  # home; programs run here get real folders inside the state instead, so
+  # nothing they save lands in the home folder. WINEENV_HOME_LINKS=keep
+  # leaves Wine's links (for hand runs whose files the user wants to see).
+  if [ "${WINEENV_HOME_LINKS:-}" != keep ]; then
+    local link
+    for link in "$WINEPREFIX"/drive_c/users/*/*; do
+      if [ -L "$link" ]; then rm -f "$link" && mkdir -p "$link"; fi
+    done
+  fi
   nohup "$WINELOADER" explorer.exe /desktop </dev/null >>"$log" 2>&1 &
   sleep 0.5
 }

@@ -75,6 +75,10 @@ bool DirectoryExists(std::wstring_view path) {
     return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+bool CreateDir(std::wstring_view path) {
+    return !path.empty() && CreateDirectoryW(std::wstring(path).c_str(), nullptr) != FALSE;
+}
+
 bool ForceDirectories(std::wstring_view path) {
     const std::wstring dir = ExcludeTrailingPathDelimiter(path);
     if (dir.empty()) return false;

@@ -23,6 +23,8 @@ std::wstring ChangeFileExt(std::wstring_view path, std::wstring_view ext);
 
 bool FileExists(std::wstring_view path);       // an existing file, not a folder
 bool DirectoryExists(std::wstring_view path);  // an existing folder
+// Creates one folder whose parent exists; true when it was created.
+bool CreateDir(std::wstring_view path);
 // Creates the folder and every missing parent; true when it exists at the end.
 // An empty path is refused (false).
 bool ForceDirectories(std::wstring_view path);

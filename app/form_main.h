@@ -1,0 +1,161 @@
+// The main window: the settings shown in its controls, the capture-area
+// presets, the audio device and input-line choice, and the handlers of the
+// recording, its timers and the conversion. Its controls, texts, images,
+// timers and the console runner come from its form description; events bind
+// to the handlers below by name.
+#pragma once
+
+#include "app/mci_player.h"
+#include "app/mv_convert_info.h"
+#include "classlib/runtime/datetime.h"
+#include "classlib/runtime/lists.h"
+#include "classlib/runtime/timer.h"
+#include "classlib/ui/comctrls.h"
+#include "classlib/ui/forms.h"
+#include "classlib/ui/png_button.h"
+#include "classlib/ui/stdctrls.h"
+#include "media/sys_dev_enum.h"
+#include "process/console_command.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+enum TUiState { usInitial = 0, usRecording = 1, usIdle = 2 };
+
+// Outer heights of the main window.
+constexpr int ExpandedHeight = 675;
+constexpr int CollapsedHeight = 135;
+
+class TFormMain : public TForm {
+public:
+    explicit TFormMain(TComponent* AOwner);
+    ~TFormMain() override;
+
+    // Controls of the description, top to bottom.
+    TPNGButton* pngCaptureStart = nullptr;
+    TPNGButton* pngCaptureAndiTunesStart = nullptr;
+    TPNGButton* pngCaptureFinish = nullptr;
+    TPNGButton* pngBtnConfigDisplayChange = nullptr;
+    TCheckBox* CBRecRange = nullptr;
+    TLabel* lblTimeWait = nullptr;
+    TGroupBox* GBCaptureTime = nullptr;
+    TLabel* lblCaptureTime = nullptr;
+    TRadioButton* RBRecNow = nullptr;
+    TSpinEdit* SERecTimeNN = nullptr;
+    TSpinEdit* SERecTimeSS = nullptr;
+    TRadioButton* RBRecStart = nullptr;
+    TRadioButton* RBRecTime = nullptr;
+    TDateTimePicker* DateTimePickerStart = nullptr;
+    TDateTimePicker* DateTimePickerEnd = nullptr;
+    TGroupBox* GBSaveDir = nullptr;
+    TEdit* EditSaveDir = nullptr;
+    TPNGButton* pngBtnChangeSaveDir = nullptr;
+    TGroupBox* GBCapturePosSize = nullptr;
+    TEdit* EditCapturePosLeft = nullptr;
+    TEdit* EditCapturePosTop = nullptr;
+    TEdit* EditCapturePosRigth = nullptr;
+    TEdit* EditCapturePosBottom = nullptr;
+    TLabel* lblCapturePosSize = nullptr;
+    TGroupBox* GBPictureConfig = nullptr;
+    TComboBox* CBCompressorListVideo = nullptr;
+    TPNGButton* pngBtnCompressorListVideoConfig = nullptr;
+    TComboBox* CBFPS = nullptr;
+    TCheckBox* CBContainCursor = nullptr;
+    TGroupBox* GBAudioConfig = nullptr;
+    TRadioButton* RBUseAudioDevice = nullptr;
+    TComboBox* CBAudioDeviceName = nullptr;
+    TComboBox* CBAudioSourseName = nullptr;
+    TRadioButton* RBUseLoopBack = nullptr;
+    TGroupBox* GB = nullptr;
+    TComboBox* CBMovieSize = nullptr;
+    TComboBox* CBMovieType = nullptr;
+    TComboBox* CBMovieQuality = nullptr;
+    TGroupBox* GBNotUseItem = nullptr;
+    TPNGButton* pngBtnCaptureSizeIPod = nullptr;
+    TPNGButton* pngBtnCaptureSizeIPodWide = nullptr;
+    TPNGButton* pngBtnCaptureSizeIPhone = nullptr;
+    TPNGButton* pngBtnCaptureSizeIPhoneWide = nullptr;
+    TPNGButton* pngBtnCaptureSizeIPad = nullptr;
+    TPNGButton* pngBtnCaptureSizeIPadWide = nullptr;
+    // Non-visual components.
+    TDosCommand* DosCommandConvert = nullptr;
+    TTimer* TimerCaptureTime = nullptr;
+    TTimer* TimerStartTime = nullptr;
+    TTimer* TimerEndTime = nullptr;
+    TTimer* TimerRegistiTunes = nullptr;
+
+    // State shared by the window's handlers.
+    bool FLoopbackAvailable = false;
+    std::wstring FConfigDir;
+    std::unique_ptr<MvCaptureAndConvertInfo> FSettings;
+    std::unique_ptr<TSysDevEnum> FAudioDevices;
+    std::unique_ptr<TStringList> FSavedInputs;
+    TDateTime FRecStart = 0;
+    std::int32_t FStartTag = 0;
+    TDateTime FStartAt = 0;
+    TDateTime FEndAt = 0;
+    std::int64_t FElapsedSec = 0;
+    std::int64_t FLimitSec = 0;
+    TDateTime FConvertStart = 0;
+    std::uint8_t FITunesDone = 0;
+
+    // Lifecycle.
+    void FormCreate(TObject* Sender);
+    void FormShow(TObject* Sender);
+    void FormCloseQuery(TObject* Sender, bool& CanClose);
+    void FormDestroy(TObject* Sender);
+    static bool IsVistaOrLater();
+    void InitConfigDir();
+    void PlayDummySound();
+    // Opens, plays and pauses FileName; "dummy file not exists" when missing.
+    void PlayDummySoundFile(const std::wstring& FileName);
+    void SetExpanded(bool Expanded);
+    bool IsExpanded() const;
+    void pngBtnConfigDisplayChangeClick(TObject* Sender);
+    TMciPlayer& DummySound() { return FDummySound; }
+
+    // Settings view.
+    void SetUiState(TUiState State);
+    void SettingsToUi();
+    void UiToSettings();
+    void ReadCaptureEdits();
+    void CBMovieSizeChange(TObject* Sender);
+    void CBMovieTypeChange(TObject* Sender);
+    void RBRecNowClick(TObject* Sender);
+    void RBUseAudioDeviceClick(TObject* Sender);
+    void CBCompressorListVideoChange(TObject* Sender);
+    void pngBtnChangeSaveDirClick(TObject* Sender);
+    void EditCapturePosSizeChange(TObject* Sender);
+    void CBRecRangeClick(TObject* Sender);
+    void pngBtnCaptureAreaClick(TObject* Sender);
+
+    // Audio devices and input lines.
+    void FillAudioDevices();
+    void FillAudioInputs(std::int32_t DeviceIndex);
+    void SelectAudioInput(std::int32_t DeviceIndex, std::int32_t LineIndex);
+    void SaveAudioInputStates();
+    void RestoreAudioInputStates();
+    void CBAudioDeviceNameChange(TObject* Sender);
+    void CBAudioSourseNameChange(TObject* Sender);
+
+    // Recording, conversion and the iTunes step: bound here, carried out by
+    // the recording's own code.
+    void pngCaptureStartClick(TObject* Sender);
+    void pngCaptureFinishClick(TObject* Sender);
+    void pngBtnCompressorListVideoConfigClick(TObject* Sender);
+    void TimerCaptureTimeTimer(TObject* Sender);
+    void TimerStartTimeTimer(TObject* Sender);
+    void TimerEndTimeTimer(TObject* Sender);
+    void TimerRegistiTunesTimer(TObject* Sender);
+    void DosCommandConvertNewLine(TObject* Sender, const std::wstring& NewLine, TOutputType OutputType);
+    void DosCommandConvertTerminated(TObject* Sender, DWORD ExitCode);
+
+    const TPropertyTable& PropertyTable() const override { return ClassProperties(); }
+    static const TPropertyTable& ClassProperties();
+
+private:
+    TMciPlayer FDummySound;
+};
+
+extern TFormMain* FormMain;

@@ -1,0 +1,76 @@
+#include "app/form_progress.h"
+
+#include "app/form_main.h"
+#include "classlib/ui/shell.h"
+
+TFormProgress* FormProgress = nullptr;
+
+TFormProgress::TFormProgress(TComponent* AOwner) : TForm(AOwner) { LoadFromResource(L"TFORMPROGRESS"); }
+
+void TFormProgress::SetRange(int Min, int Max) {
+    ProgressBarStatus->SetMin(Min);
+    ProgressBarStatus->SetMax(Max);
+    ProgressBarStatus->SetPosition(Min);
+}
+
+void TFormProgress::SetPosition(int Value) {
+    ProgressBarStatus->SetPosition(Value > ProgressBarStatus->Max() ? ProgressBarStatus->Max() : Value);
+}
+
+void TFormProgress::SetStatus(const std::wstring& Text) { LabelStatus->SetCaption(Text); }
+
+void TFormProgress::EnableOpenDir(bool Enabled) { BtnOpenDir->SetEnabled(Enabled); }
+
+void TFormProgress::EnableClose(bool Enabled) {
+    BtnClose->SetEnabled(Enabled);
+    BtnCancel->SetEnabled(!Enabled);
+}
+
+void TFormProgress::SetOpenDir(const std::wstring& Path) { FOpenDirPath = Path; }
+
+void TFormProgress::FormCreate(TObject*) { SetStatus(L""); }
+
+void TFormProgress::FormShow(TObject*) {
+    FCancelled = false;
+    // Centred over the main window every time, wherever that window is now.
+    auto* main = dynamic_cast<TCustomForm*>(Application->MainForm());
+    if (main && main != this) {
+        RECT r;
+        GetWindowRect(main->Handle(), &r);
+        SetBounds(r.left + ((r.right - r.left) - Width()) / 2, r.top + ((r.bottom - r.top) - Height()) / 2, Width(),
+                  Height());
+    }
+}
+
+void TFormProgress::BtnOpenDirClick(TObject*) { ShellOpen(Handle(), FOpenDirPath); }
+
+void TFormProgress::BtnCancelClick(TObject*) {
+    if (Application->ShowMessageBox(L"キャンセルしてよろしいですか？", Application->Title(), MB_YESNO) == IDYES)
+        FCancelled = true;
+}
+
+void TFormProgress::BtnCloseClick(TObject*) {
+    Hide();
+    if (FormMain) {
+        FormMain->SetEnabled(true);
+        FormMain->SetUiState(usIdle);
+        SetForegroundWindow(FormMain->Handle());
+    }
+}
+
+const TPropertyTable& TFormProgress::ClassProperties() {
+    static const TPropertyTable table =
+        TPropertyTableBuilder<TFormProgress>(L"TFormProgress", &TForm::ClassProperties())
+            .Method(L"FormCreate", &TFormProgress::FormCreate)
+            .Method(L"FormShow", &TFormProgress::FormShow)
+            .Method(L"BtnOpenDirClick", &TFormProgress::BtnOpenDirClick)
+            .Method(L"BtnCancelClick", &TFormProgress::BtnCancelClick)
+            .Method(L"BtnCloseClick", &TFormProgress::BtnCloseClick)
+            .Field(L"ProgressBarStatus", &TFormProgress::ProgressBarStatus)
+            .Field(L"LabelStatus", &TFormProgress::LabelStatus)
+            .Field(L"BtnCancel", &TFormProgress::BtnCancel)
+            .Field(L"BtnOpenDir", &TFormProgress::BtnOpenDir)
+            .Field(L"BtnClose", &TFormProgress::BtnClose)
+            .Build();
+    return table;
+}

@@ -1,0 +1,44 @@
+// The progress dialog of a conversion: a bar, a status text and the cancel,
+// open-folder and close buttons. Created once at start and reused.
+#pragma once
+
+#include "classlib/ui/comctrls.h"
+#include "classlib/ui/forms.h"
+#include "classlib/ui/stdctrls.h"
+
+#include <atomic>
+#include <string>
+
+class TFormProgress : public TForm {
+public:
+    explicit TFormProgress(TComponent* AOwner);
+
+    TProgressBar* ProgressBarStatus = nullptr;
+    TLabel* LabelStatus = nullptr;
+    TButton* BtnCancel = nullptr;
+    TButton* BtnOpenDir = nullptr;
+    TButton* BtnClose = nullptr;
+
+    std::wstring FOpenDirPath;
+    bool FCancelled = false;
+    // Written by the runner's worker thread, read on the GUI thread.
+    std::atomic<bool> FFailed{false};
+
+    void SetRange(int Min, int Max);
+    void SetPosition(int Value);
+    void SetStatus(const std::wstring& Text);
+    void EnableOpenDir(bool Enabled);
+    void EnableClose(bool Enabled);
+    void SetOpenDir(const std::wstring& Path);
+
+    void FormCreate(TObject* Sender);
+    void FormShow(TObject* Sender);
+    void BtnOpenDirClick(TObject* Sender);
+    void BtnCancelClick(TObject* Sender);
+    void BtnCloseClick(TObject* Sender);
+
+    const TPropertyTable& PropertyTable() const override { return ClassProperties(); }
+    static const TPropertyTable& ClassProperties();
+};
+
+extern TFormProgress* FormProgress;
