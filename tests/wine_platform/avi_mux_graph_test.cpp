@@ -132,11 +132,8 @@ TEST_F(AviMuxGraph, SkippedFrameNumbersKeepTheWallClockLength) {
     }
     auto* frames = new TFrameSource(32, 32, numbers);
     ComPtr<IBaseFilter> frameFilter(frames);
-    ASSERT_EQ(graph.Add(frameFilter.Get(), L"Frames"), S_OK);
-    ASSERT_EQ(graph.Render(frameFilter.Get()), S_OK);
-    ASSERT_EQ(graph.Control->Run(), S_OK);
-    EXPECT_TRUE(graph.WaitForEvent(EC_COMPLETE, nullptr, 30000));
-    ASSERT_EQ(graph.Control->Stop(), S_OK);
+    ASSERT_EQ(graph.Record(frameFilter.Get(), L"Frames"), S_OK);
+    ASSERT_EQ(graph.RunToEnd(30000), S_OK);
 
     const AviFile avi = ReadAvi(path);
     ASSERT_EQ(avi.Error, "");
@@ -159,11 +156,8 @@ TEST_F(AviMuxGraph, SoundOnlyGraphWritesSoundOnlyFile) {
     graph.WithoutClock();
     auto* tone = new TToneSource(48000, 1, 3.0, false);
     ComPtr<IBaseFilter> toneFilter(tone);
-    ASSERT_EQ(graph.Add(toneFilter.Get(), L"Tone"), S_OK);
-    ASSERT_EQ(graph.Render(toneFilter.Get()), S_OK);
-    ASSERT_EQ(graph.Control->Run(), S_OK);
-    EXPECT_TRUE(graph.WaitForEvent(EC_COMPLETE, nullptr, 30000));
-    ASSERT_EQ(graph.Control->Stop(), S_OK);
+    ASSERT_EQ(graph.Record(toneFilter.Get(), L"Tone"), S_OK);
+    ASSERT_EQ(graph.RunToEnd(30000), S_OK);
 
     const AviFile avi = ReadAvi(path);
     ASSERT_EQ(avi.Error, "");
@@ -218,8 +212,7 @@ TEST_F(AviMuxGraph, RunWithoutFileNameOrFolderFailsAndLeavesNoFile) {
         ASSERT_EQ(graph.Build(round == 0 ? nullptr : missing.c_str()), S_OK);
         auto* tone = new TToneSource(44100, 2, 1.0, false);
         ComPtr<IBaseFilter> toneFilter(tone);
-        ASSERT_EQ(graph.Add(toneFilter.Get(), L"Tone"), S_OK);
-        ASSERT_EQ(graph.Render(toneFilter.Get()), S_OK);
+        ASSERT_EQ(graph.Record(toneFilter.Get(), L"Tone"), S_OK);
         const HRESULT expected = round == 0 ? HRESULT_FROM_WIN32(ERROR_INVALID_NAME)
                                             : HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
         EXPECT_EQ(graph.Writer->Pause(), expected);
@@ -231,9 +224,7 @@ TEST_F(AviMuxGraph, RunWithoutFileNameOrFolderFailsAndLeavesNoFile) {
         const std::wstring path = OutputPath(L"wine_platform_named_late.avi");
         ASSERT_EQ(graph.Sink->SetFileName(path.c_str(), nullptr), S_OK);
         graph.WithoutClock();
-        ASSERT_EQ(graph.Control->Run(), S_OK);
-        EXPECT_TRUE(graph.WaitForEvent(EC_COMPLETE, nullptr, 30000));
-        ASSERT_EQ(graph.Control->Stop(), S_OK);
+        ASSERT_EQ(graph.RunToEnd(30000), S_OK);
         const AviFile avi = ReadAvi(path);
         EXPECT_EQ(avi.Error, "");
         ASSERT_EQ(avi.Headers.size(), 1u);
@@ -272,22 +263,8 @@ TEST_F(AviMuxGraph, AFullMediumAbortsTheStreamAndLeavesTheFileUnfinished) {
                                    Pins(mux.Get(), PINDIR_INPUT)[0].Get(), nullptr),
               S_OK);
     ASSERT_EQ(control->Run(), S_OK);
-    bool aborted = false;
     LONG_PTR error = 0;
-    const DWORD start = GetTickCount();
-    while (!aborted && GetTickCount() - start < 30000) {
-        long code;
-        LONG_PTR p1, p2;
-        if (events->GetEvent(&code, &p1, &p2, 10) != S_OK) {
-            Sleep(5);
-            continue;
-        }
-        events->FreeEventParams(code, p1, p2);
-        if (code == EC_ERRORABORT) {
-            aborted = true;
-            error = p1;
-        }
-    }
+    const bool aborted = graphtest::WaitForGraphEvent(events.Get(), EC_ERRORABORT, &error, 30000);
     EXPECT_TRUE(aborted);
     EXPECT_EQ(error, STG_E_MEDIUMFULL);
     control->Stop();

@@ -95,11 +95,8 @@ TEST_F(AviRecording, FilePastOneGibIsIndexedWhole) {
     constexpr LONGLONG frames = 180;
     auto* source = new TFrameSource(1920, 1080, TFrameSource::Numbers(0, frames));
     ComPtr<IBaseFilter> sourceFilter(source);
-    ASSERT_EQ(graph.Add(sourceFilter.Get(), L"Frames"), S_OK);
-    ASSERT_EQ(graph.Render(sourceFilter.Get()), S_OK);
-    ASSERT_EQ(graph.Control->Run(), S_OK);
-    EXPECT_TRUE(graph.WaitForEvent(EC_COMPLETE, nullptr, 240000));
-    ASSERT_EQ(graph.Control->Stop(), S_OK);
+    ASSERT_EQ(graph.Record(sourceFilter.Get(), L"Frames"), S_OK);
+    ASSERT_EQ(graph.RunToEnd(240000), S_OK);
 
     const AviFile avi = ReadAvi(path);
     ASSERT_EQ(avi.Error, "");
