@@ -25,6 +25,26 @@ struct AviMuxGraph : ::testing::Test {
     static void SetUpTestSuite() { ASSERT_EQ(RegisterPlatform(), 0); }
 };
 
+// A filter graph without a reference clock: samples pass at once.
+struct ClocklessGraph {
+    ComPtr<IGraphBuilder> Graph;
+    ComPtr<IMediaControl> Control;
+    ComPtr<IMediaEventEx> Events;
+    ClocklessGraph() {
+        if (FAILED(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER,
+                                    IID_IGraphBuilder, Graph.PutVoid())))
+            return;
+        Graph->QueryInterface(IID_IMediaControl, Control.PutVoid());
+        Graph->QueryInterface(IID_IMediaEventEx, Events.PutVoid());
+        ComPtr<IMediaFilter> mediaFilter;
+        Graph->QueryInterface(IID_IMediaFilter, mediaFilter.PutVoid());
+        mediaFilter->SetSyncSource(nullptr);
+    }
+    ~ClocklessGraph() {
+        if (Control) Control->Stop();
+    }
+};
+
 // Pins as the graph sees them, in the filter's order.
 std::vector<std::wstring> PinNames(IBaseFilter* filter) {
     std::vector<std::wstring> names;
@@ -237,16 +257,11 @@ TEST_F(AviMuxGraph, RunWithoutFileNameOrFolderFailsAndLeavesNoFile) {
 }
 
 TEST_F(AviMuxGraph, AFullMediumAbortsTheStreamAndLeavesTheFileUnfinished) {
-    ComPtr<IGraphBuilder> graph;
-    ASSERT_EQ(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER,
-                               IID_IGraphBuilder, graph.PutVoid()), S_OK);
-    ComPtr<IMediaControl> control;
-    graph->QueryInterface(IID_IMediaControl, control.PutVoid());
-    ComPtr<IMediaEventEx> events;
-    graph->QueryInterface(IID_IMediaEventEx, events.PutVoid());
-    ComPtr<IMediaFilter> mediaFilter;
-    graph->QueryInterface(IID_IMediaFilter, mediaFilter.PutVoid());
-    mediaFilter->SetSyncSource(nullptr);
+    ClocklessGraph g;
+    ASSERT_TRUE(g.Graph);
+    IGraphBuilder* graph = g.Graph.Get();
+    IMediaControl* control = g.Control.Get();
+    IMediaEventEx* events = g.Events.Get();
 
     ComPtr<IBaseFilter> mux = CreateByClass(CLSID_AviDest);
     auto* sink = new TStreamSink;
@@ -264,7 +279,7 @@ TEST_F(AviMuxGraph, AFullMediumAbortsTheStreamAndLeavesTheFileUnfinished) {
               S_OK);
     ASSERT_EQ(control->Run(), S_OK);
     LONG_PTR error = 0;
-    const bool aborted = graphtest::WaitForGraphEvent(events.Get(), EC_ERRORABORT, &error, 30000);
+    const bool aborted = graphtest::WaitForGraphEvent(events, EC_ERRORABORT, &error, 30000);
     EXPECT_TRUE(aborted);
     EXPECT_EQ(error, STG_E_MEDIUMFULL);
     control->Stop();
@@ -274,6 +289,39 @@ TEST_F(AviMuxGraph, AFullMediumAbortsTheStreamAndLeavesTheFileUnfinished) {
     ASSERT_GE(sink->Pin->Bytes.size(), 8u);
     EXPECT_EQ(Le32(sink->Pin->Bytes.data() + 4), 0u);
     EXPECT_GE(sink->Pin->Commits.load(), 1) << "the writer may let the file go";
+}
+
+TEST_F(AviMuxGraph, WriterPutsSamplesAtTheByteOffsetsTheirTimesGive) {
+    const std::wstring path = OutputPath(L"wine_platform_offsets.bin");
+    ClocklessGraph g;
+    ASSERT_TRUE(g.Graph);
+    IGraphBuilder* graph = g.Graph.Get();
+    IMediaControl* control = g.Control.Get();
+    IMediaEventEx* events = g.Events.Get();
+    ComPtr<IBaseFilter> writer = CreateByClass(CLSID_FileWriter);
+    ComPtr<IFileSinkFilter> sink;
+    ASSERT_EQ(writer->QueryInterface(IID_IFileSinkFilter, sink.PutVoid()), S_OK);
+    ASSERT_EQ(sink->SetFileName(path.c_str(), nullptr), S_OK);
+    // 8x8 RGB24 frames are 192 bytes; a "frame length" of 192 makes frame n's
+    // time its byte offset. Delivered out of order: 2, 0, 1, 3.
+    auto* frames = new TFrameSource(8, 8, {2, 0, 1, 3}, 192);
+    ComPtr<IBaseFilter> frameFilter(frames);
+    ASSERT_EQ(graph->AddFilter(writer.Get(), L"Writer"), S_OK);
+    ASSERT_EQ(graph->AddFilter(frameFilter.Get(), L"Frames"), S_OK);
+    ASSERT_EQ(graph->ConnectDirect(Pins(frameFilter.Get(), PINDIR_OUTPUT)[0].Get(),
+                                   Pins(writer.Get(), PINDIR_INPUT)[0].Get(), nullptr),
+              S_OK);
+    ASSERT_EQ(control->Run(), S_OK);
+    EXPECT_TRUE(graphtest::WaitForGraphEvent(events, EC_COMPLETE, nullptr, 30000));
+    ASSERT_EQ(control->Stop(), S_OK);
+    EXPECT_TRUE(FileClosed(path));
+
+    const std::vector<BYTE> bytes = Reader(path).Bytes(0, 4 * 192);
+    ASSERT_EQ(bytes.size(), 4u * 192);
+    EXPECT_EQ(Reader(path).Size(), 4u * 192);
+    for (size_t i = 0; i < bytes.size(); ++i)
+        ASSERT_EQ(bytes[i], static_cast<BYTE>(i / 192)) << "at byte " << i;
+    EXPECT_TRUE(DeleteFileW(path.c_str()));
 }
 
 // Stops the two filters by hand, in either order, as a graph may.
