@@ -4,6 +4,7 @@
 #include "baseclasses/class_factory.h"
 #include "baseclasses/critsec.h"
 #include "baseclasses/filter.h"
+#include "baseclasses/input_pin.h"
 #include "baseclasses/pin.h"
 #include "baseclasses/source.h"
 #include "baseclasses/unknown.h"

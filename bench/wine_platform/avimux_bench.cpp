@@ -1,0 +1,137 @@
+// Records Pixenta.dll into the platform's AVI multiplexer and file writer
+// (WinePlatform.dll, both beside this program) for 10 seconds at 1280x720 and
+// at 1920x1080, 30 frames per second, with paced 44.1 kHz stereo sound, while
+// a second Pixenta streams into a counting sink in the same run. Prints the
+// frames written (chunks with data) against the frames the counting sink got,
+// and the writer's throughput in MB/s.
+//
+// Targets: at least 299 of 300 frames at 1280x720, at least 290 at 1920x1080,
+// and never fewer frames written than the counting sink got.
+//
+// Last, the multiplexer and writer alone: 300 frames of 1920x1080 from a
+// source that only stamps them, without a clock, as fast as they are taken.
+#include "tests/fixtures/graph_test_support.h"
+#include "tests/fixtures/wine_platform/avi_reader.h"
+#include "tests/fixtures/wine_platform/platform_graph.h"
+#include "tests/fixtures/wine_platform/test_sources.h"
+#include "tests/screen_filter/pixenta_test_support.h"
+#include "shared/unit_const_list.h"
+
+#include <cstdio>
+
+namespace {
+
+ComPtr<IBaseFilter> CreateScreen(LONG width, LONG height) {
+    ComPtr<IBaseFilter> filter = avitest::CreateByClass(CLSID_ScreenCaptureSource);
+    ComPtr<IVideoCaptureFilterConfig> config;
+    if (filter && SUCCEEDED(filter->QueryInterface(IID_IVideoCaptureFilterConfig,
+                                                   config.PutVoid()))) {
+        config->SetCaptureRect(0, 0, width, height);
+        config->SetFrameRate(30);
+        config->SetDrawCursor(FALSE);
+    }
+    return filter;
+}
+
+struct Result {
+    size_t Written = 0;
+    size_t Counted = 0;
+    double Megabytes = 0;
+    double Seconds = 0;
+    bool Ok = false;
+};
+
+Result RunOnce(LONG width, LONG height) {
+    Result result;
+    const std::wstring path = avitest::OutputPath(L"avimux_bench.avi");
+    DeleteFileW(path.c_str());
+    {
+        avitest::RecordingGraph recording;
+        if (FAILED(recording.Build(path.c_str()))) return result;
+        ComPtr<IBaseFilter> screen = CreateScreen(width, height);
+        auto* tone = new avitest::TToneSource(44100, 2, 60.0, true);
+        ComPtr<IBaseFilter> toneFilter(tone);
+        if (!screen || FAILED(recording.Add(screen.Get(), L"MorvoCapture2")) ||
+            FAILED(recording.Add(toneFilter.Get(), L"AudioCapFilter2")) ||
+            FAILED(recording.Render(toneFilter.Get())) || FAILED(recording.Render(screen.Get())))
+            return result;
+
+        graphtest::SampleRecorder counter(false);
+        graphtest::GrabberGraph counting;
+        ComPtr<IBaseFilter> counted = CreateScreen(width, height);
+        if (!counted || FAILED(counting.Build(counted.Get(), &counter, false)) ||
+            FAILED(counting.Connect()))
+            return result;
+
+        const DWORD start = GetTickCount();
+        if (FAILED(counting.Control->Run()) || FAILED(recording.Control->Run())) return result;
+        pixentatest::PatternWindow::Pump(10000);
+        recording.Control->Stop();
+        counting.Control->Stop();
+        result.Seconds = (GetTickCount() - start) / 1000.0;
+        result.Counted = counter.Count();
+    }
+    const avitest::AviFile avi = avitest::ReadAvi(path);
+    if (!avi.Error.empty()) {
+        std::printf("  file unreadable: %s\n", avi.Error.c_str());
+        return result;
+    }
+    for (const avitest::Chunk& c : avi.Movie)
+        if (c.Id.size() == 4 && c.Id.compare(2, 2, "db") == 0 && c.Size > 0) ++result.Written;
+    result.Megabytes = static_cast<double>(avi.FileSize) / 1e6;
+    result.Ok = true;
+    DeleteFileW(path.c_str());
+    return result;
+}
+
+// MB/s of the multiplexer and writer fed as fast as they take 1080p frames.
+double WriterAlone() {
+    const std::wstring path = avitest::OutputPath(L"avimux_bench_alone.avi");
+    double seconds = 0;
+    {
+        avitest::RecordingGraph graph;
+        if (FAILED(graph.Build(path.c_str()))) return 0;
+        graph.WithoutClock();
+        auto* source = new avitest::TFrameSource(1920, 1080, avitest::TFrameSource::Numbers(0, 300));
+        ComPtr<IBaseFilter> sourceFilter(source);
+        if (FAILED(graph.Record(sourceFilter.Get(), L"Frames"))) return 0;
+        const DWORD start = GetTickCount();
+        if (FAILED(graph.RunToEnd(120000))) return 0;
+        seconds = (GetTickCount() - start) / 1000.0;
+    }
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data);
+    DeleteFileW(path.c_str());
+    const double bytes = static_cast<double>((uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow);
+    return seconds > 0 ? bytes / 1e6 / seconds : 0;
+}
+
+}  // namespace
+
+int main() {
+    graphtest::ComScope com;
+    if (avitest::RegisterPlatform() != 0 ||
+        testsupport::RunRegsvr32(L"/s \"" + testsupport::ProgramFolder() + L"Pixenta.dll\"") != 0) {
+        std::printf("registration failed\n");
+        return 2;
+    }
+    struct Size { LONG Width, Height; size_t Target; };
+    bool pass = true;
+    for (const Size size : {Size{1280, 720, 299}, Size{1920, 1080, 290}}) {
+        const Result r = RunOnce(size.Width, size.Height);
+        if (!r.Ok) {
+            std::printf("%ldx%ld: the recording graph did not run\n", size.Width, size.Height);
+            pass = false;
+            continue;
+        }
+        const bool met = r.Written >= size.Target && r.Written >= r.Counted;
+        pass = pass && met;
+        std::printf("%ldx%ld: frames written %zu of 300 (target %zu), counting sink %zu; "
+                    "file %.1f MB in %.2f s = %.1f MB/s  %s\n",
+                    size.Width, size.Height, r.Written, size.Target, r.Counted, r.Megabytes,
+                    r.Seconds, r.Megabytes / r.Seconds, met ? "met" : "MISSED");
+    }
+    std::printf("multiplexer and writer alone, 300 frames of 1920x1080: %.1f MB/s\n",
+                WriterAlone());
+    return pass ? 0 : 1;
+}

@@ -1,0 +1,94 @@
+// The AVI multiplexer: any number of input pins (one always free), each
+// taking uncompressed or compressed video with a VIDEOINFOHEADER or PCM
+// audio, and one output pin of type stream/AVI that writes the file through
+// IStream on the pin it is connected to.
+#pragma once
+
+#include "baseclasses/baseclasses.h"
+#include "wine_platform/avi_file_builder.h"
+
+#include <memory>
+#include <vector>
+
+class TAviMux;
+
+class TAviMuxInputPin : public TBCBaseInputPin {
+public:
+    TAviMuxInputPin(TAviMux* mux, TBCCritSec* lock, HRESULT* hr, const wchar_t* name);
+
+    // Video or audio that the file can hold; the builder decides.
+    HRESULT CheckMediaType(const AM_MEDIA_TYPE* type) override;
+    // A connected pin leaves the multiplexer without a free pin: a new one
+    // appears.
+    HRESULT CompleteConnect(IPin* receivePin) override;
+    HRESULT STDMETHODCALLTYPE Receive(IMediaSample* sample) override;
+    HRESULT STDMETHODCALLTYPE EndOfStream() override;
+
+    // The pin's stream in the file being written, or -1.
+    int StreamNumber = -1;
+
+private:
+    TAviMux* FMux;
+};
+
+class TAviMuxOutputPin : public TBCBaseOutputPin {
+public:
+    TAviMuxOutputPin(TAviMux* mux, TBCCritSec* lock, HRESULT* hr);
+
+    // Offers stream/AVI and accepts only that.
+    HRESULT CheckMediaType(const AM_MEDIA_TYPE* type) override;
+    HRESULT GetMediaType(int position, AM_MEDIA_TYPE* type) override;
+    // The receiving pin must answer IStream as well as IMemInputPin.
+    HRESULT CheckConnect(IPin* pin) override;
+    HRESULT BreakConnect() override;
+    HRESULT DecideBufferSize(IMemAllocator* allocator, ALLOCATOR_PROPERTIES* properties) override;
+
+    // The downstream pin's IStream while connected.
+    IStream* Stream() const { return FStream.Get(); }
+
+private:
+    ComPtr<IStream> FStream;
+};
+
+class TAviMux : public TBCBaseFilter {
+public:
+    TAviMux(const wchar_t* name, IUnknown* outer, HRESULT* hr);
+    ~TAviMux() override;
+
+    static TBCUnknown* CreateFromFactory(TBCClassFactory* factory, IUnknown* outer);
+
+    // The output pin first, then the input pins in the order they appeared.
+    int GetPinCount() override;
+    TBCBasePin* GetPin(int index) override;
+
+    // Leaving the stopped state needs a connected output pin; the file is
+    // begun with the first sample. Returning to it completes the file.
+    HRESULT STDMETHODCALLTYPE Pause() override;
+    HRESULT STDMETHODCALLTYPE Stop() override;
+
+    // From the input pins.
+    void InputConnected();
+    HRESULT WriteSample(TAviMuxInputPin* pin, IMediaSample* sample);
+    void InputEnded();
+
+    // Lengths written in the last run, by stream number (tests and
+    // benchmarks read them through the filter object).
+    const TAviFileBuilder* Builder() const { return FBuilder.get(); }
+
+private:
+    // Under FWriteLock: begins the file with the connected pins' streams.
+    HRESULT BeginFile();
+    // Ends every stream with the error and tells the graph.
+    void Fail(HRESULT error);
+
+    TBCCritSec FStateLock;
+    TBCCritSec FWriteLock;
+    std::unique_ptr<TAviMuxOutputPin> FOutput;
+    std::vector<std::unique_ptr<TAviMuxInputPin>> FInputs;
+    std::unique_ptr<TAviFileBuilder> FBuilder;
+    bool FSessionOpen = false;  // between leaving and returning to stopped
+    HRESULT FFailure = S_OK;
+    bool FEndSent = false;
+    // The latest sample end of any stream: the video is padded to it.
+    REFERENCE_TIME FEndTime = 0;
+};
