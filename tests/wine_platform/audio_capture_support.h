@@ -14,6 +14,8 @@
 #include <cmath>
 #include <cstdint>
 #include <string>
+#include <uuids.h>
+
 #include <vector>
 
 namespace capturetest {
@@ -56,6 +58,19 @@ inline std::vector<DeviceEntry> ListAudioCaptureDevices() {
             if (SUCCEEDED(bag->Read(L"FriendlyName", &name, nullptr)) && name.vt == VT_BSTR)
                 entry.Name = name.bstrVal;
             VariantClear(&name);
+            // Only the system's capture devices, which bind the platform's
+            // capture class; test fixtures registered in the category are
+            // devices of their own.
+            VARIANT classText;
+            VariantInit(&classText);
+            classText.vt = VT_BSTR;
+            CLSID classId{};
+            const bool system = SUCCEEDED(bag->Read(L"CLSID", &classText, nullptr)) &&
+                                classText.vt == VT_BSTR &&
+                                SUCCEEDED(CLSIDFromString(classText.bstrVal, &classId)) &&
+                                classId == CLSID_AudioRecord;
+            VariantClear(&classText);
+            if (!system) continue;
         }
         devices.push_back(entry);
     }
