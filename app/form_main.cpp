@@ -143,7 +143,6 @@ void TFormMain::pngBtnCaptureAreaClick(TObject* Sender) {
 void TFormMain::pngCaptureStartClick(TObject*) {}
 void TFormMain::pngCaptureFinishClick(TObject*) {}
 void TFormMain::pngBtnCompressorListVideoConfigClick(TObject*) {}
-void TFormMain::TimerCaptureTimeTimer(TObject*) {}
 void TFormMain::TimerStartTimeTimer(TObject*) {}
 void TFormMain::TimerEndTimeTimer(TObject*) {}
 
