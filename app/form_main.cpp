@@ -138,17 +138,13 @@ void TFormMain::pngBtnCaptureAreaClick(TObject* Sender) {
     FormCaptureSize->Show();
 }
 
-// Recording, conversion and the iTunes step are carried out by the
-// recording's own code; until then these handlers do nothing.
+// The recording is carried out by the recording's own code; until then
+// these handlers do nothing.
 void TFormMain::pngCaptureStartClick(TObject*) {}
 void TFormMain::pngCaptureFinishClick(TObject*) {}
 void TFormMain::pngBtnCompressorListVideoConfigClick(TObject*) {}
-void TFormMain::TimerCaptureTimeTimer(TObject*) {}
 void TFormMain::TimerStartTimeTimer(TObject*) {}
 void TFormMain::TimerEndTimeTimer(TObject*) {}
-void TFormMain::TimerRegistiTunesTimer(TObject*) {}
-void TFormMain::DosCommandConvertNewLine(TObject*, const std::wstring&, TOutputType) {}
-void TFormMain::DosCommandConvertTerminated(TObject*, DWORD) {}
 
 const TPropertyTable& TFormMain::ClassProperties() {
     static const TPropertyTable table =

@@ -151,6 +151,24 @@ public:
     void DosCommandConvertNewLine(TObject* Sender, const std::wstring& NewLine, TOutputType OutputType);
     void DosCommandConvertTerminated(TObject* Sender, DWORD ExitCode);
 
+    // The conversion after a recording has stopped: runs the converter with
+    // the progress dialog, hands the result to iTunes when asked for, and
+    // reports the outcome. Returns with the dialog shown and its close
+    // button enabled; the temporary AVI is deleted only after a successful
+    // conversion.
+    void ConvertRecording();
+    void RunConverter();
+    static std::wstring FormatRemaining(std::int32_t Seconds);
+    // The seconds a progress line's "time=" value stands for: plain seconds
+    // ("12.34") or hours:minutes:seconds ("00:01:02.50"), blanks around
+    // allowed; false for anything else.
+    static bool ParseProgressTime(const std::wstring& Text, double& Seconds);
+    // The iTunes step: starts the one-shot timer and waits for its outcome.
+    void WaitForITunes();
+    void RegisterInITunes();
+    // The current local time; tests put a clock of their own here.
+    TDateTime (*FClock)() = &Now;
+
     const TPropertyTable& PropertyTable() const override { return ClassProperties(); }
     static const TPropertyTable& ClassProperties();
 
