@@ -5,6 +5,7 @@
 
 #include "shared/com_ptr.h"
 #include "tests/fixtures/graph_test_support.h"
+#include "tests/fixtures/media/media_fixtures.h"
 #include "tests/fixtures/program_support.h"
 
 #include <windows.h>
@@ -57,6 +58,9 @@ inline std::vector<DeviceEntry> ListAudioCaptureDevices() {
                 entry.Name = name.bstrVal;
             VariantClear(&name);
         }
+        // The media fixtures' capture device, which other test programs
+        // register in the same prefix, is no stand-in device.
+        if (entry.Name == mediafixture::CaptureDeviceName) continue;
         devices.push_back(entry);
     }
     return devices;
