@@ -4,6 +4,7 @@
 #include "classlib/runtime/files.h"
 #include "classlib/runtime/text.h"
 #include "classlib/ui/shell.h"
+#include "media/filter_dialog.h"
 
 TFormMain* FormMain = nullptr;
 
@@ -13,6 +14,7 @@ namespace {
 // them here also links their code into the program.
 void RegisterProgramClasses() {
     static const bool done = [] {
+        RegisterMediaGraphClasses();
         RegisterComponentClass<TDosCommand>(L"TDosCommand");
         return true;
     }();
@@ -45,8 +47,15 @@ void TFormMain::FormCreate(TObject*) {
     FSettings = std::make_unique<MvCaptureAndConvertInfo>();
     FSettings->LoadFromIni(FConfigDir + L"config.ini");
     FAudioDevices = std::make_unique<TSysDevEnum>(CLSID_AudioInputDeviceCategory);
+    FCompressors = std::make_unique<TMvCompressorManager>();
     CBCompressorListVideo->Items().Clear();
     CBCompressorListVideo->Items().Add(L"無圧縮");
+    // Combo item i (from 1) is catalogue entry i - 1.
+    for (int i = 0; i < FCompressors->Count(); ++i) {
+        std::wstring name;
+        FCompressors->GetName(i, name);
+        CBCompressorListVideo->Items().Add(name);
+    }
     FSavedInputs = std::make_unique<TStringList>();
     SaveAudioInputStates();
     FillAudioDevices();
@@ -59,7 +68,7 @@ void TFormMain::FormShow(TObject*) {
 }
 
 void TFormMain::FormCloseQuery(TObject*, bool& CanClose) {
-    if (!Enabled()) {
+    if ((CaptureGraph && CaptureGraph->State() == gsRunning) || !Enabled()) {
         ShowMessage(L"キャプチャ中は終了できません");
         CanClose = false;
         return;
@@ -138,11 +147,20 @@ void TFormMain::pngBtnCaptureAreaClick(TObject* Sender) {
     FormCaptureSize->Show();
 }
 
-// The recording is carried out by the recording's own code; until then
-// these handlers do nothing.
+// The chosen compressor's own configuration dialog, on a new instance that
+// is released again here; the recording binds an instance of its own.
+void TFormMain::pngBtnCompressorListVideoConfigClick(TObject*) {
+    const int index = CBCompressorListVideo->ItemIndex();
+    if (index <= 0 || !FCompressors) return;
+    ComPtr<IBaseFilter> filter;
+    FCompressors->GetFilter(index - 1, filter);
+    ShowFilterDialog(Handle(), filter.Get(), fdkCompressConfig);
+}
+
+// Starting and finishing a recording are carried out by the recording's own
+// code; until then these handlers do nothing.
 void TFormMain::pngCaptureStartClick(TObject*) {}
 void TFormMain::pngCaptureFinishClick(TObject*) {}
-void TFormMain::pngBtnCompressorListVideoConfigClick(TObject*) {}
 void TFormMain::TimerStartTimeTimer(TObject*) {}
 void TFormMain::TimerEndTimeTimer(TObject*) {}
 
@@ -219,6 +237,7 @@ const TPropertyTable& TFormMain::ClassProperties() {
             .Field(L"pngBtnCaptureSizeIPhoneWide", &TFormMain::pngBtnCaptureSizeIPhoneWide)
             .Field(L"pngBtnCaptureSizeIPad", &TFormMain::pngBtnCaptureSizeIPad)
             .Field(L"pngBtnCaptureSizeIPadWide", &TFormMain::pngBtnCaptureSizeIPadWide)
+            .Field(L"CaptureGraph", &TFormMain::CaptureGraph)
             .Field(L"DosCommandConvert", &TFormMain::DosCommandConvert)
             .Field(L"TimerCaptureTime", &TFormMain::TimerCaptureTime)
             .Field(L"TimerStartTime", &TFormMain::TimerStartTime)

@@ -14,6 +14,8 @@
 #include "classlib/ui/forms.h"
 #include "classlib/ui/png_button.h"
 #include "classlib/ui/stdctrls.h"
+#include "media/compressor_manager.h"
+#include "media/filter_graph.h"
 #include "media/sys_dev_enum.h"
 #include "process/console_command.h"
 
@@ -79,6 +81,7 @@ public:
     TPNGButton* pngBtnCaptureSizeIPad = nullptr;
     TPNGButton* pngBtnCaptureSizeIPadWide = nullptr;
     // Non-visual components.
+    TFilterGraph* CaptureGraph = nullptr;
     TDosCommand* DosCommandConvert = nullptr;
     TTimer* TimerCaptureTime = nullptr;
     TTimer* TimerStartTime = nullptr;
@@ -90,6 +93,7 @@ public:
     std::wstring FConfigDir;
     std::unique_ptr<MvCaptureAndConvertInfo> FSettings;
     std::unique_ptr<TSysDevEnum> FAudioDevices;
+    std::unique_ptr<TMvCompressorManager> FCompressors;
     std::unique_ptr<TStringList> FSavedInputs;
     TDateTime FRecStart = 0;
     std::int32_t FStartTag = 0;

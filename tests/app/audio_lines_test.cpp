@@ -43,6 +43,8 @@ class AudioLines : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(mediafixture::EnsureFixturesRegistered()); }
     void TearDown() override { mediafixture::ResetCaptureLines(); }
+    // Other test programs use the fixture device's lines too.
+    mediafixture::TCaptureLinesLock FLines;
     // The fixture device's index among the system's audio capture devices.
     static int FixtureDevice() { return FormMain->CBAudioDeviceName->FindItem(mediafixture::CaptureDeviceName); }
     static void ChooseFixtureDevice() {

@@ -22,8 +22,8 @@ constexpr DWORD kWaitMs = 60000;
 
 class Process {
 public:
-    Process() {
-        const std::wstring folder = testsupport::ProgramFolder();
+    // Tavrel.exe of the folder (with its trailing delimiter), started there.
+    explicit Process(const std::wstring& folder = testsupport::ProgramFolder()) {
         std::wstring command = L"\"" + folder + L"Tavrel.exe\"";
         STARTUPINFOW startup{};
         startup.cb = sizeof startup;
@@ -227,6 +227,29 @@ TEST_F(ProgramRun, SettingsFolderAtFirstStartAndConfigOnlyAtExit) {
     ASSERT_TRUE(cursor);
     EXPECT_EQ(SendMessageW(cursor, BM_GETCHECK, 0, 0), BST_CHECKED) << "shown again at the next start";
     CloseWithYes(again, main);
+}
+
+TEST_F(ProgramRun, SoundThatCannotOpenIsReportedAndStartUpGoesOn) {
+    // A copy of the program beside a "dummy.mp3" that is no sound at all:
+    // the sound device cannot open it.
+    const std::wstring folder = apptest::ScratchFolder(L"unplayable_sound");
+    ASSERT_TRUE(CopyFileW((testsupport::ProgramFolder() + L"Tavrel.exe").c_str(), (folder + L"Tavrel.exe").c_str(),
+                          FALSE));
+    std::string noise;
+    for (int i = 0; i < 4096; ++i) noise += static_cast<char>((i * 7919 + 13) % 251);
+    apptest::WriteFileBytes(folder + L"dummy.mp3", noise);
+
+    Process p(folder);
+    ASSERT_TRUE(p.Started());
+    HWND box = WaitForMessageBox(p.Id());
+    ASSERT_TRUE(box);
+    EXPECT_EQ(MessageBoxText(box), L"MCIの初期化に失敗しました");
+    PressButton(box, IDOK);
+    HWND main = WaitForMainWindow(p.Id());
+    ASSERT_TRUE(main) << "start-up goes on";
+    EXPECT_TRUE(DirectoryExists(ConfigDir())) << "the later steps of the creation ran";
+    EXPECT_FALSE(FindTopWindow(p.Id(), [](HWND w) { return ClassOf(w) == L"#32770"; })) << "reported once";
+    CloseWithYes(p, main);
 }
 
 TEST(ProgramManifest, DeclaresPerMonitorDpiAwareness) {
