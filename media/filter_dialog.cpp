@@ -13,9 +13,7 @@ HRESULT ShowPropertyPages(HWND parent, IBaseFilter* filter) {
     if (FAILED(hr)) return hr;
     CAUUID pages{};
     hr = specify->GetPages(&pages);
-    TScopeGuard freePages([&] {
-        if (pages.pElems) CoTaskMemFree(pages.pElems);
-    });
+    const TTaskMem<GUID> pagesBlock(pages.pElems);  // freed on every path
     if (FAILED(hr)) return hr;
     FILTER_INFO info{};
     hr = filter->QueryFilterInfo(&info);
