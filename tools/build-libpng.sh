@@ -48,7 +48,10 @@ tmp_list=$(mktemp)
 } >"$tmp_list"
 $SUDO install -m 644 "$tmp_list" "$srclist"
 rm -f "$tmp_list"
-$SUDO apt-get update -q >/dev/null
+# A list that cannot be fetched just now (a mirror in the middle of a sync)
+# is only a warning: fetching the source below fails clearly if the one list
+# it needs is missing.
+$SUDO apt-get update -q >/dev/null || echo "warning: some package lists could not be updated" >&2
 
 cd "$work"
 apt-get source --download-only libpng1.6 >/dev/null

@@ -29,7 +29,10 @@ for p in "${packages[@]}"; do
   fi
 done
 if [ "${#missing[@]}" -gt 0 ] || [ -n "${need_update:-}" ]; then
-  $SUDO apt-get update -q
+  # A list that cannot be fetched just now (a mirror in the middle of a
+  # sync) is only a warning: the install below fails clearly if a package
+  # cannot be had.
+  $SUDO apt-get update -q || echo "warning: some package lists could not be updated" >&2
 fi
 if [ "${#missing[@]}" -gt 0 ]; then
   $SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"
