@@ -4,7 +4,6 @@
 #include "classlib/runtime/files.h"
 #include "classlib/runtime/text.h"
 #include "classlib/ui/shell.h"
-#include "media/filter_dialog.h"
 
 TFormMain* FormMain = nullptr;
 
@@ -146,23 +145,6 @@ void TFormMain::pngBtnCaptureAreaClick(TObject* Sender) {
     FormCaptureSize->SetSize(w, h);
     FormCaptureSize->Show();
 }
-
-// The chosen compressor's own configuration dialog, on a new instance that
-// is released again here; the recording binds an instance of its own.
-void TFormMain::pngBtnCompressorListVideoConfigClick(TObject*) {
-    const int index = CBCompressorListVideo->ItemIndex();
-    if (index <= 0 || !FCompressors) return;
-    ComPtr<IBaseFilter> filter;
-    FCompressors->GetFilter(index - 1, filter);
-    ShowFilterDialog(Handle(), filter.Get(), fdkCompressConfig);
-}
-
-// Starting and finishing a recording are carried out by the recording's own
-// code; until then these handlers do nothing.
-void TFormMain::pngCaptureStartClick(TObject*) {}
-void TFormMain::pngCaptureFinishClick(TObject*) {}
-void TFormMain::TimerStartTimeTimer(TObject*) {}
-void TFormMain::TimerEndTimeTimer(TObject*) {}
 
 const TPropertyTable& TFormMain::ClassProperties() {
     static const TPropertyTable table =

@@ -25,6 +25,15 @@
 
 enum TUiState { usInitial = 0, usRecording = 1, usIdle = 2 };
 
+// The PCM formats a capture device is asked for, best first: row r is
+// Bits[r] bits, Rates[r] samples per second, Channels[r] channels.
+struct TAudioFormatPreferences {
+    std::int32_t Bits[16];
+    std::int32_t Rates[16];
+    std::int32_t Channels[16];
+};
+extern const TAudioFormatPreferences AudioFormatPreferences;
+
 // Outer heights of the main window.
 constexpr int ExpandedHeight = 675;
 constexpr int CollapsedHeight = 135;
@@ -143,8 +152,7 @@ public:
     void CBAudioDeviceNameChange(TObject* Sender);
     void CBAudioSourseNameChange(TObject* Sender);
 
-    // Recording, conversion and the iTunes step: bound here, carried out by
-    // the recording's own code.
+    // Recording: the start and its checks, the finish, the timers.
     void pngCaptureStartClick(TObject* Sender);
     void pngCaptureFinishClick(TObject* Sender);
     void pngBtnCompressorListVideoConfigClick(TObject* Sender);
@@ -154,6 +162,20 @@ public:
     void TimerRegistiTunesTimer(TObject* Sender);
     void DosCommandConvertNewLine(TObject* Sender, const std::wstring& NewLine, TOutputType OutputType);
     void DosCommandConvertTerminated(TObject* Sender, DWORD ExitCode);
+    // Stops the graph, then the elapsed-time and end-time timers.
+    void StopCapture();
+    // Shows the recording frame just outside the capture rectangle, or hides it.
+    void ShowRecordFrame(bool Visible);
+    // True when both sides are at least 120 pixels; otherwise false with the
+    // message to show.
+    static bool CheckMinCaptureSize(POINT Size, std::wstring& Message);
+    // The system's temporary folder, with its trailing delimiter.
+    static std::wstring GetTempDir();
+
+    // The capture graph from the settings, run; or one failure message.
+    void BuildAndRunGraph();
+    // Sets the most preferred PCM format the filter's first output pin offers.
+    void ChooseAudioFormat(IBaseFilter* Filter);
 
     // The conversion after a recording has stopped: runs the converter with
     // the progress dialog, hands the result to iTunes when asked for, and

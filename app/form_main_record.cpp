@@ -1,9 +1,155 @@
-// The recording's own clock work: the elapsed-time label, the seconds
-// recorded and the recording limit.
+// The recording's control: the start with its checks and the three modes,
+// the wait for a start time of day, the names of the output and the
+// temporary AVI, the elapsed time and the limit, the end time, and the
+// finish that stops the graph and hands the recording to the conversion.
+#include "app/form_capture_size.h"
+#include "app/form_capture_start_size.h"
 #include "app/form_main.h"
+#include "classlib/runtime/application.h"
+#include "classlib/runtime/files.h"
 #include "classlib/runtime/text.h"
 
 #include <cmath>
+
+namespace {
+
+TDateTime TimeOfDayPart(TDateTime Value) { return Value - std::floor(Value); }
+
+}  // namespace
+
+bool TFormMain::CheckMinCaptureSize(POINT Size, std::wstring& Message) {
+    if (Size.x >= MinCaptureSize && Size.y >= MinCaptureSize) return true;
+    Message = L"キャプチャサイズは、最低" + std::to_wstring(MinCaptureSize) + L"ピクセル必要です";
+    return false;
+}
+
+std::wstring TFormMain::GetTempDir() { return TempFolder(); }
+
+void TFormMain::pngCaptureStartClick(TObject* Sender) {
+    // 1. The mode.
+    if (RBRecTime->Checked()) {
+        const TDateTime start = TimeOfDayPart(DateTimePickerStart->DateTime());
+        const TDateTime end = TimeOfDayPart(DateTimePickerEnd->DateTime());
+        if (MilliSecondOfDay(start) == MilliSecondOfDay(end)) {
+            ShowMessage(L"時間指定できる録画可能時間は23時間59分までです");
+            return;
+        }
+        const TDateTime now = FClock();
+        const TDateTime today = std::floor(now);
+        FStartAt = today + start;
+        FEndAt = today + end;
+        if (FStartAt > FEndAt) FEndAt += 1;
+        if (now > FStartAt) {
+            FStartAt += 1;
+            FEndAt += 1;
+        }
+        SetUiState(usRecording);
+        lblTimeWait->SetVisible(true);
+        TimerStartTime->SetEnabled(true);
+        // Timers, the finish button and the other windows stay live.
+        while (TimerStartTime->Enabled() && !Application->Terminated()) Application->HandleMessage();
+        lblTimeWait->SetVisible(false);
+        if (Application->Terminated()) {
+            TimerStartTime->SetEnabled(false);
+            return;
+        }
+        // The finish button ended the wait.
+        if (pngCaptureStart->Enabled()) return;
+        TimerEndTime->SetEnabled(true);
+    } else if (RBRecNow->Checked()) {
+        if (SERecTimeNN->Value() == 0 && SERecTimeSS->Value() == 0) {
+            ShowMessage(L"録画時間が0分0秒のため開始できません");
+            return;
+        }
+    }
+
+    // 2. Which start button.
+    auto* button = dynamic_cast<TComponent*>(Sender);
+    FStartTag = button ? static_cast<std::int32_t>(button->Tag()) : 0;
+    if (FStartTag == 2 && CBMovieType->ItemIndex() == 1) {
+        ShowMessage(L"iTunesに登録する場合、保存形式をMPEG4にしてください");
+        return;
+    }
+
+    // 3. The settings of the window.
+    PlayDummySound();
+    UiToSettings();
+    MvCaptureAndConvertInfo& s = *FSettings;
+
+    // 4.-7. The folder and the names.
+    const std::wstring ext = s.Category == oscAudioOnly ? L".mp3" : s.MovieType == mtMpeg1 ? L".mpg" : L".mp4";
+    if (!DirectoryExists(s.SaveDir) && !ForceDirectories(s.SaveDir)) {
+        ShowMessage(L"ファイル保存フォルダーが存在しないため、フォルダーを生成しようとしましたが失敗しました");
+        return;
+    }
+    s.FileName = FormatDateTime(L"yyyymmdd_hhnnss", FClock()) + ext;
+    // A recording of the same second is there: wait for a second whose
+    // name is free.
+    while (FileExists(s.SaveDir + s.FileName)) {
+        s.FileName = FormatDateTime(L"yyyymmdd_hhnnss", FClock()) + ext;
+        Sleep(500);
+    }
+    s.TempAviPath = GetTempDir() + ChangeFileExt(s.FileName, L".avi");
+    if (FileExists(s.TempAviPath)) DeleteFileW(s.TempAviPath.c_str());
+
+    // 8.-9. The size and the sound source; then the graph.
+    if (s.Category != oscAudioOnly) {
+        std::wstring message;
+        if (!CheckMinCaptureSize(s.CaptureSize(), message)) {
+            ShowMessage(message);
+            return;
+        }
+    }
+    if (!s.UseLoopback && s.SourceName.empty()) {
+        ShowMessage(L"オーディオ設定で入力元が選択されていません");
+        return;
+    }
+    SetUiState(usRecording);
+    BuildAndRunGraph();
+}
+
+void TFormMain::pngCaptureFinishClick(TObject*) {
+    if (TimerStartTime->Enabled()) {
+        // Still waiting for the start time: nothing was recorded.
+        SetUiState(usIdle);
+        TimerStartTime->SetEnabled(false);
+        ShowMessage(L"録画を開始せずに中断しました");
+        return;
+    }
+    if (FSettings->RecRange) ShowRecordFrame(false);
+    SetEnabled(false);
+    try {
+        StopCapture();
+    } catch (...) {
+        // The graph did not stop: nothing is converted and the recording is
+        // left where it is. The finish button stays, to try once more.
+        TimerCaptureTime->SetEnabled(false);
+        TimerEndTime->SetEnabled(false);
+        SetEnabled(true);
+        throw;
+    }
+    ConvertRecording();
+}
+
+void TFormMain::StopCapture() {
+    CaptureGraph->Stop();
+    TimerCaptureTime->SetEnabled(false);
+    TimerEndTime->SetEnabled(false);
+}
+
+void TFormMain::ShowRecordFrame(bool Visible) {
+    TFormCaptureStartSize* frame = FormCaptureStartSize;
+    if (!frame) return;
+    if (!Visible) {
+        frame->Hide();
+        return;
+    }
+    frame->Show();
+    const int pen = frame->ShapeWindowSize->Pen().Width();
+    const POINT size = FSettings->CaptureSize();
+    frame->SetBounds(FSettings->CapturePosLeft - pen, FSettings->CapturePosTop - pen, size.x + 2 * pen,
+                     size.y + 2 * pen);
+}
 
 void TFormMain::TimerCaptureTimeTimer(TObject*) {
     // Whole seconds since the start, counted on past a day.
@@ -16,5 +162,19 @@ void TFormMain::TimerCaptureTimeTimer(TObject*) {
     if (FSettings->RecLimitNN > 0 || FSettings->RecLimitSS > 0) {
         FLimitSec = static_cast<std::int64_t>(FSettings->RecLimitNN) * 60 + FSettings->RecLimitSS;
         if (FElapsedSec >= FLimitSec) pngCaptureFinishClick(nullptr);
+    }
+}
+
+void TFormMain::TimerStartTimeTimer(TObject*) {
+    if (FClock() >= FStartAt - OneSecond) {
+        TimerStartTime->SetEnabled(false);
+        if (FormCaptureSize) FormCaptureSize->Hide();
+    }
+}
+
+void TFormMain::TimerEndTimeTimer(TObject* Sender) {
+    if (FClock() > FEndAt) {
+        TimerEndTime->SetEnabled(false);
+        pngCaptureFinishClick(Sender);
     }
 }
