@@ -1,6 +1,7 @@
 // Our DirectShow base classes: everything a filter library builds on.
 #pragma once
 
+#include "baseclasses/audio_input_line_pin.h"
 #include "baseclasses/class_factory.h"
 #include "baseclasses/critsec.h"
 #include "baseclasses/filter.h"

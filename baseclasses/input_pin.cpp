@@ -8,12 +8,6 @@ TBCBaseInputPin::TBCBaseInputPin(const wchar_t* objectName, TBCBaseFilter* filte
 
 TBCBaseInputPin::~TBCBaseInputPin() = default;
 
-HRESULT STDMETHODCALLTYPE TBCBaseInputPin::QueryInterface(REFIID iid, void** object) {
-    return NonDelegatingQueryInterface(iid, object);
-}
-ULONG STDMETHODCALLTYPE TBCBaseInputPin::AddRef() { return NonDelegatingAddRef(); }
-ULONG STDMETHODCALLTYPE TBCBaseInputPin::Release() { return NonDelegatingRelease(); }
-
 HRESULT STDMETHODCALLTYPE TBCBaseInputPin::NonDelegatingQueryInterface(REFIID iid,
                                                                       void** object) {
     if (object == nullptr) return E_POINTER;

@@ -11,9 +11,7 @@ public:
     ~TBCBaseInputPin() override;
 
     // IPin, IQualityControl and IMemInputPin.
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
+    TBC_DECLARE_PIN_IUNKNOWN
     HRESULT STDMETHODCALLTYPE NonDelegatingQueryInterface(REFIID iid, void** object) override;
 
     // IMemInputPin. GetAllocator hands out the pin's allocator, creating a

@@ -46,12 +46,6 @@ TBCBasePin::TBCBasePin(const wchar_t* objectName, TBCBaseFilter* filter, TBCCrit
 
 TBCBasePin::~TBCBasePin() = default;
 
-HRESULT STDMETHODCALLTYPE TBCBasePin::QueryInterface(REFIID iid, void** object) {
-    return NonDelegatingQueryInterface(iid, object);
-}
-ULONG STDMETHODCALLTYPE TBCBasePin::AddRef() { return NonDelegatingAddRef(); }
-ULONG STDMETHODCALLTYPE TBCBasePin::Release() { return NonDelegatingRelease(); }
-
 HRESULT STDMETHODCALLTYPE TBCBasePin::NonDelegatingQueryInterface(REFIID iid, void** object) {
     if (object == nullptr) return E_POINTER;
     if (iid == IID_IPin || iid == IID_IUnknown)

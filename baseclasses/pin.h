@@ -13,6 +13,17 @@
 
 class TBCBaseFilter;
 
+// The three IUnknown methods of a pin class, and of a pin class that adds
+// further interfaces to the ones of its base pin (each such interface
+// brings IUnknown slots of its own, which must answer as the pin does): the
+// pin's own identity, the filter's lifetime.
+#define TBC_DECLARE_PIN_IUNKNOWN                                                   \
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override { \
+        return NonDelegatingQueryInterface(iid, object);                           \
+    }                                                                              \
+    ULONG STDMETHODCALLTYPE AddRef() override { return NonDelegatingAddRef(); }    \
+    ULONG STDMETHODCALLTYPE Release() override { return NonDelegatingRelease(); }
+
 class TBCBasePin : public TBCUnknown, public IPin, public IQualityControl {
 public:
     // lock: the filter's state lock. The pin's references are the filter's:
@@ -22,9 +33,7 @@ public:
     ~TBCBasePin() override;
 
     // The pin is its own COM identity; its lifetime is the filter's.
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
+    TBC_DECLARE_PIN_IUNKNOWN
     HRESULT STDMETHODCALLTYPE NonDelegatingQueryInterface(REFIID iid, void** object) override;
     ULONG STDMETHODCALLTYPE NonDelegatingAddRef() override;
     ULONG STDMETHODCALLTYPE NonDelegatingRelease() override;

@@ -39,12 +39,6 @@ TBCPushPinDesktop::TBCPushPinDesktop(TBCPushSourceDesktop* filter)
 
 TBCPushPinDesktop::~TBCPushPinDesktop() { timeEndPeriod(1); }
 
-HRESULT STDMETHODCALLTYPE TBCPushPinDesktop::QueryInterface(REFIID iid, void** object) {
-    return TBCBasePin::QueryInterface(iid, object);
-}
-ULONG STDMETHODCALLTYPE TBCPushPinDesktop::AddRef() { return TBCBasePin::AddRef(); }
-ULONG STDMETHODCALLTYPE TBCPushPinDesktop::Release() { return TBCBasePin::Release(); }
-
 HRESULT STDMETHODCALLTYPE TBCPushPinDesktop::NonDelegatingQueryInterface(REFIID iid,
                                                                          void** object) {
     if (object == nullptr) return E_POINTER;

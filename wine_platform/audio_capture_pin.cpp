@@ -36,12 +36,6 @@ TAudioCapturePin::TAudioCapturePin(HRESULT* hr, TAudioCaptureFilter* filter)
 
 TAudioCapturePin::~TAudioCapturePin() = default;
 
-HRESULT STDMETHODCALLTYPE TAudioCapturePin::QueryInterface(REFIID iid, void** object) {
-    return TBCBasePin::QueryInterface(iid, object);
-}
-ULONG STDMETHODCALLTYPE TAudioCapturePin::AddRef() { return TBCBasePin::AddRef(); }
-ULONG STDMETHODCALLTYPE TAudioCapturePin::Release() { return TBCBasePin::Release(); }
-
 HRESULT STDMETHODCALLTYPE TAudioCapturePin::NonDelegatingQueryInterface(REFIID iid,
                                                                         void** object) {
     if (object == nullptr) return E_POINTER;

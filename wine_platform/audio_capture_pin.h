@@ -22,9 +22,7 @@ public:
     TAudioCapturePin(HRESULT* hr, TAudioCaptureFilter* filter);
     ~TAudioCapturePin() override;
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
+    TBC_DECLARE_PIN_IUNKNOWN
     HRESULT STDMETHODCALLTYPE NonDelegatingQueryInterface(REFIID iid, void** object) override;
 
     // Quality messages are refused: a live device cannot go faster.

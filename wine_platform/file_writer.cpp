@@ -21,12 +21,6 @@ HRESULT LastError() {
 TFileWriterInputPin::TFileWriterInputPin(TFileWriter* writer, TBCCritSec* lock, HRESULT*)
     : TBCBaseInputPin(L"File writer input", writer, lock, L"in"), FWriter(writer) {}
 
-HRESULT STDMETHODCALLTYPE TFileWriterInputPin::QueryInterface(REFIID iid, void** object) {
-    return NonDelegatingQueryInterface(iid, object);
-}
-ULONG STDMETHODCALLTYPE TFileWriterInputPin::AddRef() { return NonDelegatingAddRef(); }
-ULONG STDMETHODCALLTYPE TFileWriterInputPin::Release() { return NonDelegatingRelease(); }
-
 HRESULT STDMETHODCALLTYPE TFileWriterInputPin::NonDelegatingQueryInterface(REFIID iid,
                                                                           void** object) {
     if (object == nullptr) return E_POINTER;

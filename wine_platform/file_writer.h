@@ -20,9 +20,7 @@ class TFileWriterInputPin : public TBCBaseInputPin, public IStream {
 public:
     TFileWriterInputPin(TFileWriter* writer, TBCCritSec* lock, HRESULT* hr);
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
+    TBC_DECLARE_PIN_IUNKNOWN
     HRESULT STDMETHODCALLTYPE NonDelegatingQueryInterface(REFIID iid, void** object) override;
 
     // Any type: the bytes are written as they come.

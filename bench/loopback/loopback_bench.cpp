@@ -250,7 +250,7 @@ bool RealGraph(const Scenario& scenario) {
 }  // namespace
 
 int main() {
-    CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    const TComApartment com(COINIT_MULTITHREADED);
     std::printf("silence margin %lld ms, engine period %lld ms\n",
                 static_cast<long long>(TBCAudioPin::SilenceMarginMs),
                 static_cast<long long>(TBCAudioPin::PeriodMs));
@@ -259,6 +259,5 @@ int main() {
                                BarePin("pin into a bare receiving pin, ends quiet:", EndsQuiet)
                            ? 0
                            : 1;
-    CoUninitialize();
     return result;
 }

@@ -5,6 +5,7 @@
 // capture graph builder, event notification to a window). Run by hand:
 //   tools/wineenv.sh exec build/env build/x86_64/bin/media_bench.exe
 #include "media/sys_dev_enum.h"
+#include "shared/owner.h"
 #include "tests/fixtures/media/media_fixture_registration.h"
 
 #include <windows.h>
@@ -94,13 +95,12 @@ void BenchActivation(int runs) {
 }  // namespace
 
 int main() {
-    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    const TComApartment com;
     if (!mediafixture::EnsureFixturesRegistered()) std::printf("note: the media fixtures are not registered\n");
     // One warm-up of each, so the figures are of a started program.
     BenchCatalogue(1);
     BenchCatalogue(5);
     BenchActivation(1);
     BenchActivation(50);
-    CoUninitialize();
     return 0;
 }

@@ -3,6 +3,7 @@
 // printed in milliseconds.
 #include "media/compressor_manager.h"
 #include "media/filter_graph.h"
+#include "shared/owner.h"
 #include "tests/fixtures/media/media_fixture_registration.h"
 #include "tests/fixtures/media/saveable_device_enum.h"
 
@@ -37,7 +38,7 @@ void Measure(const char* what, int runs, const std::function<void()>& step) {
 }  // namespace
 
 int main() {
-    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    const TComApartment com;
     if (!mediafixture::EnsureFixturesRegistered()) {
         std::printf("MediaFixtures.dll could not be registered\n");
         return 1;
@@ -63,6 +64,5 @@ int main() {
             graph.SetActive(false);
         });
     }
-    CoUninitialize();
     return 0;
 }

@@ -104,11 +104,7 @@ public:
     CountingPin(TBCBaseFilter* filter, TBCCritSec* lock)
         : TBCBasePin(L"Counting input", filter, lock, L"In", PINDIR_INPUT) {}
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-        return TBCBasePin::QueryInterface(iid, object);
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return TBCBasePin::AddRef(); }
-    ULONG STDMETHODCALLTYPE Release() override { return TBCBasePin::Release(); }
+    TBC_DECLARE_PIN_IUNKNOWN
     HRESULT STDMETHODCALLTYPE NonDelegatingQueryInterface(REFIID iid, void** object) override {
         if (iid == IID_IMemInputPin) return GetInterface(static_cast<IMemInputPin*>(this), object);
         return TBCBasePin::NonDelegatingQueryInterface(iid, object);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "classlib/runtime/files.h"
+#include "shared/owner.h"
 #include "tests/fixtures/program_support.h"
 
 #include <windows.h>
@@ -27,22 +28,21 @@ inline std::wstring ScratchFolder(const std::wstring& name) {
 }
 
 inline void WriteFileBytes(const std::wstring& path, const std::string& bytes) {
-    HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return;
+    const TKernelHandle h(
+        CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!h) return;
     DWORD written = 0;
-    WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    CloseHandle(h);
+    WriteFile(h.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
 }
 
 inline std::string ReadFileBytes(const std::wstring& path) {
-    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return {};
+    const TKernelHandle h(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!h) return {};
     std::string out;
     char buffer[4096];
     DWORD n = 0;
-    while (ReadFile(h, buffer, sizeof buffer, &n, nullptr) && n > 0) out.append(buffer, n);
-    CloseHandle(h);
+    while (ReadFile(h.Get(), buffer, sizeof buffer, &n, nullptr) && n > 0) out.append(buffer, n);
     return out;
 }
 

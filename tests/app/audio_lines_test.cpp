@@ -70,6 +70,18 @@ TEST_F(AudioLines, DeviceLinesAreListedWithTheEnabledOneChosen) {
     EXPECT_EQ(m.FSavedInputs->Strings(FixtureDevice()), L"2");
 }
 
+TEST_F(AudioLines, SelectingLineTwoSetsEveryLineInLineOrder) {
+    SetLines({0});
+    ProgramWindows windows;
+    ChooseFixtureDevice();
+    mediafixture::ClearCaptureEnableCalls();
+    FormMain->SelectAudioInput(FixtureDevice(), 2);
+    // Every line from 0 up, the chosen one in its turn, TRUE as -1.
+    const std::vector<std::pair<int, long>> expected{{0, 0}, {1, 0}, {2, -1}, {3, 0}};
+    EXPECT_EQ(mediafixture::CaptureEnableCalls(), expected);
+    EXPECT_EQ(EnabledLines(), std::vector<int>{2});
+}
+
 TEST_F(AudioLines, TwoEnabledLinesShowTheLastAndSaveTheFirst) {
     SetLines({1, 3});
     ProgramWindows windows;

@@ -73,11 +73,11 @@ inline long RunAndWait(std::wstring command) {
     if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_NEW_CONSOLE, nullptr, folder.c_str(),
                         &startup, &info))
         return -1;
-    CloseHandle(info.hThread);
-    if (WaitForSingleObject(info.hProcess, 120000) != WAIT_OBJECT_0) TerminateProcess(info.hProcess, 1);
+    const TKernelHandle thread(info.hThread);
+    const TKernelHandle process(info.hProcess);
+    if (WaitForSingleObject(process.Get(), 120000) != WAIT_OBJECT_0) TerminateProcess(process.Get(), 1);
     DWORD code = 0;
-    GetExitCodeProcess(info.hProcess, &code);
-    CloseHandle(info.hProcess);
+    GetExitCodeProcess(process.Get(), &code);
     return static_cast<long>(code);
 }
 

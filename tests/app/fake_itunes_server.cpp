@@ -4,6 +4,8 @@
 // whose "AddFile" method appends the path it is given (UTF-8, one a line) to
 // "itunes_added.txt" beside this library and returns a status object.
 // A path that ends in "refuse.mp4" is refused with E_FAIL.
+#include "shared/owner.h"
+
 #include <windows.h>
 #include <olectl.h>
 #include <oleauto.h>
@@ -32,12 +34,11 @@ void RecordPath(const wchar_t* path, UINT length) {
     std::string line(n, '\0');
     WideCharToMultiByte(CP_UTF8, 0, path, static_cast<int>(length), line.data(), n, nullptr, nullptr);
     line += "\n";
-    HANDLE h = CreateFileW((ModuleFolder() + L"itunes_added.txt").c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
-                           OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return;
+    const TKernelHandle h(CreateFileW((ModuleFolder() + L"itunes_added.txt").c_str(), FILE_APPEND_DATA,
+                                      FILE_SHARE_READ, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!h) return;
     DWORD written = 0;
-    WriteFile(h, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
-    CloseHandle(h);
+    WriteFile(h.Get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
 }
 
 // An automation object with one member, answered by name.

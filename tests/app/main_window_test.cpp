@@ -485,11 +485,10 @@ TEST(MainWindow, FolderBrowserChangesTheSaveFolderOnlyOnOk) {
         BrowserAnswer answer;
         answer.Button = button;
         answer.Main = m.Handle();
-        HANDLE thread = CreateThread(nullptr, 0, AnswerBrowser, &answer, 0, nullptr);
-        ASSERT_TRUE(thread);
+        TKernelHandle thread(CreateThread(nullptr, 0, AnswerBrowser, &answer, 0, nullptr));
+        ASSERT_TRUE(thread.Valid());
         m.pngBtnChangeSaveDirClick(m.pngBtnChangeSaveDir);
-        WaitForSingleObject(thread, 60000);
-        CloseHandle(thread);
+        WaitForSingleObject(thread.Get(), 60000);
         ASSERT_TRUE(answer.Seen);
         EXPECT_TRUE(answer.MainDisabled) << "the other windows are disabled while it is open";
         EXPECT_TRUE(IsWindowEnabled(m.Handle()));

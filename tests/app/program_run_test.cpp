@@ -27,28 +27,32 @@ public:
         std::wstring command = L"\"" + folder + L"Tavrel.exe\"";
         STARTUPINFOW startup{};
         startup.cb = sizeof startup;
+        PROCESS_INFORMATION info{};
         if (CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup,
-                           &FInfo))
-            CloseHandle(FInfo.hThread);
+                           &info)) {
+            const TKernelHandle thread(info.hThread);
+            FProcess.Reset(info.hProcess);
+            FId = info.dwProcessId;
+        }
     }
     ~Process() {
-        if (!FInfo.hProcess) return;
-        if (WaitForSingleObject(FInfo.hProcess, 0) == WAIT_TIMEOUT) {
-            TerminateProcess(FInfo.hProcess, 9);
-            WaitForSingleObject(FInfo.hProcess, kWaitMs);
+        if (!FProcess) return;
+        if (WaitForSingleObject(FProcess.Get(), 0) == WAIT_TIMEOUT) {
+            TerminateProcess(FProcess.Get(), 9);
+            WaitForSingleObject(FProcess.Get(), kWaitMs);
         }
-        CloseHandle(FInfo.hProcess);
     }
-    bool Started() const { return FInfo.hProcess != nullptr; }
-    DWORD Id() const { return FInfo.dwProcessId; }
+    bool Started() const { return FProcess.Valid(); }
+    DWORD Id() const { return FId; }
     void Kill() const {
-        TerminateProcess(FInfo.hProcess, 9);
-        WaitForSingleObject(FInfo.hProcess, kWaitMs);
+        TerminateProcess(FProcess.Get(), 9);
+        WaitForSingleObject(FProcess.Get(), kWaitMs);
     }
-    bool Ended(DWORD ms = kWaitMs) const { return WaitForSingleObject(FInfo.hProcess, ms) == WAIT_OBJECT_0; }
+    bool Ended(DWORD ms = kWaitMs) const { return WaitForSingleObject(FProcess.Get(), ms) == WAIT_OBJECT_0; }
 
 private:
-    PROCESS_INFORMATION FInfo{};
+    TKernelHandle FProcess;
+    DWORD FId = 0;
 };
 
 std::wstring ClassOf(HWND w) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "shared/com_ptr.h"
+#include "shared/owner.h"
 #include "tests/fixtures/media/media_fixture_registration.h"
 
 #include <gtest/gtest.h>
@@ -57,8 +58,8 @@ inline void SetString(HKEY key, const wchar_t* name, const std::wstring& value) 
 // marks them complete, with the version of this list), under a mutex.
 inline constexpr DWORD OddDevicesVersion = 2;
 inline void EnsureOddDevices() {
-    HANDLE mutex = CreateMutexW(nullptr, FALSE, L"Tavrel media odd devices");
-    if (mutex) WaitForSingleObject(mutex, 60000);
+    const TKernelHandle mutex(CreateMutexW(nullptr, FALSE, L"Tavrel media odd devices"));
+    if (mutex) WaitForSingleObject(mutex.Get(), 60000);
     const std::wstring categoryKey = L"CLSID\\" + mediafixture::GuidText(CategoryOddDevices);
     DWORD complete = 0;
     DWORD size = sizeof complete;
@@ -83,10 +84,7 @@ inline void EnsureOddDevices() {
             RegCloseKey(key);
         }
     }
-    if (mutex) {
-        ReleaseMutex(mutex);
-        CloseHandle(mutex);
-    }
+    if (mutex) ReleaseMutex(mutex.Get());
 }
 
 // The ANSI bytes of a text in the system's code page.
@@ -111,17 +109,12 @@ inline std::wstring BagName(IMoniker* moniker) {
     return name;
 }
 
-struct ComScope {
-    ComScope() { CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED); }
-    ~ComScope() { CoUninitialize(); }
-};
-
 // Tests on the media fixtures: the library registered for the suite, COM
 // for each test, and the fixture filters created by class.
 class FixtureTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        ComScope com;
+        TComApartment com;
         ASSERT_TRUE(mediafixture::EnsureFixturesRegistered());
     }
     static ComPtr<IBaseFilter> Create(const CLSID& id) {
@@ -129,7 +122,7 @@ protected:
         CoCreateInstance(id, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, filter.PutVoid());
         return filter;
     }
-    ComScope FCom;
+    TComApartment FCom;
 };
 
 }  // namespace devicetest

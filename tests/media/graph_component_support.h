@@ -6,6 +6,7 @@
 #include "classlib/runtime/application.h"
 #include "media/filter_graph.h"
 #include "shared/com_ptr.h"
+#include "shared/owner.h"
 
 #include <windows.h>
 #include <dshow.h>
@@ -164,10 +165,9 @@ inline std::vector<std::wstring> RotGraphsOfThisProcess() {
     const std::wstring pid = std::wstring(L" pid ") + digits;
     ComPtr<IMoniker> moniker;
     while (entries->Next(1, moniker.Put(), nullptr) == S_OK) {
-        LPOLESTR name = nullptr;
-        if (FAILED(moniker->GetDisplayName(context.Get(), nullptr, &name)) || !name) continue;
-        const std::wstring text(name);
-        CoTaskMemFree(name);
+        TTaskMem<wchar_t> name;
+        if (FAILED(moniker->GetDisplayName(context.Get(), nullptr, name.Put())) || !name) continue;
+        const std::wstring text(name.Get());
         if (text.find(L"FilterGraph ") != std::wstring::npos && text.size() >= pid.size() &&
             text.compare(text.size() - pid.size(), pid.size(), pid) == 0)
             found.push_back(text);

@@ -2,6 +2,7 @@
 // running-object table entry of a real filter graph.
 #include "media/graph_utility.h"
 #include "shared/com_ptr.h"
+#include "shared/owner.h"
 
 #include <gtest/gtest.h>
 
@@ -74,11 +75,6 @@ TEST(FreeAndClear, FreesOnceAndClears) {
     EXPECT_EQ(deaths, 1);
 }
 
-struct ComScope {
-    ComScope() { CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED); }
-    ~ComScope() { CoUninitialize(); }
-};
-
 // Whether the table holds an item moniker of that name.
 bool RotHolds(const std::wstring& itemName) {
     ComPtr<IRunningObjectTable> table;
@@ -89,18 +85,16 @@ bool RotHolds(const std::wstring& itemName) {
     CreateBindCtx(0, context.Put());
     ComPtr<IMoniker> moniker;
     while (monikers->Next(1, moniker.Put(), nullptr) == S_OK) {
-        LPOLESTR name = nullptr;
-        if (SUCCEEDED(moniker->GetDisplayName(context.Get(), nullptr, &name)) && name) {
-            const std::wstring text = name;
-            CoTaskMemFree(name);
-            if (text == L"!" + itemName) return true;
-        }
+        TTaskMem<wchar_t> name;
+        if (SUCCEEDED(moniker->GetDisplayName(context.Get(), nullptr, name.Put())) && name &&
+            name.Get() == L"!" + itemName)
+            return true;
     }
     return false;
 }
 
 TEST(AddGraphToRot, PublishesAndRevokesARealGraph) {
-    ComScope com;
+    TComApartment com;
     ComPtr<IGraphBuilder> graph;
     ASSERT_EQ(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
                                graph.PutVoid()),
