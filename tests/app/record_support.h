@@ -227,10 +227,12 @@ protected:
     // Presses the start button and waits until the graph runs; false (with
     // the message boxes shown) when it did not start.
     ::testing::AssertionResult Start(TPNGButton* button = nullptr) {
+        const std::size_t shown = Boxes().Texts.size();
         PressButton(button ? button : FormMain->pngCaptureStart);
-        if (!PumpUntil([this] { return Recording() || !Boxes().Texts.empty(); }, 60000))
+        if (!PumpUntil([&] { return Recording() || Boxes().Texts.size() > shown; }, 60000))
             return ::testing::AssertionFailure() << "the recording did not start";
-        if (!Boxes().Texts.empty()) return ::testing::AssertionFailure() << "message: " << Narrow(Boxes().Texts[0]);
+        if (Boxes().Texts.size() > shown)
+            return ::testing::AssertionFailure() << "message: " << Narrow(Boxes().Texts[shown]);
         return ::testing::AssertionSuccess();
     }
 

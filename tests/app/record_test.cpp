@@ -220,6 +220,90 @@ TEST_F(RecordToFile, CursorIsDrawnIntoTheRecording) {
     EXPECT_EQ(0, PatternMisses(frame, 24, 4, 4, 80, kHeight - 4));
 }
 
+TEST_F(RecordToFile, RecordingFrameLiesJustOutsideThePicture) {
+    PatternWindow pattern;
+    Open("REC_RANGE=1\r\nREC_LIMIT_SS=2\r\n");
+    TypeTheCaptureRect();
+    ASSERT_TRUE(FormMain->CBRecRange->Checked());
+    ASSERT_TRUE(Start());
+    // The red band is on the screen around the rectangle while recording.
+    ASSERT_TRUE(FormCaptureStartSize->Visible());
+    const RECT band = FormCaptureStartSize->BoundsRect();
+    EXPECT_EQ(kLeft - 5, band.left);
+    EXPECT_EQ(kTop - 5, band.top);
+    EXPECT_EQ(kLeft + kWidth + 5, band.right);
+    EXPECT_EQ(kTop + kHeight + 5, band.bottom);
+    PumpFor(300);
+    HDC screen = GetDC(nullptr);
+    const COLORREF corner = GetPixel(screen, kLeft - 3, kTop - 3);
+    const COLORREF inside = GetPixel(screen, kLeft + 2, kTop + 2);
+    ReleaseDC(nullptr, screen);
+    EXPECT_EQ(RGB(255, 0, 0), corner);
+    const Bgr expected = PatternAt(kLeft + 2, kTop + 2);
+    EXPECT_EQ(RGB(expected.R, expected.G, expected.B), inside);
+    ASSERT_TRUE(Reported());
+    EXPECT_FALSE(FormCaptureStartSize->Visible());
+    EXPECT_EQ(SuccessReport(), Status());
+
+    // Not a trace of red at the picture's edges.
+    const std::vector<BYTE> frame = DecodeFrame(Output(), 1.0, Dir);
+    ASSERT_EQ(static_cast<std::size_t>(kWidth) * kHeight * 3, frame.size());
+    // (The pattern's blue is never below 0x80.)
+    const auto isRed = [&frame](int x, int y) {
+        const Bgr c = PixelAt(frame, kWidth, x, y);
+        return c.R > 200 && c.G < 60 && c.B < 60;
+    };
+    int red = 0;
+    for (int x = 0; x < kWidth; ++x)
+        for (int y : {0, 1, kHeight - 2, kHeight - 1}) red += isRed(x, y);
+    for (int y = 0; y < kHeight; ++y)
+        for (int x : {0, 1, kWidth - 2, kWidth - 1}) red += isRed(x, y);
+    EXPECT_EQ(0, red);
+    EXPECT_EQ(0, PatternMisses(frame, 16, 0, 0, kWidth, kHeight));
+}
+
+TEST_F(RecordToFile, SecondRecordingAfterACancelledOneSucceeds) {
+    Open("REC_LIMIT_SS=2\r\n");
+    TypeCaptureRect(0, 0, 320, 240);
+    // The first: cancelled at the converter's first line, the recording kept.
+    Boxes().Answers = {IDYES};
+    TNewLineEvent original = FormMain->DosCommandConvert->OnNewLine;
+    bool cancel = true;
+    FormMain->DosCommandConvert->OnNewLine = [&, original](TObject* sender, const std::wstring& line, TOutputType type) {
+        if (cancel) {
+            cancel = false;
+            SendMessageW(FormProgress->BtnCancel->Handle(), BM_CLICK, 0, 0);
+        }
+        original(sender, line, type);
+    };
+    ASSERT_TRUE(Start());
+    ASSERT_TRUE(Reported());
+    const std::wstring firstName = FormMain->FSettings->FileName, firstAvi = Avi();
+    EXPECT_EQ(L"キャンセルしました\r\n" + firstAvi, Status());
+    SendMessageW(FormProgress->BtnClose->Handle(), BM_CLICK, 0, 0);
+    ASSERT_TRUE(FormMain->Enabled());
+    ASSERT_TRUE(FormMain->pngCaptureStart->Enabled());
+
+    // The second, in the same window: a graph built afresh, a new name, the
+    // runner and the dialog used again.
+    ASSERT_TRUE(Start());
+    ASSERT_TRUE(Reported());
+    EXPECT_EQ(1u, Boxes().Texts.size());
+    EXPECT_EQ(SuccessReport(), Status());
+    EXPECT_NE(firstName, FormMain->FSettings->FileName);
+    EXPECT_FALSE(FileExists(Avi()));
+    EXPECT_TRUE(FileExists(firstAvi));
+    DeleteFileW(firstAvi.c_str());
+    const MediaDescription d = Describe(Output());
+    EXPECT_EQ(1u, d.VideoStreams.size()) << d.Text;
+    EXPECT_EQ(1u, d.AudioStreams.size()) << d.Text;
+    EXPECT_NEAR(2.0, d.Duration, 0.6) << d.Text;
+    // One graph: one screen filter and one sound source.
+    const std::vector<std::wstring> filters = GraphFilterNames();
+    EXPECT_EQ(1, std::count(filters.begin(), filters.end(), L"MorvoCapture2"));
+    EXPECT_EQ(1, std::count(filters.begin(), filters.end(), L"AudioCapFilter2"));
+}
+
 TEST_F(RecordToFile, UntilFinishModeEndsWithTheFinishButton) {
     capturetest::TonePlayer tone;
     Open();
