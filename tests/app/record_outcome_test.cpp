@@ -163,4 +163,28 @@ TEST_F(RecordToITunes, FileGoneBeforeTheHandOffIsReportedOnce) {
     EXPECT_FALSE(FileExists(ITunesAdded()));
 }
 
+// A save folder with a Japanese name and a blank, from config.ini through
+// the converter's command line to the path handed to iTunes.
+using RecordingPaths = RecordingTest;
+
+TEST_F(RecordingPaths, JapaneseSaveFolderFromSettingsToITunes) {
+    Dir = ScratchFolder(L"録画 フォルダ");
+    DeleteFileW(ITunesAdded().c_str());
+    const TScopeGuard unregister([] { RegisterITunes(false); });
+    ASSERT_EQ(0, RegisterITunes(true));
+    Open("REC_LIMIT_SS=2\r\n");
+    TypeCaptureRect(0, 0, 320, 240);
+    EXPECT_EQ(Dir, FormMain->FSettings->SaveDir);
+    ASSERT_TRUE(Start(FormMain->pngCaptureAndiTunesStart));
+    ASSERT_TRUE(Reported());
+    EXPECT_EQ(SuccessReport(), Status());
+    EXPECT_TRUE(Boxes().Texts.empty());
+    EXPECT_EQ(Dir, FormMain->FSettings->SaveDir);
+    EXPECT_EQ(1, FormMain->FITunesDone);
+    EXPECT_EQ(Narrow(Dir + FormMain->FSettings->FileName) + "\n", ReadFileBytes(ITunesAdded()));
+    const MediaDescription d = Describe(Dir + FormMain->FSettings->FileName);
+    EXPECT_EQ(1u, d.VideoStreams.size()) << d.Text;
+    EXPECT_EQ(1u, d.AudioStreams.size()) << d.Text;
+}
+
 }  // namespace
