@@ -24,6 +24,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -58,10 +59,13 @@ BareRun RunHidden(std::wstring command, const std::wstring& outputPath) {
     HANDLE output = CreateFileW(outputPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
     if (output == INVALID_HANDLE_VALUE) return run;
+    HANDLE input = CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, OPEN_EXISTING, 0,
+                               nullptr);
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESHOWWINDOW | STARTF_USESTDHANDLES;
     startup.wShowWindow = SW_HIDE;
+    startup.hStdInput = input;
     startup.hStdOutput = output;
     startup.hStdError = output;
     PROCESS_INFORMATION info{};
@@ -70,6 +74,7 @@ BareRun RunHidden(std::wstring command, const std::wstring& outputPath) {
     const BOOL started = CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, CREATE_NEW_CONSOLE, nullptr,
                                         folder.c_str(), &startup, &info);
     CloseHandle(output);
+    if (input != INVALID_HANDLE_VALUE) CloseHandle(input);
     if (!started) return run;
     CloseHandle(info.hThread);
     WaitForSingleObject(info.hProcess, INFINITE);
@@ -156,6 +161,21 @@ bool RunOne(int width, int height, double seconds) {
         original(sender, line, type);
     };
 
+    // When the converter spoke first and when it ended, from the finish.
+    Clock::time_point finish{};
+    std::atomic<double> firstLine{-1}, ended{-1};
+    TNewLineEvent keeping = FormMain->DosCommandConvert->OnNewLine;
+    FormMain->DosCommandConvert->OnNewLine = [&, keeping](TObject* sender, const std::wstring& line,
+                                                          TOutputType type) {
+        if (firstLine.load() < 0) firstLine.store(SecondsSince(finish));
+        keeping(sender, line, type);
+    };
+    TTerminateEvent terminated = FormMain->DosCommandConvert->OnTerminated;
+    FormMain->DosCommandConvert->OnTerminated = [&, terminated](TObject* sender, DWORD code) {
+        ended.store(SecondsSince(finish));
+        terminated(sender, code);
+    };
+
     FormMain->pngCaptureStartClick(FormMain->pngCaptureStart);
     for (const auto& t : windows.Boxes.Texts) std::printf("  message: %s\n", WideToUtf8(t).c_str());
     if (!FormMain->TimerCaptureTime->Enabled()) {
@@ -164,7 +184,7 @@ bool RunOne(int width, int height, double seconds) {
     }
     PumpFor(seconds);
 
-    const auto finish = Clock::now();
+    finish = Clock::now();
     FormMain->pngCaptureFinishClick(FormMain->pngCaptureFinish);
     const double finishToReport = SecondsSince(finish);
     const std::wstring report = FormProgress->LabelStatus->Caption();
@@ -190,6 +210,8 @@ bool RunOne(int width, int height, double seconds) {
     bare.TempAviPath = kept;
     bare.FileName = L"bare.mp4";
     const BareRun run = RunHidden(L"lib\\ffmpeg.exe" + bare.BuildFfmpegArgs(), dir + L"bare.txt");
+    std::printf("  from the finish: the converter's first line at %.3f s, its end at %.3f s\n", firstLine.load(),
+                ended.load());
     std::printf("  finish to report %.3f s, converter by hand %.3f s (exit code %ld), ratio %.3f\n", finishToReport,
                 run.Seconds, run.ExitCode, run.Seconds > 0 ? finishToReport / run.Seconds : 0.0);
     FormProgress->BtnCloseClick(nullptr);
