@@ -133,6 +133,15 @@ unsigned long long FileBytes(const std::wstring& path) {
     return (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
+// The program's clock, noting when it is first read after the finish: the
+// conversion reads it as it starts the converter.
+std::atomic<bool> gWatchClock{false};
+Clock::time_point gConverterStart{};
+TDateTime WatchedNow() {
+    if (gWatchClock.exchange(false)) gConverterStart = Clock::now();
+    return Now();
+}
+
 bool RunOne(int width, int height, double seconds) {
     std::printf("== %dx%d, %.0f s at 30 fps, uncompressed, then MPEG-4\n", width, height, seconds);
     const std::wstring dir = apptest::ScratchFolder(L"record_bench");
@@ -184,7 +193,10 @@ bool RunOne(int width, int height, double seconds) {
     }
     PumpFor(seconds);
 
+    FormMain->FClock = &WatchedNow;
+    gConverterStart = {};
     finish = Clock::now();
+    gWatchClock = true;
     FormMain->pngCaptureFinishClick(FormMain->pngCaptureFinish);
     const double finishToReport = SecondsSince(finish);
     const std::wstring report = FormProgress->LabelStatus->Caption();
@@ -210,8 +222,11 @@ bool RunOne(int width, int height, double seconds) {
     bare.TempAviPath = kept;
     bare.FileName = L"bare.mp4";
     const BareRun run = RunHidden(L"lib\\ffmpeg.exe" + bare.BuildFfmpegArgs(), dir + L"bare.txt");
-    std::printf("  from the finish: the converter's first line at %.3f s, its end at %.3f s\n", firstLine.load(),
-                ended.load());
+    const double converterStart =
+        gConverterStart == Clock::time_point{} ? -1 : std::chrono::duration<double>(gConverterStart - finish).count();
+    std::printf("  from the finish: the graph stopped and the converter started at %.3f s, its first line at %.3f s, "
+                "its end at %.3f s\n",
+                converterStart, firstLine.load(), ended.load());
     std::printf("  finish to report %.3f s, converter by hand %.3f s (exit code %ld), ratio %.3f\n", finishToReport,
                 run.Seconds, run.ExitCode, run.Seconds > 0 ? finishToReport / run.Seconds : 0.0);
     FormProgress->BtnCloseClick(nullptr);
