@@ -147,7 +147,14 @@ void TDosCommand::Execute() {
 
 DWORD TDosCommand::ExecuteAndWait() {
     Execute();
-    while (IsRunning()) Application->ProcessMessages();
+    while (IsRunning()) {
+        Application->ProcessMessages();
+        if (!IsRunning()) break;
+        // Until a message or a line delivery arrives; the end of the run is
+        // seen within the short bound.
+        HANDLE sync = static_cast<HANDLE>(SyncEvent());
+        MsgWaitForMultipleObjectsEx(sync ? 1 : 0, &sync, 5, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+    }
     return ExitCode();
 }
 

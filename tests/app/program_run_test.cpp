@@ -4,146 +4,18 @@
 #include "classlib/runtime/files.h"
 #include "classlib/ui/shell.h"
 #include "tests/app/app_test_support.h"
+#include "tests/app/program_driver.h"
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <string>
-#include <vector>
 
 namespace {
 
 using apptest::ConfigDir;
 using apptest::ReadFileBytes;
 
-// Generous bounds for a program to come up or go away; the tests wait for
-// states, never for times.
-constexpr DWORD kWaitMs = 60000;
-
-class Process {
-public:
-    // Tavrel.exe of the folder (with its trailing delimiter), started there.
-    explicit Process(const std::wstring& folder = testsupport::ProgramFolder()) {
-        std::wstring command = L"\"" + folder + L"Tavrel.exe\"";
-        STARTUPINFOW startup{};
-        startup.cb = sizeof startup;
-        PROCESS_INFORMATION info{};
-        if (CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup,
-                           &info)) {
-            const TKernelHandle thread(info.hThread);
-            FProcess.Reset(info.hProcess);
-            FId = info.dwProcessId;
-        }
-    }
-    ~Process() {
-        if (!FProcess) return;
-        if (WaitForSingleObject(FProcess.Get(), 0) == WAIT_TIMEOUT) {
-            TerminateProcess(FProcess.Get(), 9);
-            WaitForSingleObject(FProcess.Get(), kWaitMs);
-        }
-    }
-    bool Started() const { return FProcess.Valid(); }
-    DWORD Id() const { return FId; }
-    void Kill() const {
-        TerminateProcess(FProcess.Get(), 9);
-        WaitForSingleObject(FProcess.Get(), kWaitMs);
-    }
-    bool Ended(DWORD ms = kWaitMs) const { return WaitForSingleObject(FProcess.Get(), ms) == WAIT_OBJECT_0; }
-
-private:
-    TKernelHandle FProcess;
-    DWORD FId = 0;
-};
-
-std::wstring ClassOf(HWND w) {
-    wchar_t name[64] = {};
-    GetClassNameW(w, name, 64);
-    return name;
-}
-
-std::wstring TextOf(HWND w) {
-    wchar_t text[512] = {};
-    GetWindowTextW(w, text, 512);
-    return text;
-}
-
-// The first visible top-level window of the process that matches.
-struct TopSearch {
-    DWORD pid;
-    const std::function<bool(HWND)>* match;
-    HWND found;
-};
-
-BOOL CALLBACK MatchTopWindow(HWND w, LPARAM data) {
-    auto* s = reinterpret_cast<TopSearch*>(data);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(w, &owner);
-    if (owner != s->pid || !IsWindowVisible(w) || !(*s->match)(w)) return TRUE;
-    s->found = w;
-    return FALSE;
-}
-
-HWND FindTopWindow(DWORD pid, const std::function<bool(HWND)>& match) {
-    TopSearch search{pid, &match, nullptr};
-    EnumWindows(MatchTopWindow, reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
-HWND WaitForTopWindow(DWORD pid, const std::function<bool(HWND)>& match) {
-    for (DWORD waited = 0; waited < kWaitMs; waited += 50) {
-        if (HWND w = FindTopWindow(pid, match)) return w;
-        Sleep(50);
-    }
-    return nullptr;
-}
-
-HWND WaitForMainWindow(DWORD pid) {
-    return WaitForTopWindow(pid, [](HWND w) { return ClassOf(w) == L"TavrelWindow" && TextOf(w) == L"Tavrel3"; });
-}
-
-// A message box of the process: its text is in the static control 65535.
-HWND WaitForMessageBox(DWORD pid) {
-    return WaitForTopWindow(pid, [](HWND w) { return ClassOf(w) == L"#32770"; });
-}
-
-std::wstring MessageBoxText(HWND box) {
-    wchar_t text[512] = {};
-    GetDlgItemTextW(box, 0xFFFF, text, 512);
-    return text;
-}
-
-void PressButton(HWND box, int id) {
-    PostMessageW(box, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, id)));
-}
-
-struct ChildSearch {
-    const std::wstring* text;
-    HWND found;
-};
-
-BOOL CALLBACK MatchChildText(HWND w, LPARAM data) {
-    auto* s = reinterpret_cast<ChildSearch*>(data);
-    if (TextOf(w) != *s->text) return TRUE;
-    s->found = w;
-    return FALSE;
-}
-
-HWND FindChildByText(HWND parent, const std::wstring& text) {
-    ChildSearch search{&text, nullptr};
-    EnumChildWindows(parent, MatchChildText, reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
-// Closes the main window and answers the question with Yes.
-void CloseWithYes(const Process& p, HWND main) {
-    PostMessageW(main, WM_CLOSE, 0, 0);
-    HWND box = WaitForMessageBox(p.Id());
-    ASSERT_TRUE(box);
-    EXPECT_EQ(MessageBoxText(box), L"終了してよろしいですか？");
-    EXPECT_EQ(TextOf(box), L"Tavrel3");
-    PressButton(box, IDYES);
-    EXPECT_TRUE(p.Ended());
-}
+using namespace driver;
 
 class ProgramRun : public ::testing::Test {
 protected:

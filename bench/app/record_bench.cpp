@@ -1,0 +1,249 @@
+// The whole road of one recording, in the program's own windows: the
+// until-finish mode for 10 seconds at 1280x720 and at 1920x1080, 30 frames
+// per second, uncompressed ("無圧縮") into the temporary AVI, with the sound
+// of the capture device "Monitor of Null Output", then the MPEG-4
+// conversion. For each size it prints
+//   - the video frames in the AVI (non-empty video chunks, of 300),
+//   - the length of the sound and of the video in the AVI and their
+//     difference,
+//   - the time from the finish to the final report, against the same
+//     lib\ffmpeg.exe command line run by hand on the same AVI in the same
+//     run, and their ratio.
+// The AVI is kept aside by a hard link made when the converter prints its
+// first line (a successful conversion deletes the temporary file).
+//
+// Run by hand in a prepared environment, for example:
+//   tools/wineenv.sh start build/benchenv win64
+//   tools/prepare-prefix.sh build/benchenv build/x86_64
+//   tools/wineenv.sh exec build/benchenv build/x86_64/bin/record_bench.exe
+//   tools/wineenv.sh stop build/benchenv
+// Arguments (optional): the seconds to record (10) and the sizes to run
+// ("720", "1080" or "both").
+#include "tests/app/app_test_support.h"
+#include "tests/fixtures/wine_platform/avi_reader.h"
+
+#include <windows.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double SecondsSince(Clock::time_point since) { return std::chrono::duration<double>(Clock::now() - since).count(); }
+
+// Keeps the window's messages going for the given time.
+void PumpFor(double seconds) {
+    const auto start = Clock::now();
+    while (SecondsSince(start) < seconds) {
+        Application->ProcessMessages();
+        Sleep(5);
+    }
+}
+
+// Runs a command line hidden from the program's folder, its output thrown
+// away as the console runner's reader would take it; the seconds it took
+// and its exit code.
+struct BareRun {
+    double Seconds = -1;
+    long ExitCode = -1;
+};
+
+BareRun RunHidden(std::wstring command, const std::wstring& outputPath) {
+    BareRun run;
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    HANDLE output = CreateFileW(outputPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (output == INVALID_HANDLE_VALUE) return run;
+    HANDLE input = CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, OPEN_EXISTING, 0,
+                               nullptr);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW | STARTF_USESTDHANDLES;
+    startup.wShowWindow = SW_HIDE;
+    startup.hStdInput = input;
+    startup.hStdOutput = output;
+    startup.hStdError = output;
+    PROCESS_INFORMATION info{};
+    const std::wstring folder = testsupport::ProgramFolder();
+    const auto start = Clock::now();
+    const BOOL started = CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, CREATE_NEW_CONSOLE, nullptr,
+                                        folder.c_str(), &startup, &info);
+    CloseHandle(output);
+    if (input != INVALID_HANDLE_VALUE) CloseHandle(input);
+    if (!started) return run;
+    CloseHandle(info.hThread);
+    WaitForSingleObject(info.hProcess, INFINITE);
+    run.Seconds = SecondsSince(start);
+    DWORD code = 0;
+    GetExitCodeProcess(info.hProcess, &code);
+    CloseHandle(info.hProcess);
+    run.ExitCode = static_cast<long>(code);
+    return run;
+}
+
+// What the AVI holds: non-empty and all video chunks, the video's frame
+// length, and the sound's bytes and bytes per second.
+struct AviFigures {
+    std::string Error;
+    int VideoFrames = 0;
+    int VideoChunks = 0;
+    double FrameSeconds = 0;
+    unsigned long long SoundBytes = 0;
+    unsigned long SoundBytesPerSecond = 0;
+    double VideoSeconds() const { return VideoChunks * FrameSeconds; }
+    double SoundSeconds() const { return SoundBytesPerSecond ? double(SoundBytes) / SoundBytesPerSecond : 0; }
+};
+
+AviFigures MeasureAvi(const std::wstring& path) {
+    AviFigures f;
+    const avitest::AviFile avi = avitest::ReadAvi(path);
+    f.Error = avi.Error;
+    int video = -1, sound = -1;
+    for (std::size_t i = 0; i < avi.Headers.size(); ++i) {
+        const avitest::StreamHeader& h = avi.Headers[i];
+        if (h.Type == "vids" && video < 0) {
+            video = static_cast<int>(i);
+            if (h.Rate) f.FrameSeconds = double(h.Scale) / h.Rate;
+        } else if (h.Type == "auds" && sound < 0) {
+            sound = static_cast<int>(i);
+            if (h.Format.size() >= 12) f.SoundBytesPerSecond = avitest::Le32(&h.Format[8]);
+        }
+    }
+    for (const avitest::Chunk& c : avi.Movie) {
+        if (c.Id.size() != 4 || c.Id[0] < '0' || c.Id[0] > '9' || c.Id[1] < '0' || c.Id[1] > '9') continue;
+        const int stream = (c.Id[0] - '0') * 10 + (c.Id[1] - '0');
+        if (stream == video) {
+            ++f.VideoChunks;
+            if (c.Size > 0) ++f.VideoFrames;
+        } else if (stream == sound) {
+            f.SoundBytes += c.Size;
+        }
+    }
+    return f;
+}
+
+unsigned long long FileBytes(const std::wstring& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return 0;
+    return (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+// The program's clock, noting when it is first read after the finish: the
+// conversion reads it as it starts the converter.
+std::atomic<bool> gWatchClock{false};
+Clock::time_point gConverterStart{};
+TDateTime WatchedNow() {
+    if (gWatchClock.exchange(false)) gConverterStart = Clock::now();
+    return Now();
+}
+
+bool RunOne(int width, int height, double seconds) {
+    std::printf("== %dx%d, %.0f s at 30 fps, uncompressed, then MPEG-4\n", width, height, seconds);
+    const std::wstring dir = apptest::ScratchFolder(L"record_bench");
+    apptest::ProgramWindows windows("DEVICE_NAME=Monitor of Null Output\r\nSAVEDIR=" + WideToAnsi(dir) +
+                                    "\r\nFPS=30\r\nCOMPRESSOR=\r\nCATEGORY=0\r\nMOVIE_TYPE=0\r\nQUALITY=1\r\n");
+    windows.Boxes.Texts.clear();
+    FormMain->RBRecStart->SetChecked(true);
+    FormMain->CBCompressorListVideo->SetItemIndex(0);
+    FormMain->EditCapturePosLeft->SetText(L"0");
+    FormMain->EditCapturePosTop->SetText(L"0");
+    FormMain->EditCapturePosRigth->SetText(IntToStr(width));
+    FormMain->EditCapturePosBottom->SetText(IntToStr(height));
+
+    // The AVI kept aside when the converter speaks first; the converter has
+    // the finished file open by then.
+    const std::wstring kept = dir + L"kept.avi";
+    DeleteFileW(kept.c_str());
+    bool linked = false, copied = false;
+    TNewLineEvent original = FormMain->DosCommandConvert->OnNewLine;
+    FormMain->DosCommandConvert->OnNewLine = [&, original](TObject* sender, const std::wstring& line,
+                                                           TOutputType type) {
+        if (!linked && !copied) {
+            linked = CreateHardLinkW(kept.c_str(), FormMain->FSettings->TempAviPath.c_str(), nullptr) != FALSE;
+            if (!linked) copied = CopyFileW(FormMain->FSettings->TempAviPath.c_str(), kept.c_str(), FALSE) != FALSE;
+        }
+        original(sender, line, type);
+    };
+
+    // When the converter spoke first and when it ended, from the finish.
+    Clock::time_point finish{};
+    std::atomic<double> firstLine{-1}, ended{-1};
+    TNewLineEvent keeping = FormMain->DosCommandConvert->OnNewLine;
+    FormMain->DosCommandConvert->OnNewLine = [&, keeping](TObject* sender, const std::wstring& line,
+                                                          TOutputType type) {
+        if (firstLine.load() < 0) firstLine.store(SecondsSince(finish));
+        keeping(sender, line, type);
+    };
+    TTerminateEvent terminated = FormMain->DosCommandConvert->OnTerminated;
+    FormMain->DosCommandConvert->OnTerminated = [&, terminated](TObject* sender, DWORD code) {
+        ended.store(SecondsSince(finish));
+        terminated(sender, code);
+    };
+
+    FormMain->pngCaptureStartClick(FormMain->pngCaptureStart);
+    for (const auto& t : windows.Boxes.Texts) std::printf("  message: %s\n", WideToUtf8(t).c_str());
+    if (!FormMain->TimerCaptureTime->Enabled()) {
+        std::printf("  the recording did not start\n");
+        return false;
+    }
+    PumpFor(seconds);
+
+    FormMain->FClock = &WatchedNow;
+    gConverterStart = {};
+    finish = Clock::now();
+    gWatchClock = true;
+    FormMain->pngCaptureFinishClick(FormMain->pngCaptureFinish);
+    const double finishToReport = SecondsSince(finish);
+    const std::wstring report = FormProgress->LabelStatus->Caption();
+    const std::wstring expected = L"全ての処理が完了しました\r\n保存ファイル名【" + FormMain->FSettings->FileName + L"】";
+    for (const auto& t : windows.Boxes.Texts) std::printf("  message: %s\n", WideToUtf8(t).c_str());
+    if (report != expected) std::printf("  report: %s\n", WideToUtf8(report).c_str());
+    if (!linked && !copied) {
+        std::printf("  the AVI could not be kept aside\n");
+        FormProgress->BtnCloseClick(nullptr);
+        return false;
+    }
+
+    const AviFigures avi = MeasureAvi(kept);
+    std::printf("  AVI: %.1f MiB%s%s\n", FileBytes(kept) / 1048576.0, linked ? "" : " (copied)",
+                avi.Error.empty() ? "" : (" read error: " + avi.Error).c_str());
+    std::printf("  video frames (non-empty chunks): %d of %d (%d chunks in all)\n", avi.VideoFrames,
+                static_cast<int>(seconds * 30 + 0.5), avi.VideoChunks);
+    std::printf("  video length %.3f s, sound length %.3f s, difference %.0f ms\n", avi.VideoSeconds(),
+                avi.SoundSeconds(), (avi.SoundSeconds() - avi.VideoSeconds()) * 1000);
+
+    // The same converter command line by hand on the kept AVI.
+    MvCaptureAndConvertInfo bare = *FormMain->FSettings;
+    bare.TempAviPath = kept;
+    bare.FileName = L"bare.mp4";
+    const BareRun run = RunHidden(L"lib\\ffmpeg.exe" + bare.BuildFfmpegArgs(), dir + L"bare.txt");
+    const double converterStart =
+        gConverterStart == Clock::time_point{} ? -1 : std::chrono::duration<double>(gConverterStart - finish).count();
+    std::printf("  from the finish: the graph stopped and the converter started at %.3f s, its first line at %.3f s, "
+                "its end at %.3f s\n",
+                converterStart, firstLine.load(), ended.load());
+    std::printf("  finish to report %.3f s, converter by hand %.3f s (exit code %ld), ratio %.3f\n", finishToReport,
+                run.Seconds, run.ExitCode, run.Seconds > 0 ? finishToReport / run.Seconds : 0.0);
+    FormProgress->BtnCloseClick(nullptr);
+    DeleteFileW(kept.c_str());
+    DeleteFileW((dir + L"bare.mp4").c_str());
+    DeleteFileW((dir + FormMain->FSettings->FileName).c_str());
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const double seconds = argc > 1 ? std::atof(argv[1]) : 10.0;
+    const std::string sizes = argc > 2 ? argv[2] : "both";
+    CoInitialize(nullptr);
+    bool ok = true;
+    if (sizes != "1080") ok &= RunOne(1280, 720, seconds);
+    if (sizes != "720") ok &= RunOne(1920, 1080, seconds);
+    return ok ? 0 : 1;
+}
