@@ -62,39 +62,6 @@ private:
     TKernelHandle FProcess;
     DWORD FId = 0;
 };
-        startup.cb = sizeof startup;
-        if (CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup,
-                           &FInfo))
-            CloseHandle(FInfo.hThread);
-    }
-    ~Process() {
-        if (!FInfo.hProcess) return;
-        if (WaitForSingleObject(FInfo.hProcess, 0) == WAIT_TIMEOUT) {
-            TerminateProcess(FInfo.hProcess, 9);
-            WaitForSingleObject(FInfo.hProcess, kWaitMs);
-        }
-        CloseHandle(FInfo.hProcess);
-    }
-    Process(const Process&) = delete;
-    Process& operator=(const Process&) = delete;
-
-    bool Started() const { return FInfo.hProcess != nullptr; }
-    DWORD Id() const { return FInfo.dwProcessId; }
-    void Kill() const {
-        TerminateProcess(FInfo.hProcess, 9);
-        WaitForSingleObject(FInfo.hProcess, kWaitMs);
-    }
-    bool Ended(DWORD ms = kWaitMs) const { return WaitForSingleObject(FInfo.hProcess, ms) == WAIT_OBJECT_0; }
-    // The exit code of an ended process.
-    DWORD ExitCode() const {
-        DWORD code = STILL_ACTIVE;
-        GetExitCodeProcess(FInfo.hProcess, &code);
-        return code;
-    }
-
-private:
-    PROCESS_INFORMATION FInfo{};
-};
 
 inline std::wstring ClassOf(HWND w) {
     wchar_t name[64] = {};
