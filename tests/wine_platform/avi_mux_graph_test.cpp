@@ -294,6 +294,32 @@ TEST_F(AviMuxGraph, AFullMediumAbortsTheStreamAndLeavesTheFileUnfinished) {
     EXPECT_GE(sink->Pin->Commits.load(), 1) << "the writer may let the file go";
 }
 
+TEST_F(AviMuxGraph, HeadersThatFindNoRoomFailThePauseAndLetTheWriterGo) {
+    ClocklessGraph g;
+    ASSERT_TRUE(g.Graph);
+    ComPtr<IBaseFilter> mux = CreateByClass(CLSID_AviDest);
+    auto* sink = new TStreamSink;
+    ComPtr<IBaseFilter> sinkFilter(sink);
+    sink->Pin->Room = 16;
+    auto* frames = new TFrameSource(16, 16, TFrameSource::Numbers(0, 10));
+    ComPtr<IBaseFilter> frameFilter(frames);
+    ASSERT_EQ(g.Graph->AddFilter(mux.Get(), L"Mux"), S_OK);
+    ASSERT_EQ(g.Graph->AddFilter(sinkFilter.Get(), L"Sink"), S_OK);
+    ASSERT_EQ(g.Graph->AddFilter(frameFilter.Get(), L"Frames"), S_OK);
+    ASSERT_EQ(g.Graph->ConnectDirect(Pins(mux.Get(), PINDIR_OUTPUT)[0].Get(), sink->Pin, nullptr),
+              S_OK);
+    ASSERT_EQ(g.Graph->ConnectDirect(Pins(frameFilter.Get(), PINDIR_OUTPUT)[0].Get(),
+                                     Pins(mux.Get(), PINDIR_INPUT)[0].Get(), nullptr),
+              S_OK);
+    EXPECT_EQ(mux->Pause(), STG_E_MEDIUMFULL);
+    FILTER_STATE state = State_Running;
+    EXPECT_EQ(mux->GetState(0, &state), S_OK);
+    EXPECT_EQ(state, State_Stopped);
+    // The writer below was written to and will hear nothing more: it is told
+    // the file is done, so it need not hold it open.
+    EXPECT_GE(sink->Pin->Commits.load(), 1);
+}
+
 // Wine maps Z: to the root of the host's file system: a device that opens
 // for writing and refuses every byte with "no space left" (ERROR_DISK_FULL).
 const wchar_t* const FullDisk = L"Z:\\dev\\full";
