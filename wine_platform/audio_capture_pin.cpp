@@ -11,8 +11,14 @@
 
 namespace {
 
-// Samples of a tenth of a second.
+// Samples of at most a tenth of a second, delivered once a hundredth of a
+// second is waiting: the sound reaches the multiplexer as it comes, so little
+// of it is left behind when the graph stops.
 constexpr DWORD SamplesPerSecond = 10;
+constexpr DWORD DeliveriesPerSecond = 100;
+// At most this much silence fills one gap: beyond it the device's clock is
+// not believed.
+constexpr int64_t MaxGapSeconds = 10;
 // Core Audio's own buffer: one second.
 constexpr REFERENCE_TIME EndpointBufferLength = 10000000;
 constexpr DWORD ConvertingFlags =
@@ -25,6 +31,17 @@ DWORD FramesPerSample(const TPcmFormat& format) {
 void FillSilence(BYTE* data, size_t bytes, WORD bits) {
     // 8-bit PCM is unsigned: its silence is the middle value.
     std::memset(data, bits == 8 ? 0x80 : 0, bytes);
+}
+
+// The performance counter in 100 ns units, as Core Audio gives packet times.
+int64_t CounterNow() {
+    LARGE_INTEGER frequency{}, now{};
+    if (!QueryPerformanceFrequency(&frequency) || frequency.QuadPart <= 0 ||
+        !QueryPerformanceCounter(&now))
+        return 0;
+    const int64_t seconds = now.QuadPart / frequency.QuadPart;
+    const int64_t rest = now.QuadPart % frequency.QuadPart;
+    return seconds * 10000000 + rest * 10000000 / frequency.QuadPart;
 }
 
 }  // namespace
@@ -93,6 +110,8 @@ HRESULT TAudioCapturePin::FillBuffer(IMediaSample*) { return E_UNEXPECTED; }
 // ---- streaming ----
 
 HRESULT TAudioCapturePin::Active() {
+    FRunStart.store(CounterNow());
+    FFirstRun.store(true);
     TBCAutoLock lock(FLock);
     FStreamFormat = CurrentFormat();
     FEndpointId = FCaptureFilter->Endpoint().Id;
@@ -101,6 +120,9 @@ HRESULT TAudioCapturePin::Active() {
 }
 
 HRESULT TAudioCapturePin::Run(REFERENCE_TIME start) {
+    // The first run counts from when the stream began, as the screen's
+    // frames do; a run after a pause from that run.
+    if (!FFirstRun.exchange(false)) FRunStart.store(CounterNow());
     FRunning.store(true);
     return TBCSourceStream::Run(start);
 }
@@ -128,6 +150,9 @@ HRESULT TAudioCapturePin::OpenClient(const TPcmFormat& format) {
 HRESULT TAudioCapturePin::OnThreadCreate() {
     FPendingBytes.clear();
     FFramesDelivered = 0;
+    FAlignToRunStart = false;
+    FWasRunning = false;
+    FDevicePositionKnown = false;
     FCaptureBits = FStreamFormat.Bits;
     HRESULT hr = OpenClient(FStreamFormat);
     if (FAILED(hr) && FStreamFormat.Bits > 16) {
@@ -152,8 +177,19 @@ HRESULT TAudioCapturePin::OnThreadDestroy() {
     return S_OK;
 }
 
+void TAudioCapturePin::AppendSilence(int64_t frames) {
+    frames = std::min<int64_t>(frames, MaxGapSeconds * FStreamFormat.Rate);
+    if (frames <= 0) return;
+    const size_t at = FPendingBytes.size();
+    const size_t bytes = static_cast<size_t>(frames) * FStreamFormat.BlockAlign();
+    FPendingBytes.resize(at + bytes);
+    FillSilence(FPendingBytes.data() + at, bytes, FStreamFormat.Bits);
+}
+
 HRESULT TAudioCapturePin::ReadPackets(bool keep) {
     const WORD outBlock = FStreamFormat.BlockAlign();
+    if (keep && !FWasRunning) FAlignToRunStart = true;
+    FWasRunning = keep;
     for (;;) {
         UINT32 packet = 0;
         HRESULT hr = FCapture->GetNextPacketSize(&packet);
@@ -162,10 +198,22 @@ HRESULT TAudioCapturePin::ReadPackets(bool keep) {
         BYTE* data = nullptr;
         UINT32 frames = 0;
         DWORD flags = 0;
-        hr = FCapture->GetBuffer(&data, &frames, &flags, nullptr, nullptr);
+        UINT64 position = 0, counter = 0;
+        hr = FCapture->GetBuffer(&data, &frames, &flags, &position, &counter);
         if (FAILED(hr)) return hr;
         if (hr != S_OK) return S_OK;  // nothing after all
         if (keep && frames > 0) {
+            // The time the device gave nothing is silence: from the start of
+            // the run to the first frame captured after it, and the frames
+            // the device's position skipped.
+            if (FAlignToRunStart) {
+                FAlignToRunStart = false;
+                const int64_t late = static_cast<int64_t>(counter) - FRunStart.load();
+                if (counter != 0 && late > 0)
+                    AppendSilence(late * FStreamFormat.Rate / 10000000);
+            } else if (FDevicePositionKnown && position > FNextDevicePosition) {
+                AppendSilence(static_cast<int64_t>(position - FNextDevicePosition));
+            }
             const size_t at = FPendingBytes.size();
             FPendingBytes.resize(at + static_cast<size_t>(frames) * outBlock);
             BYTE* out = FPendingBytes.data() + at;
@@ -177,6 +225,8 @@ HRESULT TAudioCapturePin::ReadPackets(bool keep) {
             else
                 std::memcpy(out, data, static_cast<size_t>(frames) * outBlock);
         }
+        FNextDevicePosition = position + frames;
+        FDevicePositionKnown = true;
         hr = FCapture->ReleaseBuffer(frames);
         if (FAILED(hr)) return hr;
     }
@@ -215,6 +265,9 @@ HRESULT TAudioCapturePin::DoBufferProcessingLoop() {
     OnThreadStartPlay();
     const size_t sampleBytes =
         static_cast<size_t>(FramesPerSample(FStreamFormat)) * FStreamFormat.BlockAlign();
+    const size_t deliveryBytes =
+        static_cast<size_t>(std::max<DWORD>(1, FStreamFormat.Rate / DeliveriesPerSecond)) *
+        FStreamFormat.BlockAlign();
     for (;;) {
         Command command;
         if (CheckRequest(&command)) {
@@ -224,8 +277,8 @@ HRESULT TAudioCapturePin::DoBufferProcessingLoop() {
         }
         const bool running = FRunning.load();
         HRESULT hr = ReadPackets(running);
-        if (SUCCEEDED(hr) && running && FPendingBytes.size() >= sampleBytes) {
-            hr = DeliverPending(sampleBytes);
+        if (SUCCEEDED(hr) && running && FPendingBytes.size() >= deliveryBytes) {
+            hr = DeliverPending(std::min(FPendingBytes.size(), sampleBytes));
             if (hr == S_OK) continue;
             if (hr == S_FALSE) {
                 // No free sample (the filter is stopping) or downstream

@@ -2,6 +2,14 @@
 // lets IAMStreamConfig choose one, records the device's Core Audio endpoint
 // in it while the graph runs, and stamps each sample from the count of frames
 // delivered before it.
+//
+// The sound keeps the wall clock's pace as a device's own clock would: an
+// endpoint that gives its first frame only some time after the stream began
+// (opening it alone takes a good part of a second under Wine), or that skips
+// frames, has the missing time filled with silence, so that a recording
+// lasts as long as it ran and stays in step with its video. Like a screen
+// source's frames, the sound of the first run counts from the moment the
+// filter left the stopped state.
 #pragma once
 
 #include "baseclasses/source.h"
@@ -41,10 +49,10 @@ public:
     // Pause when it cannot), and closes it again.
     HRESULT OnThreadCreate() override;
     HRESULT OnThreadDestroy() override;
-    // Reads the device's packets; while the graph runs, delivers them in
-    // samples of a tenth of a second (silence when the input line is
-    // disabled); while it is paused, drops them. A device error ends the
-    // stream with EC_ERRORABORT.
+    // Reads the device's packets; while the graph runs, delivers them as
+    // they come, in samples of at most a tenth of a second (silence when the
+    // input line is disabled); while it is paused, drops them. A device
+    // error ends the stream with EC_ERRORABORT.
     HRESULT DoBufferProcessingLoop() override;
 
     // Takes the format and the endpoint for the streaming thread, which must
@@ -67,8 +75,10 @@ private:
     // The format the pin streams or would stream now.
     TPcmFormat CurrentFormat() const;
     HRESULT OpenClient(const TPcmFormat& format);
-    // Moves the device's waiting packets into FPendingBytes (or drops them).
+    // Moves the device's waiting packets into FPendingBytes (or drops them),
+    // with silence first for the time the device gave no frames.
     HRESULT ReadPackets(bool keep);
+    void AppendSilence(int64_t frames);
     // Delivers one sample from FPendingBytes: S_OK, S_FALSE when downstream
     // refused it, or no sample could be had.
     HRESULT DeliverPending(size_t bytes);
@@ -84,6 +94,19 @@ private:
     std::vector<BYTE> FPendingBytes;
     int64_t FFramesDelivered = 0;
     std::wstring FEndpointId;
+    // The first packet kept after the graph began to run places the sound
+    // against the moment it began (FRunStart).
+    bool FAlignToRunStart = false;
+    bool FWasRunning = false;
+    // The device position that the next packet continues, once known.
+    uint64_t FNextDevicePosition = 0;
+    bool FDevicePositionKnown = false;
 
+    // Where the sound of a run begins (performance counter in 100 ns
+    // units): when the filter left the stopped state for the first run after
+    // it, when the graph ran again for a run after a pause. Set before
+    // FRunning.
+    std::atomic<int64_t> FRunStart{0};
+    std::atomic<bool> FFirstRun{false};
     std::atomic<bool> FRunning{false};
 };

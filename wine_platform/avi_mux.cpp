@@ -153,7 +153,12 @@ HRESULT STDMETHODCALLTYPE TAviMux::Pause() {
         FEndTime = 0;
         hr = BeginFile();
         FSessionOpen = SUCCEEDED(hr);
-        if (FAILED(hr)) FBuilder.reset();
+        if (FAILED(hr)) {
+            FBuilder.reset();
+            // Nothing more comes: the writer may let the file go when it
+            // stops, as after a finished file.
+            FOutput->Stream()->Commit(STGC_DEFAULT);
+        }
     }
     if (FAILED(hr)) TBCBaseFilter::Stop();
     return hr;

@@ -1,13 +1,16 @@
 // The multiplexer and the file writer, created through COM by the platform's
 // class identifiers, in Wine's filter graph with sources of the tests' own:
 // connection, recording, skipped frame numbers, sound only, refused types,
-// missing file names and folders, a full medium, and the file closed when the
-// graph has stopped whichever filter stops first.
+// missing file names and folders, a full medium, a full disk under the file
+// writer, and the file closed when the graph has stopped whichever filter
+// stops first.
 #include "tests/fixtures/wine_platform/avi_reader.h"
 #include "tests/fixtures/wine_platform/platform_graph.h"
 #include "tests/fixtures/wine_platform/test_sources.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 using namespace avitest;
 
@@ -289,6 +292,107 @@ TEST_F(AviMuxGraph, AFullMediumAbortsTheStreamAndLeavesTheFileUnfinished) {
     ASSERT_GE(sink->Pin->Bytes.size(), 8u);
     EXPECT_EQ(Le32(sink->Pin->Bytes.data() + 4), 0u);
     EXPECT_GE(sink->Pin->Commits.load(), 1) << "the writer may let the file go";
+}
+
+TEST_F(AviMuxGraph, HeadersThatFindNoRoomFailThePauseAndLetTheWriterGo) {
+    ClocklessGraph g;
+    ASSERT_TRUE(g.Graph);
+    ComPtr<IBaseFilter> mux = CreateByClass(CLSID_AviDest);
+    auto* sink = new TStreamSink;
+    ComPtr<IBaseFilter> sinkFilter(sink);
+    sink->Pin->Room = 16;
+    auto* frames = new TFrameSource(16, 16, TFrameSource::Numbers(0, 10));
+    ComPtr<IBaseFilter> frameFilter(frames);
+    ASSERT_EQ(g.Graph->AddFilter(mux.Get(), L"Mux"), S_OK);
+    ASSERT_EQ(g.Graph->AddFilter(sinkFilter.Get(), L"Sink"), S_OK);
+    ASSERT_EQ(g.Graph->AddFilter(frameFilter.Get(), L"Frames"), S_OK);
+    ASSERT_EQ(g.Graph->ConnectDirect(Pins(mux.Get(), PINDIR_OUTPUT)[0].Get(), sink->Pin, nullptr),
+              S_OK);
+    ASSERT_EQ(g.Graph->ConnectDirect(Pins(frameFilter.Get(), PINDIR_OUTPUT)[0].Get(),
+                                     Pins(mux.Get(), PINDIR_INPUT)[0].Get(), nullptr),
+              S_OK);
+    EXPECT_EQ(mux->Pause(), STG_E_MEDIUMFULL);
+    FILTER_STATE state = State_Running;
+    EXPECT_EQ(mux->GetState(0, &state), S_OK);
+    EXPECT_EQ(state, State_Stopped);
+    // The writer below was written to and will hear nothing more: it is told
+    // the file is done, so it need not hold it open.
+    EXPECT_GE(sink->Pin->Commits.load(), 1);
+}
+
+// Wine maps Z: to the root of the host's file system: a device that opens
+// for writing and refuses every byte with "no space left" (ERROR_DISK_FULL).
+const wchar_t* const FullDisk = L"Z:\\dev\\full";
+
+// Every event waiting in the graph's queue, in order.
+std::vector<long> EventCodes(IMediaEventEx* events) {
+    std::vector<long> codes;
+    long code;
+    LONG_PTR p1, p2;
+    while (events->GetEvent(&code, &p1, &p2, 0) == S_OK) {
+        events->FreeEventParams(code, p1, p2);
+        codes.push_back(code);
+    }
+    return codes;
+}
+
+TEST_F(AviMuxGraph, WriterOnAFullDiskEndsTheStreamWithAnErrorNotACompleteFile) {
+    ClocklessGraph g;
+    ASSERT_TRUE(g.Graph);
+    ComPtr<IBaseFilter> writer = CreateByClass(CLSID_FileWriter);
+    ComPtr<IFileSinkFilter> sink;
+    ASSERT_EQ(writer->QueryInterface(IID_IFileSinkFilter, sink.PutVoid()), S_OK);
+    ASSERT_EQ(sink->SetFileName(FullDisk, nullptr), S_OK);
+    // Samples whose times are byte offsets, straight into the writer.
+    auto* frames = new TFrameSource(8, 8, TFrameSource::Numbers(0, 20), 192);
+    ComPtr<IBaseFilter> frameFilter(frames);
+    ASSERT_EQ(g.Graph->AddFilter(writer.Get(), L"Writer"), S_OK);
+    ASSERT_EQ(g.Graph->AddFilter(frameFilter.Get(), L"Frames"), S_OK);
+    ASSERT_EQ(g.Graph->ConnectDirect(Pins(frameFilter.Get(), PINDIR_OUTPUT)[0].Get(),
+                                     Pins(writer.Get(), PINDIR_INPUT)[0].Get(), nullptr),
+              S_OK);
+    ASSERT_EQ(g.Control->Run(), S_OK);
+    LONG_PTR error = 0;
+    ASSERT_TRUE(graphtest::WaitForGraphEvent(g.Events.Get(), EC_ERRORABORT, &error, 30000));
+    EXPECT_EQ(error, HRESULT_FROM_WIN32(ERROR_DISK_FULL));
+    EXPECT_EQ(g.Control->Stop(), S_OK);
+    // A refused sample ends the source's loop (the run command may start it
+    // once more after the pause), and the writer never reported the stream
+    // complete.
+    EXPECT_LE(frames->Pin->Delivered.load(), 2);
+    const std::vector<long> later = EventCodes(g.Events.Get());
+    EXPECT_EQ(std::count(later.begin(), later.end(), EC_COMPLETE), 0);
+}
+
+TEST_F(AviMuxGraph, MultiplexerOnAFullDiskFailsTheRun) {
+    RecordingGraph graph;
+    ASSERT_EQ(graph.Build(FullDisk), S_OK);
+    graph.WithoutClock();
+    auto* frames = new TFrameSource(16, 16, TFrameSource::Numbers(0, 10));
+    ComPtr<IBaseFilter> frameFilter(frames);
+    ASSERT_EQ(graph.Record(frameFilter.Get(), L"Frames"), S_OK);
+    // The headers go first, when the graph pauses: the writer refuses them
+    // and the run fails with its error.
+    EXPECT_EQ(graph.Control->Run(), HRESULT_FROM_WIN32(ERROR_DISK_FULL));
+    graph.Control->Stop();
+    // Wine's graph leaves the filters it paused before the failure paused.
+    graph.Writer->Stop();
+    frameFilter->Stop();
+    FILTER_STATE state = State_Running;
+    EXPECT_EQ(graph.Mux->GetState(0, &state), S_OK);
+    EXPECT_EQ(state, State_Stopped);
+    const std::vector<long> events = EventCodes(graph.Events.Get());
+    EXPECT_EQ(std::count(events.begin(), events.end(), EC_COMPLETE), 0);
+
+    // Given a file that takes the bytes, the same graph records.
+    const std::wstring path = OutputPath(L"wine_platform_after_full.avi");
+    ASSERT_EQ(graph.Sink->SetFileName(path.c_str(), nullptr), S_OK);
+    ASSERT_EQ(graph.RunToEnd(30000), S_OK);
+    const AviFile avi = ReadAvi(path);
+    EXPECT_EQ(avi.Error, "");
+    ASSERT_EQ(avi.Headers.size(), 1u);
+    EXPECT_EQ(avi.Headers[0].Length, 10u);
+    EXPECT_TRUE(DeleteFileW(path.c_str()));
 }
 
 TEST_F(AviMuxGraph, WriterPutsSamplesAtTheByteOffsetsTheirTimesGive) {

@@ -44,14 +44,16 @@ for y in range(0, 480, 53):
         r, g, b = data[(y * 640 + x) * 3:(y * 640 + x) * 3 + 3]
         assert (r, g, b) == (x & 0xFF, y & 0xFF, 0x80 | ((x >> 8) << 3) | (y >> 8)), (x, y, r, g, b)
 PY
-  # The sound's strongest frequency, from one second of the left channel.
-  ffmpeg -v error -i "$av" -map 0:a:0 -ss 1 -t 1 -ac 1 -f s16le -y "$bin/wine_platform_av.pcm" \
+  # The sound's strongest frequency, from one second of the left channel
+  # near the end (the device gives silence until it has started).
+  ffmpeg -v error -i "$av" -map 0:a:0 -ss 3.5 -t 1 -ac 1 -f s16le -y "$bin/wine_platform_av.pcm" \
     || fail "av: no sound decoded"
-  python3 - "$bin/wine_platform_av.pcm" <<'PY' || fail "av: the sound's strongest frequency is not 440 Hz"
+  rate=$(prop "$av" a:0 sample_rate)
+  python3 - "$bin/wine_platform_av.pcm" "$rate" <<'PY' || fail "av: the sound's strongest frequency is not 440 Hz"
 import math, struct, sys
 raw = open(sys.argv[1], 'rb').read()
 samples = struct.unpack('<%dh' % (len(raw) // 2), raw)[:8192]
-rate = 44100
+rate = int(sys.argv[2])
 def power(f):
     w = 2 * math.pi * f / rate
     c = sum(s * math.cos(w * i) for i, s in enumerate(samples))
