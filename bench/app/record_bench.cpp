@@ -54,36 +54,9 @@ struct BareRun {
 };
 
 BareRun RunHidden(std::wstring command, const std::wstring& outputPath) {
-    BareRun run;
-    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-    HANDLE output = CreateFileW(outputPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (output == INVALID_HANDLE_VALUE) return run;
-    HANDLE input = CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, OPEN_EXISTING, 0,
-                               nullptr);
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESHOWWINDOW | STARTF_USESTDHANDLES;
-    startup.wShowWindow = SW_HIDE;
-    startup.hStdInput = input;
-    startup.hStdOutput = output;
-    startup.hStdError = output;
-    PROCESS_INFORMATION info{};
-    const std::wstring folder = testsupport::ProgramFolder();
-    const auto start = Clock::now();
-    const BOOL started = CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, CREATE_NEW_CONSOLE, nullptr,
-                                        folder.c_str(), &startup, &info);
-    CloseHandle(output);
-    if (input != INVALID_HANDLE_VALUE) CloseHandle(input);
-    if (!started) return run;
-    CloseHandle(info.hThread);
-    WaitForSingleObject(info.hProcess, INFINITE);
-    run.Seconds = SecondsSince(start);
-    DWORD code = 0;
-    GetExitCodeProcess(info.hProcess, &code);
-    CloseHandle(info.hProcess);
-    run.ExitCode = static_cast<long>(code);
-    return run;
+    const testsupport::HiddenRun run =
+        testsupport::RunHidden(std::move(command), outputPath, CREATE_NEW_CONSOLE, INFINITE);
+    return {run.Seconds, run.ExitCode};
 }
 
 // What the AVI holds: non-empty and all video chunks, the video's frame

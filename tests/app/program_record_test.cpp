@@ -57,34 +57,10 @@ struct ConverterRun {
 };
 
 ConverterRun DecodeWithConverter(const std::wstring& media, const std::wstring& messagesPath) {
-    ConverterRun run;
-    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-    HANDLE messages = CreateFileW(messagesPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (messages == INVALID_HANDLE_VALUE) return run;
-    const std::wstring folder = testsupport::ProgramFolder();
-    std::wstring command =
-        L"\"" + folder + L"lib\\ffmpeg.exe\" -nostdin -hide_banner -i \"" + media + L"\" -f null -";
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW;
-    startup.wShowWindow = SW_HIDE;
-    startup.hStdInput = nullptr;
-    startup.hStdOutput = messages;
-    startup.hStdError = messages;
-    PROCESS_INFORMATION info{};
-    const BOOL started = CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
-                                        folder.c_str(), &startup, &info);
-    CloseHandle(messages);
-    if (!started) return run;
-    CloseHandle(info.hThread);
-    if (WaitForSingleObject(info.hProcess, 120000) != WAIT_OBJECT_0) TerminateProcess(info.hProcess, 1);
-    DWORD code = 0;
-    GetExitCodeProcess(info.hProcess, &code);
-    CloseHandle(info.hProcess);
-    run.ExitCode = static_cast<long>(code);
-    run.Messages = ReadFileBytes(messagesPath);
-    return run;
+    const testsupport::HiddenRun run = testsupport::RunHidden(
+        L"\"" + testsupport::ProgramFolder() + L"lib\\ffmpeg.exe\" -nostdin -hide_banner -i \"" + media + L"\" -f null -",
+        messagesPath);
+    return {run.ExitCode, run.Output};
 }
 
 // "Duration: hh:mm:ss.cc" of the converter's messages in seconds, or -1.

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "tests/app/convert_support.h"
+#include "tests/media/graph_component_support.h"
 
 #include <gtest/gtest.h>
 
@@ -74,20 +75,7 @@ inline bool ConversionReported() { return FormProgress->Visible() && FormProgres
 
 // The names of the filters in the recording's graph.
 inline std::vector<std::wstring> GraphFilterNames() {
-    std::vector<std::wstring> names;
-    ComPtr<IGraphBuilder> graph;
-    FormMain->CaptureGraph->QueryInterface(IID_IGraphBuilder, graph.PutVoid());
-    ComPtr<IEnumFilters> filters;
-    if (!graph || FAILED(graph->EnumFilters(filters.Put()))) return names;
-    ComPtr<IBaseFilter> filter;
-    while (filters->Next(1, filter.Put(), nullptr) == S_OK) {
-        FILTER_INFO info{};
-        if (SUCCEEDED(filter->QueryFilterInfo(&info))) {
-            names.push_back(info.achName);
-            if (info.pGraph) info.pGraph->Release();
-        }
-    }
-    return names;
+    return graphcomponenttest::FilterNames(*FormMain->CaptureGraph);
 }
 
 inline bool Contains(const std::vector<std::wstring>& names, const std::wstring& name) {
@@ -95,43 +83,15 @@ inline bool Contains(const std::vector<std::wstring>& names, const std::wstring&
 }
 
 // What lib\ffmpeg.exe beside the test program printed, and its exit code.
-struct FfmpegRun {
-    long ExitCode = -1;
-    std::string Output;
-};
+using FfmpegRun = testsupport::HiddenRun;
 
 // Runs lib\ffmpeg.exe with the arguments, its standard output and error
 // into one file, without input.
 inline FfmpegRun RunFfmpeg(const std::wstring& arguments) {
-    FfmpegRun run;
     const std::wstring folder = testsupport::ProgramFolder();
     const std::wstring log = folder + L"record_ffmpeg_output.txt";
-    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-    TKernelHandle output(CreateFileW(log.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
-                                     FILE_ATTRIBUTE_NORMAL, nullptr));
-    TKernelHandle input(CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
-                                    OPEN_EXISTING, 0, nullptr));
-    if (!output.Valid()) return run;
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW;
-    startup.wShowWindow = SW_HIDE;
-    startup.hStdInput = input.Get();
-    startup.hStdOutput = output.Get();
-    startup.hStdError = output.Get();
-    std::wstring command = L"\"" + folder + L"lib\\ffmpeg.exe\" -nostdin -hide_banner " + arguments;
-    PROCESS_INFORMATION info{};
-    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, folder.c_str(),
-                        &startup, &info))
-        return run;
-    const TKernelHandle thread(info.hThread);
-    const TKernelHandle process(info.hProcess);
-    if (WaitForSingleObject(process.Get(), 120000) != WAIT_OBJECT_0) TerminateProcess(process.Get(), 1);
-    DWORD code = 0;
-    GetExitCodeProcess(process.Get(), &code);
-    run.ExitCode = static_cast<long>(code);
-    output.Reset();
-    run.Output = ReadFileBytes(log);
+    FfmpegRun run =
+        testsupport::RunHidden(L"\"" + folder + L"lib\\ffmpeg.exe\" -nostdin -hide_banner " + arguments, log);
     DeleteFileW(log.c_str());
     return run;
 }

@@ -55,17 +55,6 @@ void ExpectTheTone(const std::wstring& file, const std::wstring& scratch) {
     EXPECT_NEAR(capturetest::StrongestFrequency(sound, 44100), capturetest::TonePlayer::Frequency, 10.0);
 }
 
-// Puts the arrow cursor over the pattern at the screen point; true when it shows.
-bool ShowArrowAt(const PatternWindow& window, int x, int y) {
-    SetForegroundWindow(window.Handle);
-    SetCursorPos(x, y);
-    SetCursor(LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW)));
-    PatternWindow::Pump(200);
-    CURSORINFO info{};
-    info.cbSize = sizeof info;
-    return GetCursorInfo(&info) && info.flags == CURSOR_SHOWING;
-}
-
 using RecordToFile = RecordingTest;
 
 TEST_F(RecordToFile, SetTimeModeGivesAnMp4OfThePatternAndTheTone) {
@@ -199,7 +188,7 @@ TEST_F(RecordToFile, SoundOnlyGivesAnMp3WithoutTheScreenFilter) {
 TEST_F(RecordToFile, CursorIsDrawnIntoTheRecording) {
     PatternWindow pattern;
     // The arrow's hot spot at (100, 80) of the frame.
-    ASSERT_TRUE(ShowArrowAt(pattern, kLeft + 100, kTop + 80));
+    ASSERT_TRUE(pixentatest::ShowArrowAt(pattern, kLeft + 100, kTop + 80));
     Open("CONTAIN_CURSOR=1\r\nREC_LIMIT_SS=2\r\n");
     TypeTheCaptureRect();
     ASSERT_TRUE(FormMain->CBContainCursor->Checked());

@@ -73,17 +73,6 @@ int Mismatches(const std::vector<BYTE>& frame, int width, int height, int origin
     return wrong;
 }
 
-// Puts the arrow cursor over the pattern at (x, y); true when it shows.
-bool ShowArrowAt(const PatternWindow& window, int x, int y) {
-    SetForegroundWindow(window.Handle);
-    SetCursorPos(x, y);
-    SetCursor(LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW)));
-    PatternWindow::Pump(200);
-    CURSORINFO info{};
-    info.cbSize = sizeof info;
-    return GetCursorInfo(&info) && info.flags == CURSOR_SHOWING;
-}
-
 }  // namespace
 
 TEST_F(PixentaCapture, ConnectionTypeAndAllocator) {

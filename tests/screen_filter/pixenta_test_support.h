@@ -130,4 +130,15 @@ inline Bgr FramePixel(const std::vector<BYTE>& frame, int width, int height, int
     return Bgr{frame[offset], frame[offset + 1], frame[offset + 2]};
 }
 
+// Puts the arrow cursor over the pattern at the screen point; true when it shows.
+inline bool ShowArrowAt(const PatternWindow& window, int x, int y) {
+    SetForegroundWindow(window.Handle);
+    SetCursorPos(x, y);
+    SetCursor(LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW)));
+    PatternWindow::Pump(200);
+    CURSORINFO info{};
+    info.cbSize = sizeof info;
+    return GetCursorInfo(&info) && info.flags == CURSOR_SHOWING;
+}
+
 }  // namespace pixentatest
