@@ -91,6 +91,7 @@ protected:
             TestClock::Set(m.FStartAt - OneSecond);
             m.TimerStartTimeTimer(m.TimerStartTime);
         });
+        StartWaitGuard guard(20000);
         StartRecording();
         EXPECT_TRUE(m.TimerEndTime->Enabled());
     }

@@ -57,6 +57,26 @@ inline void RunSoon(std::function<void()> work) {
     SetTimer(nullptr, 0, 10, &Fire::Proc);
 }
 
+// Ends a wait for the start time that is still going on after ms
+// milliseconds (as a failure), so that a wait that never ends cannot hold
+// the test until its time-out. Gone with the guard.
+class StartWaitGuard {
+public:
+    explicit StartWaitGuard(UINT ms) { FTimer = SetTimer(nullptr, 0, ms, &Proc); }
+    ~StartWaitGuard() { KillTimer(nullptr, FTimer); }
+    StartWaitGuard(const StartWaitGuard&) = delete;
+    StartWaitGuard& operator=(const StartWaitGuard&) = delete;
+
+private:
+    static void CALLBACK Proc(HWND, UINT, UINT_PTR id, DWORD) {
+        KillTimer(nullptr, id);
+        if (!FormMain || !FormMain->TimerStartTime->Enabled()) return;
+        ADD_FAILURE() << "the wait for the start time did not end";
+        FormMain->pngCaptureFinishClick(FormMain->pngCaptureFinish);
+    }
+    UINT_PTR FTimer = 0;
+};
+
 // Keeps handling the GUI thread's messages for about ms milliseconds.
 inline void PumpFor(DWORD ms) {
     const DWORD start = GetTickCount();

@@ -76,7 +76,10 @@ TEST_F(TimeOfDay, OverMidnightPressedBeforeTheStart) {
         EXPECT_FALSE(m.TimerStartTime->Enabled());
         EXPECT_FALSE(FormCaptureSize->Visible());
     });
-    RecordingWindows::PressStart();
+    {
+        StartWaitGuard guard(20000);
+        RecordingWindows::PressStart();
+    }
     ASSERT_TRUE(waited);
     ASSERT_EQ(std::vector<std::wstring>{}, W->Shown());
     RecordingWindows::ExpectRecording();
@@ -114,7 +117,10 @@ TEST_F(TimeOfDay, StartPassedTodayWaitsForTomorrowAndTheFinishButtonCancels) {
         EXPECT_TRUE(SameMoment(At(2026, 12, 10, 11, 0, 0), m.FEndAt));
         RecordingWindows::PressFinish();
     });
-    RecordingWindows::PressStart();
+    {
+        StartWaitGuard guard(20000);
+        RecordingWindows::PressStart();
+    }
     ASSERT_TRUE(waited);
     EXPECT_EQ(std::vector<std::wstring>{L"録画を開始せずに中断しました"}, W->Boxes().Texts);
     RecordingWindows::ExpectIdleAsBefore();
@@ -141,7 +147,10 @@ TEST_F(TimeOfDay, EndBeforeStartAfterTheStartPassedAndAnEarlyFinishIsNotRepeated
         // The start window's own timer ends the wait.
         TestClock::Set(At(2026, 12, 10, 21, 59, 59));
     });
-    RecordingWindows::PressStart();
+    {
+        StartWaitGuard guard(20000);
+        RecordingWindows::PressStart();
+    }
     ASSERT_TRUE(waited);
     ASSERT_EQ(std::vector<std::wstring>{}, W->Shown());
     RecordingWindows::ExpectRecording();
