@@ -170,4 +170,37 @@ TEST_F(TimeOfDay, EndBeforeStartAfterTheStartPassedAndAnEarlyFinishIsNotRepeated
     EXPECT_FALSE(FormProgress->Visible());
 }
 
+// A check after the wait refuses the start: the window stays in the
+// recording state with the end time still set, and the end time then runs
+// the finish.
+TEST_F(TimeOfDay, RefusalAfterTheWaitLeavesTheEndTimeToFinish) {
+    TFormMain& m = *FormMain;
+    RecordingWindows::NoSoundSource();
+    SetTimes(10, 5, 10, 10);
+    TestClock::Set(At(2026, 12, 9, 10, 0, 0));
+    RunSoon([&m] {
+        TestClock::Set(At(2026, 12, 9, 10, 4, 59));
+        m.TimerStartTimeTimer(m.TimerStartTime);
+    });
+    {
+        StartWaitGuard guard(20000);
+        RecordingWindows::PressStart();
+    }
+    EXPECT_EQ(std::vector<std::wstring>{L"オーディオ設定で入力元が選択されていません"}, W->Shown());
+    EXPECT_FALSE(m.pngCaptureStart->Enabled());
+    EXPECT_TRUE(m.pngCaptureFinish->Enabled());
+    EXPECT_TRUE(m.TimerEndTime->Enabled());
+    EXPECT_FALSE(m.TimerCaptureTime->Enabled());
+    EXPECT_NE(gsRunning, m.CaptureGraph->State());
+    EXPECT_EQ(L"20261209_100459.mp3", m.FSettings->FileName);
+
+    TestClock::Set(At(2026, 12, 9, 10, 10, 0, 500));
+    m.TimerEndTimeTimer(m.TimerEndTime);
+    EXPECT_EQ(1, W->ConversionsRun());
+    EXPECT_FALSE(m.TimerEndTime->Enabled());
+    EXPECT_TRUE(FormProgress->BtnClose->Enabled());
+    FormProgress->BtnCloseClick(nullptr);
+    RecordingWindows::ExpectIdleAsBefore();
+}
+
 }  // namespace
