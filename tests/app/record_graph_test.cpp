@@ -5,7 +5,7 @@
 // is never touched. After a failure the window stays in the recording
 // state with nothing running, and the finish button converts the empty
 // temporary path, which fails and names that path.
-#include "tests/app/convert_support.h"
+#include "tests/app/record_test_support.h"
 #include "tests/app/fake_filters.h"
 #include "tests/fixtures/media/media_fixture_registration.h"
 #include "tests/fixtures/media/saveable_device_enum.h"
@@ -154,6 +154,7 @@ protected:
     std::unique_ptr<ProgramWindows> FWindows;
     std::optional<mediafixture::TSaveableDeviceEnumRegistration> FSaveable;
     std::optional<mediafixture::TCaptureLinesLock> FLines;
+    ConverterWatchdog FWatchdog;
 };
 
 TEST_F(RecordingGraph, ScreenFilterThatCannotBeCreated) {

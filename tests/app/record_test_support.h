@@ -77,6 +77,37 @@ private:
     UINT_PTR FTimer = 0;
 };
 
+// Stops a converter run that has been going on for about a minute (as a
+// failure): a child that never gets going cannot hold the test until its
+// time-out. Looks every five seconds while it lives.
+class ConverterWatchdog {
+public:
+    ConverterWatchdog() {
+        Ticks() = 0;
+        FTimer = SetTimer(nullptr, 0, 5000, &Proc);
+    }
+    ~ConverterWatchdog() { KillTimer(nullptr, FTimer); }
+    ConverterWatchdog(const ConverterWatchdog&) = delete;
+    ConverterWatchdog& operator=(const ConverterWatchdog&) = delete;
+
+private:
+    static int& Ticks() {
+        static int ticks = 0;
+        return ticks;
+    }
+    static void CALLBACK Proc(HWND, UINT, UINT_PTR, DWORD) {
+        if (!FormMain || !FormMain->DosCommandConvert || !FormMain->DosCommandConvert->IsRunning()) {
+            Ticks() = 0;
+            return;
+        }
+        if (++Ticks() < 12) return;
+        Ticks() = 0;
+        ADD_FAILURE() << "the converter did not end";
+        FormMain->DosCommandConvert->Stop();
+    }
+    UINT_PTR FTimer = 0;
+};
+
 // Keeps handling the GUI thread's messages for about ms milliseconds.
 inline void PumpFor(DWORD ms) {
     const DWORD start = GetTickCount();
@@ -184,6 +215,7 @@ public:
 private:
     std::unique_ptr<ProgramWindows> FWindows;
     std::shared_ptr<std::atomic<int>> Conversions = std::make_shared<std::atomic<int>>(0);
+    ConverterWatchdog FWatchdog;
 };
 
 }  // namespace apptest
