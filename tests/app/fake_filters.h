@@ -8,6 +8,7 @@
 #pragma once
 
 #include "shared/com_ptr.h"
+#include "tests/fixtures/com_test_support.h"
 #include "shared/unit_const_list.h"
 
 #include <windows.h>
@@ -22,22 +23,6 @@
 #include <vector>
 
 namespace apptest {
-
-// A COM object counted by its own references.
-template <class... I>
-class TCounted : public I... {
-public:
-    virtual ~TCounted() = default;
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++FRefs; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG refs = --FRefs;
-        if (refs == 0) delete this;
-        return refs;
-    }
-
-private:
-    std::atomic<ULONG> FRefs{1};
-};
 
 // A media type with its format block, owned.
 struct TOwnedType {
@@ -99,20 +84,10 @@ inline TOwnedType PcmType(WORD bits, DWORD rate, WORD channels, int marker = -1)
 }
 
 // A media-type enumerator over a fixed list.
-class TFakeTypeEnum final : public TCounted<IEnumMediaTypes> {
+class TFakeTypeEnum final : public testsupport::RefCountedObject<IEnumMediaTypes> {
 public:
     TFakeTypeEnum(std::shared_ptr<const std::vector<TOwnedType>> types, size_t at = 0)
         : FTypes(std::move(types)), FAt(at) {}
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-        if (!object) return E_POINTER;
-        if (iid == IID_IUnknown || iid == IID_IEnumMediaTypes) {
-            *object = static_cast<IEnumMediaTypes*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
     HRESULT STDMETHODCALLTYPE Next(ULONG count, AM_MEDIA_TYPE** out, ULONG* fetched) override {
         if (!out) return E_POINTER;
         ULONG n = 0;
@@ -143,7 +118,9 @@ private:
 
 // A pin that is never connected; it offers its types and, when made with
 // a stream configuration, records every format set on it.
-class TFakePin final : public TCounted<IPin, IAMStreamConfig> {
+class TFakePin final : public testsupport::RefCounted<IPin, IAMStreamConfig> {
+    using Counted = testsupport::RefCounted<IPin, IAMStreamConfig>;
+
 public:
     TFakePin(IBaseFilter* owner, PIN_DIRECTION direction, std::wstring name, std::vector<TOwnedType> types,
              bool streamConfig)
@@ -169,8 +146,8 @@ public:
         AddRef();
         return S_OK;
     }
-    ULONG STDMETHODCALLTYPE AddRef() override { return TCounted::AddRef(); }
-    ULONG STDMETHODCALLTYPE Release() override { return TCounted::Release(); }
+    ULONG STDMETHODCALLTYPE AddRef() override { return Counted::AddRef(); }
+    ULONG STDMETHODCALLTYPE Release() override { return Counted::Release(); }
 
     // IPin
     HRESULT STDMETHODCALLTYPE Connect(IPin*, const AM_MEDIA_TYPE*) override { return VFW_E_NO_ACCEPTABLE_TYPES; }
@@ -237,19 +214,9 @@ private:
 };
 
 // A pin enumerator over the filter's pins.
-class TFakePinEnum final : public TCounted<IEnumPins> {
+class TFakePinEnum final : public testsupport::RefCountedObject<IEnumPins> {
 public:
     TFakePinEnum(std::vector<ComPtr<IPin>> pins, size_t at = 0) : FPins(std::move(pins)), FAt(at) {}
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-        if (!object) return E_POINTER;
-        if (iid == IID_IUnknown || iid == IID_IEnumPins) {
-            *object = static_cast<IEnumPins*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
     HRESULT STDMETHODCALLTYPE Next(ULONG count, IPin** out, ULONG* fetched) override {
         if (!out) return E_POINTER;
         ULONG n = 0;
@@ -292,7 +259,9 @@ struct TScreenConfigCalls {
 // answers the screen filter's configuration interface and records the calls
 // there. It joins graphs and changes state like any filter, and streams
 // nothing.
-class TFakeFilter final : public TCounted<IBaseFilter, IVideoCaptureFilterConfig> {
+class TFakeFilter final : public testsupport::RefCounted<IBaseFilter, IVideoCaptureFilterConfig> {
+    using Counted = testsupport::RefCounted<IBaseFilter, IVideoCaptureFilterConfig>;
+
 public:
     explicit TFakeFilter(std::shared_ptr<TScreenConfigCalls> config = nullptr) : FConfig(std::move(config)) {}
     ~TFakeFilter() override = default;
@@ -319,8 +288,8 @@ public:
         AddRef();
         return S_OK;
     }
-    ULONG STDMETHODCALLTYPE AddRef() override { return TCounted::AddRef(); }
-    ULONG STDMETHODCALLTYPE Release() override { return TCounted::Release(); }
+    ULONG STDMETHODCALLTYPE AddRef() override { return Counted::AddRef(); }
+    ULONG STDMETHODCALLTYPE Release() override { return Counted::Release(); }
 
     // IPersist
     HRESULT STDMETHODCALLTYPE GetClassID(CLSID* id) override {
@@ -412,22 +381,12 @@ private:
 
 // A class factory whose CreateInstance is the test's: a function that
 // makes the object (or fails).
-class TFakeFactory final : public TCounted<IClassFactory> {
+class TFakeFactory final : public testsupport::RefCountedObject<IClassFactory> {
 public:
     using TCreate = std::function<HRESULT(REFIID, void**)>;
     explicit TFakeFactory(TCreate create) : FCreate(std::move(create)) {}
     std::atomic<int> Calls{0};
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-        if (!object) return E_POINTER;
-        if (iid == IID_IUnknown || iid == IID_IClassFactory) {
-            *object = static_cast<IClassFactory*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
     HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid, void** object) override {
         if (!object) return E_POINTER;
         *object = nullptr;
