@@ -274,6 +274,8 @@ public:
         return pin;
     }
     IFilterGraph* Graph() const { return FGraph; }
+    // What Stop answers; a failure leaves the filter in its state.
+    HRESULT StopResult = S_OK;
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
         if (!object) return E_POINTER;
@@ -299,6 +301,7 @@ public:
     }
     // IMediaFilter
     HRESULT STDMETHODCALLTYPE Stop() override {
+        if (FAILED(StopResult)) return StopResult;
         FState = State_Stopped;
         return S_OK;
     }

@@ -323,3 +323,39 @@ TEST_F(RecordingGraph, MultiplexerAndWriterOfThePlatformWriteTheTemporaryFile) {
 }
 
 }  // namespace
+
+namespace {
+
+// A graph that does not stop: the error reaches the caller, nothing is
+// converted, the recording stays where it is, and the finish button, still
+// there, finishes it once the graph stops.
+TEST_F(RecordingGraph, AGraphThatDoesNotStopKeepsTheRecordingForAnotherFinish) {
+    Start();
+    ASSERT_TRUE(Boxes().Texts.empty()) << Narrow(Boxes().Texts[0]);
+    TFormMain& m = *FormMain;
+    ComPtr<IGraphBuilder> graph;
+    ASSERT_EQ(S_OK, m.CaptureGraph->QueryInterface(IID_IGraphBuilder, graph.PutVoid()));
+    auto* stubborn = new TFakeFilter();
+    const ComPtr<IBaseFilter> held = ComPtr<IBaseFilter>::Attach(stubborn);
+    ASSERT_EQ(S_OK, graph->AddFilter(held.Get(), L"Stubborn"));
+    stubborn->StopResult = E_FAIL;
+    PumpFor(1000);
+
+    EXPECT_ANY_THROW(m.pngCaptureFinishClick(m.pngCaptureFinish));
+    EXPECT_FALSE(m.TimerCaptureTime->Enabled());
+    EXPECT_FALSE(m.TimerEndTime->Enabled());
+    EXPECT_TRUE(m.Enabled());
+    EXPECT_TRUE(m.pngCaptureFinish->Enabled());
+    EXPECT_FALSE(m.pngCaptureStart->Enabled());
+    EXPECT_FALSE(FormProgress->Visible());
+    EXPECT_TRUE(FileExists(m.FSettings->TempAviPath));
+
+    stubborn->StopResult = S_OK;
+    m.pngCaptureFinishClick(m.pngCaptureFinish);
+    EXPECT_EQ(L"全ての処理が完了しました\r\n保存ファイル名【" + m.FSettings->FileName + L"】",
+              FormProgress->LabelStatus->Caption());
+    EXPECT_TRUE(FileExists(Dir + m.FSettings->FileName));
+    EXPECT_FALSE(FileExists(m.FSettings->TempAviPath));
+}
+
+}  // namespace
