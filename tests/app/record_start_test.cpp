@@ -188,6 +188,19 @@ TEST(CheckMinCaptureSize, MessageNamesTheMinimum) {
     EXPECT_EQ(kTooSmall, message);
 }
 
+// A temporary folder whose name the ANSI code page cannot hold (a user
+// name, say) still names the temporary AVI.
+TEST(GetTempDir, KeepsNamesTheAnsiCodePageCannotHold) {
+    const std::wstring dir = ScratchFolder(L"temp_caf\u00e9");
+    ASSERT_NE(dir, AnsiToWide(WideToAnsi(dir))) << "the name must not fit the ANSI code page";
+    wchar_t old[MAX_PATH + 1] = {};
+    const DWORD had = GetEnvironmentVariableW(L"TMP", old, MAX_PATH + 1);
+    ASSERT_TRUE(SetEnvironmentVariableW(L"TMP", dir.c_str()));
+    const std::wstring got = TFormMain::GetTempDir();
+    SetEnvironmentVariableW(L"TMP", had ? old : nullptr);
+    EXPECT_EQ(dir, got);
+}
+
 TEST_F(RecordStart, NoSoundSourceIsRefusedAndNothingRuns) {
     TFormMain& m = *FormMain;
     RecordingWindows::NoSoundSource();
