@@ -29,7 +29,7 @@ build: build-i686
 test: build-i686
 	@arch=$$(bash tools/wineenv.sh arch); \
 	if [ "$$arch" != i686 ]; then \
-	  echo "This kernel cannot run 32-bit programs: testing the x86_64 build under 64-bit Wine."; \
+	  bash tools/arch.sh why; \
 	  $(MAKE) --no-print-directory build-$$arch; \
 	fi; \
 	cd $(BUILD)/$$arch && ctest --output-on-failure --repeat until-pass:2 -j$(JOBS) $(CTEST_ARGS)

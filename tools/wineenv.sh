@@ -23,9 +23,8 @@ usage() { sed -n '2,21p' "$0" >&2; exit 2; }
 
 cmd=${1:-}
 if [ "$cmd" = arch ]; then
-  # 32-bit Wine needs the kernel's 32-bit emulation, which some machines lack.
-  if /usr/lib/wine/wine --version >/dev/null 2>&1; then echo i686; else echo x86_64; fi
-  exit 0
+  # The same decision as the install's (tools/arch.sh).
+  exec bash "$(dirname "$0")/arch.sh"
 fi
 state=${2:-}
 [ -n "$cmd" ] && [ -n "$state" ] || usage
