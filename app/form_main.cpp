@@ -29,6 +29,7 @@ TFormMain::TFormMain(TComponent* AOwner) : TForm(AOwner) {
     if (!Application->MainForm()) Application->SetMainForm(this);
     FormMain = this;
     LoadFromResource(L"TFORMMAIN");
+    SetMessageHandler(WM_RECORDING_FAILED, [this](TMessage&) { RecordingFailed(); });
 }
 
 TFormMain::~TFormMain() {
@@ -174,6 +175,8 @@ const TPropertyTable& TFormMain::ClassProperties() {
             .Method(L"TimerRegistiTunesTimer", &TFormMain::TimerRegistiTunesTimer)
             .Method(L"DosCommandConvertNewLine", &TFormMain::DosCommandConvertNewLine)
             .Method(L"DosCommandConvertTerminated", &TFormMain::DosCommandConvertTerminated)
+            .Method(L"CaptureGraphErrorAbort", &TFormMain::CaptureGraphErrorAbort)
+            .Method(L"CaptureGraphStreamErrorStopped", &TFormMain::CaptureGraphStreamErrorStopped)
             .Field(L"pngCaptureStart", &TFormMain::pngCaptureStart)
             .Field(L"pngCaptureAndiTunesStart", &TFormMain::pngCaptureAndiTunesStart)
             .Field(L"pngCaptureFinish", &TFormMain::pngCaptureFinish)

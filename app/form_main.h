@@ -19,6 +19,7 @@
 #include "media/sys_dev_enum.h"
 #include "process/console_command.h"
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -112,6 +113,14 @@ public:
     std::int64_t FLimitSec = 0;
     TDateTime FConvertStart = 0;
     std::uint8_t FITunesDone = 0;
+    // The converter said that it could not write its output.
+    bool FOutputWriteFailed = false;
+    // The converter's run has ended (written by the runner's worker thread).
+    std::atomic<bool> FConverterEnded{false};
+    // The recording was ended by a failure of the graph, not by the user;
+    // FStopReason is the platform's text of that failure.
+    bool FStoppedEarly = false;
+    std::wstring FStopReason;
 
     // Lifecycle.
     void FormCreate(TObject* Sender);
@@ -162,8 +171,18 @@ public:
     void TimerRegistiTunesTimer(TObject* Sender);
     void DosCommandConvertNewLine(TObject* Sender, const std::wstring& NewLine, TOutputType OutputType);
     void DosCommandConvertTerminated(TObject* Sender, DWORD ExitCode);
+    // The graph ended its stream with an error while recording (a file that
+    // can no longer be written): the recording is finished as by the finish
+    // button, and what was written is converted.
+    void CaptureGraphErrorAbort(TObject* Sender, HRESULT Result);
+    void CaptureGraphStreamErrorStopped(TObject* Sender, HRESULT Operation, std::uint32_t Value);
+    // Posted by the two above; finishes the recording.
+    static constexpr UINT WM_RECORDING_FAILED = WM_APP + 20;
+    void RecordingFailed();
     // Stops the graph, then the elapsed-time and end-time timers.
     void StopCapture();
+    // Shows the time recorded so far and keeps it in FElapsedSec.
+    void UpdateElapsed();
     // Shows the recording frame just outside the capture rectangle, or hides it.
     void ShowRecordFrame(bool Visible);
     // True when both sides are at least 120 pixels; otherwise false with the
@@ -184,6 +203,24 @@ public:
     // conversion.
     void ConvertRecording();
     void RunConverter();
+    // Runs Command to its end while the window's messages are processed;
+    // a cancel answered Yes stops it at once. Returns its exit code, or
+    // STILL_ACTIVE when it was stopped.
+    DWORD RunUntilEndOrCancel(TDosCommand& Command);
+    // Whether the converter's output at Path is whole: it exists, is not
+    // empty, and the converter reads it back as Expected seconds long
+    // (within the tolerance explained with the code).
+    bool OutputIsWhole(const std::wstring& Path, double Expected);
+    // The seconds of media that the converter reads from File (a copy of
+    // every stream into nowhere); false when it cannot read it through.
+    bool ProbeDuration(const std::wstring& File, double& Seconds);
+    // The "time=" value of a progress line (up to "bitrate"), in seconds.
+    static bool ProgressLineTime(const std::wstring& Line, double& Seconds);
+    // Whether a line of the converter says that it failed to write its output.
+    static bool ReportsWriteFailure(const std::wstring& Line);
+    // Removes a file left under the output name by a conversion that did
+    // not finish (a folder or device of that name is left alone).
+    void RemoveUnfinishedOutput(const std::wstring& Path);
     static std::wstring FormatRemaining(std::int32_t Seconds);
     // The seconds a progress line's "time=" value stands for: plain seconds
     // ("12.34") or hours:minutes:seconds ("00:01:02.50"), blanks around

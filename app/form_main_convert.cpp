@@ -6,6 +6,7 @@
 #include "classlib/runtime/application.h"
 #include "classlib/runtime/files.h"
 #include "classlib/runtime/text.h"
+#include "classlib/runtime/thread.h"
 
 #include <climits>
 #include <cmath>
@@ -98,12 +99,31 @@ void TFormMain::ConvertRecording() {
 
     RunConverter();
 
-    dialog->SetPosition(dialog->ProgressBarStatus->Max());
     const std::wstring avi = FSettings->TempAviPath;
+    const std::wstring output = FSettings->SaveDir + FSettings->FileName;
+    // The exit code alone proves nothing (a converter has been seen to end
+    // with 0 having written nothing, or a file without its index): the
+    // recording, whose only copy the AVI is, goes only when the output is
+    // known to be whole.
+    bool whole = false;
+    if (!dialog->FCancelled && !dialog->FFailed.load() && !FOutputWriteFailed) {
+        double expected = static_cast<double>(FElapsedSec);
+        double written = 0;
+        // Stopped by a failure: the AVI may hold less than the time that
+        // passed; what it holds is what the output must hold.
+        if (FStoppedEarly && ProbeDuration(avi, written) && written < expected) expected = written;
+        whole = OutputIsWhole(output, expected);
+    }
+    dialog->SetPosition(dialog->ProgressBarStatus->Max());
+    if (!whole) {
+        // Whatever the converter left under the finished file's name is not
+        // a finished recording; the AVI stays and is named.
+        RemoveUnfinishedOutput(output);
+    }
     if (dialog->FCancelled) {
         // The recording stays: the user may convert it another way.
         dialog->SetStatus(L"キャンセルしました\r\n" + avi);
-    } else if (dialog->FFailed.load()) {
+    } else if (!whole) {
         dialog->SetStatus(L"変換処理が失敗しました\r\n" + avi);
     } else {
         DeleteFileW(avi.c_str());
@@ -111,7 +131,11 @@ void TFormMain::ConvertRecording() {
         dialog->BtnCancel->SetEnabled(false);
         if (FStartTag == 2) WaitForITunes();
         dialog->EnableOpenDir(true);
-        dialog->SetStatus(L"全ての処理が完了しました\r\n保存ファイル名【" + FSettings->FileName + L"】");
+        const std::wstring saved = L"保存ファイル名【" + FSettings->FileName + L"】";
+        if (FStoppedEarly)
+            dialog->SetStatus(L"録画が途中で停止しました（" + FStopReason + L"）\r\n" + saved);
+        else
+            dialog->SetStatus(L"全ての処理が完了しました\r\n" + saved);
     }
     dialog->SetPosition(0);
     dialog->EnableClose(true);
@@ -119,12 +143,122 @@ void TFormMain::ConvertRecording() {
 
 void TFormMain::RunConverter() {
     FConvertStart = FClock();
+    FOutputWriteFailed = false;
+    FConverterEnded.store(false);
     DosCommandConvert->SetCommandLine(L"lib\\ffmpeg.exe" + FSettings->BuildFfmpegArgs());
     try {
-        DosCommandConvert->ExecuteAndWait();
+        RunUntilEndOrCancel(*DosCommandConvert);
     } catch (...) {
         // A converter that cannot be started has not converted anything.
         if (FormProgress) FormProgress->FFailed.store(true);
+    }
+    if (FormProgress && FormProgress->FCancelled) {
+        // A stopped converter is ended by the runner's worker a moment
+        // later; until then it may still hold its output open.
+        for (int i = 0; i < 2000 && !FConverterEnded.load(); ++i) {
+            Application->ProcessMessages();
+            Sleep(5);
+        }
+    }
+}
+
+DWORD TFormMain::RunUntilEndOrCancel(TDosCommand& Command) {
+    Command.Execute();
+    while (Command.IsRunning()) {
+        Application->ProcessMessages();
+        // The cancel is acted on at once, whether the program prints or not.
+        if (FormProgress && FormProgress->FCancelled) {
+            Command.Stop();
+            return STILL_ACTIVE;
+        }
+        if (!Command.IsRunning()) break;
+        HANDLE sync = static_cast<HANDLE>(SyncEvent());
+        MsgWaitForMultipleObjectsEx(sync ? 1 : 0, &sync, 5, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+    }
+    return Command.ExitCode();
+}
+
+bool TFormMain::ReportsWriteFailure(const std::wstring& Line) {
+    // The converter's own words when a write to its output fails (a full or
+    // lost drive): the trailer, a packet or the closing of the file.
+    static const wchar_t* const marks[] = {
+        L"Error writing trailer", L"No space left on device", L"Error closing file",
+        L"av_interleaved_write_frame()", L"Error muxing a packet", L"Error submitting a packet to the muxer",
+        L"Disk quota exceeded"};
+    for (const wchar_t* mark : marks)
+        if (Line.find(mark) != std::wstring::npos) return true;
+    return false;
+}
+
+bool TFormMain::ProgressLineTime(const std::wstring& Line, double& Seconds) {
+    const std::size_t at = Line.find(L"time=");
+    if (at == std::wstring::npos) return false;
+    std::wstring value = Line.substr(at + 5);
+    const std::size_t bitrate = value.find(L"bitrate");
+    value = bitrate == std::wstring::npos ? std::wstring() : value.substr(0, bitrate);
+    return ParseProgressTime(value, Seconds);
+}
+
+bool TFormMain::ProbeDuration(const std::wstring& File, double& Seconds) {
+    // Every packet of every stream is read and copied into nothing; the
+    // last progress line tells how far the file reaches. A file the
+    // converter cannot read through (no index, cut short) ends with an
+    // error or short of its length.
+    TDosCommand probe(nullptr);
+    probe.SetCommandLine(L"lib\\ffmpeg.exe -nostdin -i \"" + File + L"\" -map 0 -c copy -f null -");
+    bool found = false;
+    double last = 0;
+    probe.OnNewLine = [&found, &last](TObject*, const std::wstring& line, TOutputType) {
+        double t = 0;
+        if (ProgressLineTime(line, t)) {
+            found = true;
+            last = t;
+        }
+    };
+    DWORD code = STILL_ACTIVE;
+    try {
+        code = RunUntilEndOrCancel(probe);
+    } catch (...) {
+        return false;
+    }
+    if (code != 0 || !found) return false;
+    Seconds = last;
+    return true;
+}
+
+bool TFormMain::OutputIsWhole(const std::wstring& Path, double Expected) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExW(Path.c_str(), GetFileExInfoStandard, &data)) return false;
+    if (data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) return false;
+    if (data.nFileSizeHigh == 0 && data.nFileSizeLow == 0) return false;
+    double seconds = 0;
+    if (!ProbeDuration(Path, seconds)) return false;
+    // Expected is whole seconds counted down from the recorded time, so the
+    // recording itself is at least that long. The output may still read a
+    // little shorter: the last packet's time is the start of the last video
+    // frame (up to one frame interval, 1 s at the slowest frame rate, before
+    // the end), and the capture delivers its first sample a moment after the
+    // recording's clock started (well under 1 s). 2 s covers both; the 1 %
+    // covers the drift between the capture's clock and the wall clock over a
+    // long recording. A file cut short loses far more: an MP4 without its
+    // index reads as nothing at all.
+    const double tolerance = 2.0 + Expected / 100.0;
+    return seconds + tolerance >= Expected;
+}
+
+void TFormMain::RemoveUnfinishedOutput(const std::wstring& Path) {
+    const DWORD attributes = GetFileAttributesW(Path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return;
+    // Only a file; never a folder or a device that happens to bear the name.
+    if (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) return;
+    // A converter that was just ended may hold the file for a moment more.
+    for (int i = 0; i < 200; ++i) {
+        if (DeleteFileW(Path.c_str())) return;
+        const DWORD error = GetLastError();
+        if (error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED && error != ERROR_LOCK_VIOLATION)
+            return;
+        Application->ProcessMessages();
+        Sleep(10);
     }
 }
 
@@ -139,13 +273,9 @@ void TFormMain::DosCommandConvertNewLine(TObject*, const std::wstring& NewLine, 
             Sleep(1);
         }
     }
-    const std::size_t at = NewLine.find(L"time=");
-    if (at == std::wstring::npos) return;
-    std::wstring value = NewLine.substr(at + 5);
-    const std::size_t bitrate = value.find(L"bitrate");
-    value = bitrate == std::wstring::npos ? std::wstring() : value.substr(0, bitrate);
+    if (ReportsWriteFailure(NewLine)) FOutputWriteFailed = true;
     double seconds = 0;
-    if (!ParseProgressTime(value, seconds)) return;
+    if (!ProgressLineTime(NewLine, seconds)) return;
 
     dialog->SetPosition(RoundHalfEven(seconds));
     const int maximum = dialog->ProgressBarStatus->Max();
@@ -163,4 +293,5 @@ void TFormMain::DosCommandConvertNewLine(TObject*, const std::wstring& NewLine, 
 
 void TFormMain::DosCommandConvertTerminated(TObject*, DWORD ExitCode) {
     if (ExitCode != 0 && FormProgress) FormProgress->FFailed.store(true);
+    FConverterEnded.store(true);
 }

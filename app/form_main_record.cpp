@@ -8,6 +8,7 @@
 #include "classlib/runtime/application.h"
 #include "classlib/runtime/files.h"
 #include "classlib/runtime/text.h"
+#include "media/direct_show_error.h"
 
 #include <cmath>
 
@@ -72,6 +73,8 @@ void TFormMain::pngCaptureStartClick(TObject* Sender) {
     }
 
     // 3. The settings of the window.
+    FStoppedEarly = false;
+    FStopReason.clear();
     PlayDummySound();
     UiToSettings();
     MvCaptureAndConvertInfo& s = *FSettings;
@@ -151,7 +154,7 @@ void TFormMain::ShowRecordFrame(bool Visible) {
                      size.y + 2 * pen);
 }
 
-void TFormMain::TimerCaptureTimeTimer(TObject*) {
+void TFormMain::UpdateElapsed() {
     // Whole seconds since the start, counted on past a day.
     const long long ms = std::llround((FClock() - FRecStart) * MSecsPerDay);
     const std::int64_t seconds = ms > 0 ? ms / 1000 : 0;
@@ -159,10 +162,42 @@ void TFormMain::TimerCaptureTimeTimer(TObject*) {
     lblCaptureTime->SetCaption(L"(経過時間 " + Format(L"%.2d", hh) + L"：" + Format(L"%.2d", nn) + L"：" +
                                Format(L"%.2d", ss) + L")");
     FElapsedSec = seconds;
+}
+
+void TFormMain::TimerCaptureTimeTimer(TObject*) {
+    UpdateElapsed();
     if (FSettings->RecLimitNN > 0 || FSettings->RecLimitSS > 0) {
         FLimitSec = static_cast<std::int64_t>(FSettings->RecLimitNN) * 60 + FSettings->RecLimitSS;
         if (FElapsedSec >= FLimitSec) pngCaptureFinishClick(nullptr);
     }
+}
+
+void TFormMain::CaptureGraphErrorAbort(TObject*, HRESULT Result) {
+    // Only a recording under way is finished; the finish of a recording
+    // (the main window disabled) or a graph at rest has nothing to end.
+    if (!TimerCaptureTime->Enabled() || !Enabled() || FStoppedEarly) return;
+    FStoppedEarly = true;
+    FStopReason = GetErrorText(Result);
+    while (!FStopReason.empty() && (FStopReason.back() == L'\n' || FStopReason.back() == L'\r' ||
+                                    FStopReason.back() == L' ' || FStopReason.back() == L'.'))
+        FStopReason.pop_back();
+    if (FStopReason.empty()) FStopReason = Format(L"$%.8X", static_cast<unsigned>(Result));
+    // The time recorded is the time until the file stopped growing.
+    UpdateElapsed();
+    TimerCaptureTime->SetEnabled(false);
+    TimerEndTime->SetEnabled(false);
+    // Finished from a message of its own: the graph's event handling is not
+    // the place to stop the graph and run the whole conversion.
+    PostMessageW(Handle(), WM_RECORDING_FAILED, 0, 0);
+}
+
+void TFormMain::CaptureGraphStreamErrorStopped(TObject* Sender, HRESULT Operation, std::uint32_t) {
+    CaptureGraphErrorAbort(Sender, Operation);
+}
+
+void TFormMain::RecordingFailed() {
+    if (!FStoppedEarly || !Enabled() || pngCaptureStart->Enabled()) return;
+    pngCaptureFinishClick(nullptr);
 }
 
 void TFormMain::TimerStartTimeTimer(TObject*) {

@@ -180,7 +180,10 @@ void TDosThread::RunStages() {
     TKernelHandle process(info.hProcess);
     TKernelHandle thread(info.hThread);
     TScopeGuard processStage([&]() noexcept {
-        if (!FChildEnded) TerminateProcess(process.Get(), 0);
+        // TerminateProcess only begins the end of the child; until it has
+        // ended the child still holds its files (the converter's output),
+        // so the stage waits for it, within a bound.
+        if (!FChildEnded && TerminateProcess(process.Get(), 0)) WaitForSingleObject(process.Get(), 10000);
         FLink->HaltTimer();
         thread.Reset();
         process.Reset();

@@ -3,7 +3,10 @@
 # of one build: registers Pixenta, Audelo and WinePlatform (the stand-ins for
 # the platform filters Wine lacks) with regsvr32, and puts the Windows FFmpeg
 # of the build's architecture at lib\ffmpeg.exe of the program's working
-# folder (the build's bin/).
+# folder (the build's bin/). Where the kernel lets it mount a file system,
+# it also gives the prefix a small drive Y: (a 4 MiB tmpfs in STATE_DIR,
+# unmounted by wineenv.sh stop) for the tests of a drive that runs full;
+# those tests are skipped without it.
 #   prepare-prefix.sh STATE_DIR BUILD_DIR
 # The environment must have been started (wineenv.sh start STATE_DIR ...).
 # Safe to run again.
@@ -32,5 +35,18 @@ for library in Pixenta Audelo WinePlatform; do
     status=1
   fi
 done
+small="$state/small_drive"
+prefix=$("$wineenv" shell "$state" sh -c 'printf %s "$WINEPREFIX"')
+mkdir -p "$small"
+if ! mountpoint -q "$small"; then
+  mount -t tmpfs -o size=4m,mode=0777 tavrel_small_drive "$small" 2>/dev/null || true
+fi
+if mountpoint -q "$small"; then
+  ln -sfn "$small" "$prefix/dosdevices/y:"
+else
+  rm -f "$prefix/dosdevices/y:"
+  echo "prepare-prefix: no small drive Y: (mounting a tmpfs was refused); its tests are skipped"
+fi
+
 [ "$status" -eq 0 ] && echo "prefix prepared: Pixenta, Audelo, WinePlatform registered; $bin/lib/ffmpeg.exe ($arch)"
 exit "$status"

@@ -157,6 +157,8 @@ case "$cmd" in
     fi
     stop_pid "$state/pulse.pid"
     stop_pid "$state/xvfb.pid"
+    # The small drive of tools/prepare-prefix.sh.
+    if mountpoint -q "$state/small_drive" 2>/dev/null; then umount "$state/small_drive" 2>/dev/null || true; fi
     ;;
   exec)
     # shellcheck disable=SC1091

@@ -145,6 +145,14 @@ void TApplication::Run() {
             HandleException(this);
         }
     }
+    // The loop has ended on Terminate, whose quit message may still wait in
+    // the queue. Left there it would end the first modal loop of what comes
+    // after the loop (a message box while the windows are destroyed, such as
+    // the report of settings that could not be saved) before the user could
+    // see it: a modal loop that retrieves WM_QUIT ends and posts it again.
+    MSG quit;
+    while (PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+    }
 }
 
 void TApplication::Terminate() {

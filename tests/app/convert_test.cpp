@@ -22,6 +22,14 @@ long RegisterServer(bool on) {
 }
 
 void WriteScript(const std::string& script) { WriteFileBytes(LibFolder() + L"fake_converter.txt", script); }
+// What the stand-in says when it is asked to read the output back.
+void WriteProbeScript(const std::string& script) { WriteFileBytes(LibFolder() + L"fake_probe.txt", script); }
+// A read-back that reaches the given time, as the converter prints it.
+void ProbeReaches(const std::string& time) {
+    WriteProbeScript("outln   Duration: " + time + ", start: 0.000000, bitrate: 500 kb/s\n"
+                     "out size=N/A time=" + time + " bitrate=N/A speed= 500x\n"
+                     "outln size=N/A time=" + time + " bitrate=N/A speed= 500x\nexit 0\n");
+}
 
 class Conversion : public ::testing::Test {
 protected:
@@ -35,6 +43,8 @@ protected:
         Boxes().Flags.clear();
         DeleteFileW((LibFolder() + L"release").c_str());
         DeleteFileW((LibFolder() + L"fake_converter_args.txt").c_str());
+        DeleteFileW((LibFolder() + L"fake_probe_args.txt").c_str());
+        DeleteFileW((LibFolder() + L"fake_probe.txt").c_str());
         Dir = ScratchFolder(L"convert");
         Avi = Dir + L"rec.avi";
         WriteFileBytes(Avi, "RIFF");
@@ -43,11 +53,19 @@ protected:
     void TearDown() override {
         RegisterServer(false);
         DeleteFileW((LibFolder() + L"fake_converter.txt").c_str());
+        DeleteFileW((LibFolder() + L"fake_probe.txt").c_str());
         FWindows.reset();
     }
     MessageBoxAnswers& Boxes() { return FWindows->Boxes; }
     std::wstring Status() const { return FormProgress->LabelStatus->Caption(); }
     bool AviExists() const { return FileExists(Avi); }
+    bool OutputExists() const { return FileExists(Dir + L"out.mp4"); }
+    void ExpectFailedKeepingTheAvi() const {
+        EXPECT_EQ(L"変換処理が失敗しました\r\n" + Avi, Status());
+        EXPECT_TRUE(AviExists());
+        EXPECT_FALSE(OutputExists()) << "nothing is left under the finished file's name";
+        ExpectFinishedButtons(false);
+    }
     void ExpectFinishedButtons(bool openDir) const {
         EXPECT_TRUE(FormProgress->Visible());
         EXPECT_TRUE(FormProgress->BtnClose->Enabled());
@@ -143,12 +161,17 @@ TEST_F(Conversion, SuccessReportsFileNameDeletesAviAndShowsProgress) {
         "out frame=   20 fps=0.0 q=0.0 size=       0kB time=2.00 bitrate=   0.0kbits/s\n"
         "out frame=   50 fps=0.0 q=0.0 size=       0kB time=00:00:05.00 bitrate=   0.0kbits/s speed=2x\n"
         "outln frame=  100 fps=0.0 q=0.0 size=       0kB time=00:00:10.00 bitrate=   0.0kbits/s speed=2x\n"
-        "exit 0\n");
+        "writeout 2000\nexit 0\n");
+    ProbeReaches("00:00:09.90");
     RecordProgress(Seen);
     FormMain->ConvertRecording();
 
     EXPECT_EQ(L"全ての処理が完了しました\r\n保存ファイル名【out.mp4】", Status());
     EXPECT_FALSE(AviExists());
+    EXPECT_EQ(2000u, ReadFileBytes(Dir + L"out.mp4").size());
+    // The output was read back by the converter, every stream copied into nothing.
+    EXPECT_EQ(Narrow(L"lib\\ffmpeg.exe -nostdin -i \"" + Dir + L"out.mp4\" -map 0 -c copy -f null -"),
+              ReadFileBytes(LibFolder() + L"fake_probe_args.txt"));
     ExpectFinishedButtons(true);
     EXPECT_TRUE(Boxes().Texts.empty());
     // The command line the converter got, byte for byte.
@@ -180,9 +203,105 @@ TEST_F(Conversion, FailedConversionKeepsTheAviAndNamesIt) {
     ExpectFinishedButtons(false);
 }
 
+// An exit code of 0 is no proof of an output: the recording's only copy,
+// the AVI, stays unless the output exists, is not empty and reads back as
+// long as the recording.
+TEST_F(Conversion, ExitZeroWithoutAWholeOutputFailsAndKeepsTheAvi) {
+    ProbeReaches("00:00:10.00");
+    // Nothing written at all.
+    WriteScript("outln frame= 100 size= 0kB time=00:00:10.00 bitrate= 0kbits/s\nexit 0\n");
+    FormMain->ConvertRecording();
+    ExpectFailedKeepingTheAvi();
+
+    // An empty file.
+    WriteScript("outln frame= 100 size= 0kB time=00:00:10.00 bitrate= 0kbits/s\nwriteout 0\nexit 0\n");
+    FormMain->ConvertRecording();
+    ExpectFailedKeepingTheAvi();
+
+    // A file the converter cannot read back (an MP4 without its index).
+    WriteScript("writeout 4096\nexit 0\n");
+    WriteProbeScript("outln [mov,mp4,m4a,3gp,3g2,mj2 @ 0x1] moov atom not found\n"
+                     "outln out.mp4: Invalid data found when processing input\nexit 1\n");
+    FormMain->ConvertRecording();
+    ExpectFailedKeepingTheAvi();
+
+    // A file cut short: it reads back as 3 s of a 10 s recording.
+    WriteScript("writeout 4096\nexit 0\n");
+    ProbeReaches("00:00:03.00");
+    FormMain->ConvertRecording();
+    ExpectFailedKeepingTheAvi();
+
+    // Within the tolerance: 2 s and 1 % of the length below it still counts.
+    WriteScript("writeout 4096\nexit 0\n");
+    ProbeReaches("00:00:07.95");
+    FormMain->ConvertRecording();
+    EXPECT_EQ(L"全ての処理が完了しました\r\n保存ファイル名【out.mp4】", Status());
+    EXPECT_FALSE(AviExists());
+    EXPECT_TRUE(OutputExists());
+}
+
+TEST_F(Conversion, ConverterThatSaysItCouldNotWriteTheOutputFails) {
+    // The shipped converter on a full drive: it says so and still ends with 0.
+    WriteScript("outln frame= 100 size= 0kB time=00:00:10.00 bitrate= 0kbits/s\n"
+                "outln [ipod @ 0x1] Error writing trailer of out.mp4: Invalid argument\nwriteout 4096\nexit 0\n");
+    ProbeReaches("00:00:10.00");
+    FormMain->FStartTag = 2;
+    FormMain->ConvertRecording();
+    ExpectFailedKeepingTheAvi();
+    EXPECT_FALSE(FormMain->TimerRegistiTunes->Enabled());
+    EXPECT_TRUE(Boxes().Texts.empty()) << "no iTunes step";
+    EXPECT_FALSE(FileExists(LibFolder() + L"fake_probe_args.txt")) << "nothing to read back";
+
+    for (const char* line : {"No space left on device", "av_interleaved_write_frame(): No space left on device",
+                             "Error closing file out.mp4: No space left on device"}) {
+        WriteScript(std::string("outln ") + line + "\nwriteout 4096\nexit 0\n");
+        FormMain->ConvertRecording();
+        ExpectFailedKeepingTheAvi();
+    }
+}
+
+TEST_F(Conversion, FailedConversionRemovesWhatItLeftUnderTheOutputName) {
+    WriteScript("writeout 0\noutln Conversion failed!\nexit 1\n");
+    FormMain->ConvertRecording();
+    ExpectFailedKeepingTheAvi();
+    WriteScript("writeout 5000\noutln Conversion failed!\nexit 1\n");
+    FormMain->ConvertRecording();
+    ExpectFailedKeepingTheAvi();
+}
+
+TEST_F(Conversion, CancelRemovesTheUnfinishedOutputAndKeepsTheAvi) {
+    WriteScript("writeout 1300000\nrepeat frame= 1 size= 0kB time=00:00:01.00 bitrate= 0kbits/s\nexit 0\n");
+    Boxes().Answers = {IDYES};
+    ClickCancelSoon();
+    FormMain->ConvertRecording();
+    EXPECT_EQ(L"キャンセルしました\r\n" + Avi, Status());
+    EXPECT_TRUE(AviExists());
+    EXPECT_FALSE(OutputExists());
+    ExpectFinishedButtons(false);
+}
+
+TEST_F(Conversion, CancelStopsAConverterThatPrintsNothing) {
+    // The stand-in writes a little, then waits 60 s without a word.
+    WriteScript("writeout 1000\nwaitfile never\nexit 0\n");
+    Boxes().Answers = {IDYES};
+    ClickCancelSoon();
+    const DWORD start = GetTickCount();
+    FormMain->ConvertRecording();
+    const DWORD took = GetTickCount() - start;
+    ASSERT_EQ(1u, Boxes().Texts.size());
+    EXPECT_EQ(L"キャンセルしてよろしいですか？", Boxes().Texts[0]);
+    EXPECT_LT(took, 30000u) << "the silent converter was not stopped";
+    EXPECT_EQ(L"キャンセルしました\r\n" + Avi, Status());
+    EXPECT_TRUE(AviExists());
+    EXPECT_FALSE(OutputExists()) << "the stopped converter's file is removed";
+    ExpectFinishedButtons(false);
+}
+
 TEST_F(Conversion, ZeroSecondRecordingLeavesInitialStatusWhileRunning) {
     SetConversion(Dir, L"out.mp4", Avi, 0);
-    WriteScript("out size= 0kB time=00:00:00.40 bitrate= 0kbits/s\nout size= 0kB time=0.40 bitrate= 0kbits/s\nexit 0\n");
+    WriteScript("out size= 0kB time=00:00:00.40 bitrate= 0kbits/s\nout size= 0kB time=0.40 bitrate= 0kbits/s\n"
+                "writeout 100\nexit 0\n");
+    ProbeReaches("00:00:00.40");
     RecordProgress(Seen);
     FormMain->ConvertRecording();
     ASSERT_FALSE(Seen.Statuses.empty());
@@ -211,7 +330,8 @@ TEST_F(Conversion, CancelAnsweredYesStopsTheConverterAndKeepsTheAvi) {
 TEST_F(Conversion, CancelAnsweredNoGoesOnToSuccess) {
     // The converter goes on only after the question has been answered.
     WriteScript("out frame= 1 size= 0kB time=1.00 bitrate= 0kbits/s\nwaitfile release\n"
-                "outln frame= 1 size= 0kB time=10.00 bitrate= 0kbits/s\nexit 0\n");
+                "outln frame= 1 size= 0kB time=10.00 bitrate= 0kbits/s\nwriteout 100\nexit 0\n");
+    ProbeReaches("00:00:10.00");
     Boxes().Answers = {IDNO};
     TMessageBoxHandler recording = Application->SetMessageBoxHandler(nullptr);
     Application->SetMessageBoxHandler([recording](HWND w, const std::wstring& t, const std::wstring& c, UINT f) {
@@ -232,6 +352,7 @@ TEST_F(Conversion, CancelAnsweredNoGoesOnToSuccess) {
 TEST_F(Conversion, ITunesStepWithoutITunesFailsQuietlyAndTheReportFollows) {
     WriteScript("exit 0\n");
     WriteFileBytes(Dir + L"out.mp4", "mp4");
+    ProbeReaches("00:00:10.00");
     FormMain->FStartTag = 2;
     FormMain->ConvertRecording();
     EXPECT_EQ(2, FormMain->FITunesDone);
@@ -250,7 +371,9 @@ TEST_F(Conversion, ITunesStepWithoutITunesFailsQuietlyAndTheReportFollows) {
 
 TEST_F(Conversion, ITunesStepWithTheFileGoneSaysSoOnce) {
     WriteScript("exit 0\n");
-    DeleteFileW((Dir + L"out.mp4").c_str());
+    WriteFileBytes(Dir + L"out.mp4", "mp4");
+    // Gone between the read-back and the hand-off.
+    WriteProbeScript("out size=N/A time=00:00:10.00 bitrate=N/A\nremoveout\nexit 0\n");
     FormMain->FStartTag = 2;
     FormMain->ConvertRecording();
     ASSERT_EQ(1u, Boxes().Texts.size());
@@ -276,6 +399,7 @@ TEST_F(Conversion, ITunesStepHandsTheFileToTheAutomationServer) {
     DeleteFileW(added.c_str());
     WriteScript("exit 0\n");
     WriteFileBytes(Dir + L"out.mp4", "mp4");
+    ProbeReaches("00:00:10.00");
     FormMain->FStartTag = 2;
     FormMain->ConvertRecording();
     EXPECT_EQ(1, FormMain->FITunesDone);

@@ -23,6 +23,7 @@ protected:
         // A first start: no settings folder yet.
         const std::wstring dir = ConfigDir();
         DeleteFileW((dir + L"config.ini").c_str());
+        RemoveDirectoryW((dir + L"config.ini").c_str());
         RemoveDirectoryW(ExcludeTrailingPathDelimiter(dir).c_str());
         ASSERT_FALSE(DirectoryExists(dir));
     }
@@ -126,6 +127,34 @@ TEST_F(ProgramRun, SoundThatCannotOpenIsReportedAndStartUpGoesOn) {
     EXPECT_TRUE(DirectoryExists(ConfigDir())) << "the later steps of the creation ran";
     EXPECT_FALSE(FindTopWindow(p.Id(), [](HWND w) { return ClassOf(w) == L"#32770"; })) << "reported once";
     CloseWithYes(p, main);
+}
+
+TEST_F(ProgramRun, SettingsThatCannotBeWrittenAtExitAreReportedBeforeTheEnd) {
+    // A folder where the settings file belongs: it cannot be written.
+    ASSERT_TRUE(ForceDirectories(ConfigDir() + L"config.ini"));
+    {
+        Process p;
+        ASSERT_TRUE(p.Started());
+        HWND main = WaitForMainWindow(p.Id());
+        ASSERT_TRUE(main);
+        PostMessageW(main, WM_CLOSE, 0, 0);
+        HWND question = WaitForMessageBox(p.Id());
+        ASSERT_TRUE(question);
+        EXPECT_EQ(MessageBoxText(question), L"終了してよろしいですか？");
+        PressButton(question, IDYES);
+
+        const std::wstring expected = ConfigDir() + L"config.ini に書き込めません";
+        HWND box = WaitForTopWindow(p.Id(), [&](HWND w) { return IsMessageBox(w) && MessageBoxText(w) == expected; });
+        ASSERT_TRUE(box) << "the message is shown";
+        EXPECT_EQ(TextOf(box), L"Tavrel3");
+        // It stays until it is answered, and the program waits for it.
+        Sleep(500);
+        EXPECT_TRUE(IsWindow(box) && IsWindowVisible(box));
+        EXPECT_FALSE(p.Ended(0));
+        PressButton(box, IDOK);
+        EXPECT_TRUE(p.Ended());
+    }
+    RemoveDirectoryW((ConfigDir() + L"config.ini").c_str());
 }
 
 TEST(ProgramManifest, DeclaresPerMonitorDpiAwareness) {

@@ -3,8 +3,11 @@
 // the hand-off to iTunes through the iTunes start button, against the
 // stand-in automation server or none.
 #include "tests/app/record_support.h"
+#include "tests/app/small_drive.h"
 
 #include <gtest/gtest.h>
+
+#include <cstdio>
 
 namespace {
 
@@ -94,6 +97,57 @@ TEST_F(RecordOutcome, CancelAnsweredNoGoesOnToSuccess) {
     const MediaDescription d = Describe(Output());
     EXPECT_EQ(1u, d.VideoStreams.size()) << d.Text;
     EXPECT_EQ(1u, d.AudioStreams.size()) << d.Text;
+}
+
+// The temporary AVI on a drive that runs full while recording: the file
+// writer gives up, and the recording ends there instead of recording on
+// into nothing.
+class RecordOnAFullDrive : public RecordingTest {
+protected:
+    void SetUp() override {
+        RecordingTest::SetUp();
+        FHadTmp = GetEnvironmentVariableW(L"TMP", FOldTmp, MAX_PATH + 1) != 0;
+    }
+    void TearDown() override {
+        RecordingTest::TearDown();
+        SetEnvironmentVariableW(L"TMP", FHadTmp ? FOldTmp : nullptr);
+    }
+    wchar_t FOldTmp[MAX_PATH + 1] = {};
+    bool FHadTmp = false;
+};
+
+TEST_F(RecordOnAFullDrive, StopsAtOnceAndConvertsWhatWasWritten) {
+    // Room for a second or so of the uncompressed picture.
+    SmallDrive drive(1536 * 1024);
+    if (!drive.Ready()) GTEST_SKIP() << "the test environment has no small drive Y:";
+    ASSERT_TRUE(SetEnvironmentVariableW(L"TMP", drive.Folder.c_str()));
+    Open("REC_LIMIT_SS=40\r\n");
+    TypeCaptureRect(0, 0, 320, 240);
+    ASSERT_TRUE(Start());
+    EXPECT_EQ(0u, Avi().find(drive.Folder));
+    ASSERT_TRUE(Reported());
+    EXPECT_TRUE(FormMain->FStoppedEarly);
+    EXPECT_LT(FormMain->FElapsedSec, 30) << "finished when the file stopped growing, not by the limit";
+    // The time shown and the bar's maximum are the time recorded.
+    EXPECT_EQ(FormMain->FElapsedSec, FormProgress->ProgressBarStatus->Max());
+    const std::int64_t s = FormMain->FElapsedSec;
+    EXPECT_EQ(L"(経過時間 00：00：" + std::wstring(s < 10 ? L"0" : L"") + std::to_wstring(s) + L")",
+              FormMain->lblCaptureTime->Caption());
+    std::printf("status: %s\nelapsed %lld s\n", Narrow(Status()).c_str(), static_cast<long long>(s));
+    const std::wstring early = L"録画が途中で停止しました（";
+    if (Status().rfind(early, 0) == 0) {
+        // What was written was converted; the report says why it stopped.
+        EXPECT_NE(std::wstring::npos, Status().find(L"）\r\n保存ファイル名【" + FormMain->FSettings->FileName + L"】"));
+        EXPECT_FALSE(FileExists(Avi()));
+        EXPECT_GT(Describe(Output()).Duration, 0.0);
+        EXPECT_TRUE(FormProgress->BtnOpenDir->Enabled());
+    } else {
+        // Nothing whole could be made of it: the recording stays, named.
+        EXPECT_EQ(L"変換処理が失敗しました\r\n" + Avi(), Status());
+        EXPECT_TRUE(FileExists(Avi()));
+        EXPECT_FALSE(FileExists(Output()));
+    }
+    EXPECT_TRUE(Boxes().Texts.empty());
 }
 
 // The iTunes start button: the finished file goes to the automation server.
