@@ -16,6 +16,20 @@ namespace {
 
 TDateTime TimeOfDayPart(TDateTime Value) { return Value - std::floor(Value); }
 
+// The platform's text for the failure that ended a recording: the system's
+// message for the code (a full disk, a lost drive), else the media
+// platform's own text for it.
+std::wstring StopReasonText(HRESULT code) {
+    wchar_t* text = nullptr;
+    const DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                       FORMAT_MESSAGE_IGNORE_INSERTS,
+                                   nullptr, static_cast<DWORD>(code), 0, reinterpret_cast<LPWSTR>(&text), 0, nullptr);
+    std::wstring result = n && text ? std::wstring(text, n) : std::wstring();
+    if (text) LocalFree(text);
+    if (result.empty()) result = GetErrorText(code);
+    return result;
+}
+
 }  // namespace
 
 bool TFormMain::CheckMinCaptureSize(POINT Size, std::wstring& Message) {
@@ -177,7 +191,7 @@ void TFormMain::CaptureGraphErrorAbort(TObject*, HRESULT Result) {
     // (the main window disabled) or a graph at rest has nothing to end.
     if (!TimerCaptureTime->Enabled() || !Enabled() || FStoppedEarly) return;
     FStoppedEarly = true;
-    FStopReason = GetErrorText(Result);
+    FStopReason = StopReasonText(Result);
     while (!FStopReason.empty() && (FStopReason.back() == L'\n' || FStopReason.back() == L'\r' ||
                                     FStopReason.back() == L' ' || FStopReason.back() == L'.'))
         FStopReason.pop_back();

@@ -132,6 +132,10 @@ TEST_F(ProgramRun, SoundThatCannotOpenIsReportedAndStartUpGoesOn) {
 TEST_F(ProgramRun, SettingsThatCannotBeWrittenAtExitAreReportedBeforeTheEnd) {
     // A folder where the settings file belongs: it cannot be written.
     ASSERT_TRUE(ForceDirectories(ConfigDir() + L"config.ini"));
+    // The folder goes whatever the outcome: other tests write the file there.
+    struct RemoveFolder {
+        ~RemoveFolder() { RemoveDirectoryW((ConfigDir() + L"config.ini").c_str()); }
+    } removeFolder;
     {
         Process p;
         ASSERT_TRUE(p.Started());
@@ -154,7 +158,6 @@ TEST_F(ProgramRun, SettingsThatCannotBeWrittenAtExitAreReportedBeforeTheEnd) {
         PressButton(box, IDOK);
         EXPECT_TRUE(p.Ended());
     }
-    RemoveDirectoryW((ConfigDir() + L"config.ini").c_str());
 }
 
 TEST(ProgramManifest, DeclaresPerMonitorDpiAwareness) {

@@ -118,7 +118,7 @@ protected:
 
 TEST_F(RecordOnAFullDrive, StopsAtOnceAndConvertsWhatWasWritten) {
     // Room for a second or so of the uncompressed picture.
-    SmallDrive drive(1536 * 1024);
+    SmallDrive drive(3 * 1024 * 1024);
     if (!drive.Ready()) GTEST_SKIP() << "the test environment has no small drive Y:";
     ASSERT_TRUE(SetEnvironmentVariableW(L"TMP", drive.Folder.c_str()));
     Open("REC_LIMIT_SS=40\r\n");
