@@ -104,6 +104,11 @@ void TFormCaptureSize::ShapeWindowSizeMouseMove(TObject*, TShiftState Shift, int
     UpdateMainEdits();
 }
 
+void TFormCaptureSize::FormCloseQuery(TObject*, bool& CanClose) {
+    // Hidden while idle, the frame could not be shown again.
+    CanClose = false;
+}
+
 void TFormCaptureSize::FormKeyDown(TObject*, WORD& Key, TShiftState Shift) {
     if (Key < VK_LEFT || Key > VK_DOWN) return;
     const bool resize = (Shift & ssShift) != 0;
@@ -167,6 +172,7 @@ const TPropertyTable& TFormCaptureSize::ClassProperties() {
             .Method(L"FormCreate", &TFormCaptureSize::FormCreate)
             .Method(L"FormResize", &TFormCaptureSize::FormResize)
             .Method(L"FormKeyDown", &TFormCaptureSize::FormKeyDown)
+            .Method(L"FormCloseQuery", &TFormCaptureSize::FormCloseQuery)
             .Method(L"ShapeWindowSizeMouseDown", &TFormCaptureSize::ShapeWindowSizeMouseDown)
             .Method(L"ShapeWindowSizeMouseMove", &TFormCaptureSize::ShapeWindowSizeMouseMove)
             .Method(L"ImgSearchWindowMouseDown", &TFormCaptureSize::ImgSearchWindowMouseDown)

@@ -42,6 +42,9 @@ public:
     void FormCreate(TObject* Sender);
     void FormResize(TObject* Sender);
     void FormKeyDown(TObject* Sender, WORD& Key, TShiftState Shift);
+    // The frame belongs to the main window: the system's close (Alt+F4,
+    // WM_CLOSE) is refused, the program closes through the main window.
+    void FormCloseQuery(TObject* Sender, bool& CanClose);
     void ShapeWindowSizeMouseDown(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
     void ShapeWindowSizeMouseMove(TObject* Sender, TShiftState Shift, int X, int Y);
     void ImgSearchWindowMouseDown(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);

@@ -193,6 +193,9 @@ public:
 
     // The capture graph from the settings, run; or one failure message.
     void BuildAndRunGraph();
+    // After the graph failed to run: every filter stopped, the graph cleared,
+    // the window idle again, and a message naming what failed.
+    void AbandonFailedRun(IGraphBuilder* Graph, const std::wstring& RunError);
     // Sets the most preferred PCM format the filter's first output pin offers.
     void ChooseAudioFormat(IBaseFilter* Filter);
 

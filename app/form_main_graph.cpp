@@ -4,6 +4,7 @@
 // device's preferred PCM format; the compressor's configuration dialog.
 #include "app/form_main.h"
 #include "classlib/runtime/lists.h"
+#include "media/direct_show_error.h"
 #include "media/enum_media_type.h"
 #include "media/filter_dialog.h"
 #include "media/pin_list.h"
@@ -53,6 +54,46 @@ HRESULT AddAviWriter(IGraphBuilder* Graph, const std::wstring& FileName, ComPtr<
     if (FAILED(hr = Graph->ConnectDirect(out.Get(), in.Get(), nullptr))) return hr;
     Mux = std::move(mux);
     return S_OK;
+}
+
+std::wstring SystemErrorText(DWORD Code) {
+    wchar_t* buffer = nullptr;
+    const DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                       FORMAT_MESSAGE_IGNORE_INSERTS,
+                                   nullptr, Code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    std::wstring text;
+    if (n && buffer) text.assign(buffer, n);
+    if (buffer) LocalFree(buffer);
+    while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' || text.back() == L' ')) text.pop_back();
+    return text;
+}
+
+// Whether the temporary AVI can be made where it is named: 0, or the
+// system's error code. A file made here is removed again.
+DWORD TempAviError(const std::wstring& Path) {
+    HANDLE file = CreateFileW(Path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return GetLastError();
+    CloseHandle(file);
+    DeleteFileW(Path.c_str());
+    return 0;
+}
+
+// Every filter of the graph back to the stopped state. A graph manager that
+// failed to run may count itself stopped while filters it had already
+// paused still stream, so each filter that is not stopped is stopped too.
+void StopEveryFilter(IGraphBuilder* Graph) {
+    ComPtr<IMediaControl> control;
+    if (SUCCEEDED(Graph->QueryInterface(IID_IMediaControl, control.PutVoid())) && control) control->Stop();
+    ComPtr<IEnumFilters> filters;
+    if (FAILED(Graph->EnumFilters(filters.Put())) || !filters) return;
+    ComPtr<IBaseFilter> filter;
+    while (filters->Next(1, filter.Put(), nullptr) == S_OK) {
+        FILTER_STATE state = State_Stopped;
+        // A filter still changing state answers VFW_S_STATE_INTERMEDIATE
+        // with the state it is going to; stopping it is right either way.
+        const HRESULT hr = filter->GetState(0, &state);
+        if (FAILED(hr) || state != State_Stopped) filter->Stop();
+    }
 }
 
 }  // namespace
@@ -135,9 +176,36 @@ void TFormMain::BuildAndRunGraph() {
         return;
     }
     if (FSettings->RecRange) ShowRecordFrame(true);
-    CaptureGraph->Play();
+    try {
+        CaptureGraph->Play();
+    } catch (const EDirectShowException& e) {
+        AbandonFailedRun(graph.Get(), e.Message());
+        return;
+    }
     FRecStart = FClock();
     TimerCaptureTime->SetEnabled(true);
+}
+
+void TFormMain::AbandonFailedRun(IGraphBuilder* Graph, const std::wstring& RunError) {
+    // Nothing of it may stay running or in the graph: the next start builds
+    // afresh, and releasing the graph at exit must find every filter stopped.
+    StopEveryFilter(Graph);
+    try {
+        CaptureGraph->ClearGraph();
+    } catch (const EDirectShowException&) {
+        // What could not be removed goes with the next build's clearing.
+    }
+    if (FSettings->RecRange) ShowRecordFrame(false);
+    SetUiState(usIdle);
+    // Name what failed: the temporary AVI that the multiplexer's file writer
+    // could not make (a missing, read-only or full folder), or else the
+    // graph's own error.
+    const DWORD fileError = TempAviError(FSettings->TempAviPath);
+    if (fileError != 0)
+        ShowMessage(L"multiplexerの初期化に失敗しました\r\n" + FSettings->TempAviPath + L"\r\n" +
+                    SystemErrorText(fileError));
+    else
+        ShowMessage(RunError);
 }
 
 void TFormMain::ChooseAudioFormat(IBaseFilter* Filter) {

@@ -30,6 +30,43 @@ std::wstring StopReasonText(HRESULT code) {
     return result;
 }
 
+// The refusal of the iTunes start button with MPEG-1.
+bool ITunesFormatAccepted(TFormMain& Main, std::int32_t Tag) {
+    if (Tag == 2 && Main.CBMovieType->ItemIndex() == 1) {
+        ShowMessage(L"iTunesに登録する場合、保存形式をMPEG4にしてください");
+        return false;
+    }
+    return true;
+}
+
+// The save folder, made with its parents when missing.
+bool SaveDirReady(const MvCaptureAndConvertInfo& S) {
+    if (!DirectoryExists(S.SaveDir) && !ForceDirectories(S.SaveDir)) {
+        ShowMessage(L"ファイル保存フォルダーが存在しないため、フォルダーを生成しようとしましたが失敗しました");
+        return false;
+    }
+    return true;
+}
+
+bool CaptureSizeAccepted(const MvCaptureAndConvertInfo& S) {
+    if (S.Category == oscAudioOnly) return true;
+    std::wstring message;
+    if (!TFormMain::CheckMinCaptureSize(S.CaptureSize(), message)) {
+        ShowMessage(message);
+        return false;
+    }
+    return true;
+}
+
+// Loopback, or a listed capture device with a chosen input line. A line
+// name kept from an earlier run is not a source when no device is chosen
+// (none listed, or the stored one gone).
+bool SoundSourceChosen(TFormMain& Main, const MvCaptureAndConvertInfo& S) {
+    if (S.UseLoopback || (!S.SourceName.empty() && Main.CBAudioDeviceName->ItemIndex() >= 0)) return true;
+    ShowMessage(L"オーディオ設定で入力元が選択されていません");
+    return false;
+}
+
 }  // namespace
 
 bool TFormMain::CheckMinCaptureSize(POINT Size, std::wstring& Message) {
@@ -49,6 +86,13 @@ void TFormMain::pngCaptureStartClick(TObject* Sender) {
             ShowMessage(L"時間指定できる録画可能時間は23時間59分までです");
             return;
         }
+        // A recording that cannot start is refused now, while the user is
+        // here, not when its start time comes; the checks run again then.
+        auto* pressed = dynamic_cast<TComponent*>(Sender);
+        if (!ITunesFormatAccepted(*this, pressed ? static_cast<std::int32_t>(pressed->Tag()) : 0)) return;
+        UiToSettings();
+        if (!SaveDirReady(*FSettings) || !CaptureSizeAccepted(*FSettings) || !SoundSourceChosen(*this, *FSettings))
+            return;
         const TDateTime now = FClock();
         const TDateTime today = std::floor(now);
         FStartAt = today + start;
@@ -81,10 +125,7 @@ void TFormMain::pngCaptureStartClick(TObject* Sender) {
     // 2. Which start button.
     auto* button = dynamic_cast<TComponent*>(Sender);
     FStartTag = button ? static_cast<std::int32_t>(button->Tag()) : 0;
-    if (FStartTag == 2 && CBMovieType->ItemIndex() == 1) {
-        ShowMessage(L"iTunesに登録する場合、保存形式をMPEG4にしてください");
-        return;
-    }
+    if (!ITunesFormatAccepted(*this, FStartTag)) return;
 
     // 3. The settings of the window.
     FStoppedEarly = false;
@@ -95,10 +136,7 @@ void TFormMain::pngCaptureStartClick(TObject* Sender) {
 
     // 4.-7. The folder and the names.
     const std::wstring ext = s.Category == oscAudioOnly ? L".mp3" : s.MovieType == mtMpeg1 ? L".mpg" : L".mp4";
-    if (!DirectoryExists(s.SaveDir) && !ForceDirectories(s.SaveDir)) {
-        ShowMessage(L"ファイル保存フォルダーが存在しないため、フォルダーを生成しようとしましたが失敗しました");
-        return;
-    }
+    if (!SaveDirReady(s)) return;
     s.FileName = FormatDateTime(L"yyyymmdd_hhnnss", FClock()) + ext;
     // A recording of the same second is there: wait for a second whose
     // name is free.
@@ -110,17 +148,10 @@ void TFormMain::pngCaptureStartClick(TObject* Sender) {
     if (FileExists(s.TempAviPath)) DeleteFileW(s.TempAviPath.c_str());
 
     // 8.-9. The size and the sound source; then the graph.
-    if (s.Category != oscAudioOnly) {
-        std::wstring message;
-        if (!CheckMinCaptureSize(s.CaptureSize(), message)) {
-            ShowMessage(message);
-            return;
-        }
-    }
-    if (!s.UseLoopback && s.SourceName.empty()) {
-        ShowMessage(L"オーディオ設定で入力元が選択されていません");
-        return;
-    }
+    if (!CaptureSizeAccepted(s) || !SoundSourceChosen(*this, s)) return;
+    // The progress maximum is this recording's length, also when it ends
+    // before the first tick or its graph could not be built.
+    FElapsedSec = 0;
     SetUiState(usRecording);
     BuildAndRunGraph();
 }

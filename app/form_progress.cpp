@@ -42,6 +42,13 @@ void TFormProgress::FormShow(TObject*) {
     }
 }
 
+void TFormProgress::FormCloseQuery(TObject*, bool& CanClose) {
+    // The dialog has no way out but its close button: hiding it any other
+    // way would leave the main window disabled for good.
+    CanClose = false;
+    if (BtnClose->Enabled()) BtnCloseClick(BtnClose);
+}
+
 void TFormProgress::BtnOpenDirClick(TObject*) { ShellOpen(Handle(), FOpenDirPath); }
 
 void TFormProgress::BtnCancelClick(TObject*) {
@@ -63,6 +70,7 @@ const TPropertyTable& TFormProgress::ClassProperties() {
         TPropertyTableBuilder<TFormProgress>(L"TFormProgress", &TForm::ClassProperties())
             .Method(L"FormCreate", &TFormProgress::FormCreate)
             .Method(L"FormShow", &TFormProgress::FormShow)
+            .Method(L"FormCloseQuery", &TFormProgress::FormCloseQuery)
             .Method(L"BtnOpenDirClick", &TFormProgress::BtnOpenDirClick)
             .Method(L"BtnCancelClick", &TFormProgress::BtnCancelClick)
             .Method(L"BtnCloseClick", &TFormProgress::BtnCloseClick)

@@ -33,6 +33,9 @@ public:
 
     void FormCreate(TObject* Sender);
     void FormShow(TObject* Sender);
+    // The system's close (Alt+F4, the taskbar, WM_CLOSE): refused while the
+    // close button is disabled, else the close button's own work.
+    void FormCloseQuery(TObject* Sender, bool& CanClose);
     void BtnOpenDirClick(TObject* Sender);
     void BtnCancelClick(TObject* Sender);
     void BtnCloseClick(TObject* Sender);

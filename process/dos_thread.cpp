@@ -148,10 +148,20 @@ void TDosThread::RunStages() {
         inputWrite.Reset();
     });
 
+    // Our own ends stay with us: a child that inherited them would keep
+    // its input open and its output unbroken after we let go of them.
+    SetHandleInformation(inputWrite.Get(), HANDLE_FLAG_INHERIT, 0);
+    SetHandleInformation(outputRead.Get(), HANDLE_FLAG_INHERIT, 0);
+
     FLink->EnterStage(dcsPipesReady);
+    // A start-up record of the child's own, not a copy of ours: the
+    // reserved fields lpReserved2 and cbReserved2 belong to the C run-time
+    // (it passes its file table through them) and must be NULL and 0 here,
+    // or the child's run-time would take over a table that is not its own.
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
-    GetStartupInfoW(&startup);
+    startup.lpReserved2 = nullptr;
+    startup.cbReserved2 = 0;
     startup.dwFlags = STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW;
     startup.wShowWindow = ShowWindowValue(FSettings.ShowWindow);
     startup.hStdInput = inputRead.Get();
@@ -176,6 +186,13 @@ void TDosThread::RunStages() {
         FFailureCode = GetLastError();
         throw TCreateProcessError(command + L" doesn't exist.");
     }
+
+    // The child has its own copies of its ends now. Without ours, a write
+    // to a child that has ended fails at once instead of filling a pipe
+    // nobody reads, and the output reports its end once the child's copy is
+    // gone.
+    inputRead.Reset();
+    outputWrite.Reset();
 
     TKernelHandle process(info.hProcess);
     TKernelHandle thread(info.hThread);
@@ -246,6 +263,9 @@ bool TDosThread::ReadOutput(HANDLE outputRead, bool& more) {
     DWORD available = 0;
     if (!PeekNamedPipe(outputRead, nullptr, 0, nullptr, &available, nullptr)) {
         if (Terminated()) return false;  // cut short by a stop request
+        // Every writer has closed its end and all was read: nothing more
+        // comes; the child's exit code ends the run.
+        if (GetLastError() == ERROR_BROKEN_PIPE) return false;
         FFailureCode = GetLastError();
         RaiseRunError(FFailureCode, L"Reading the console program's output");
     }
@@ -254,6 +274,7 @@ bool TDosThread::ReadOutput(HANDLE outputRead, bool& more) {
     DWORD read = 0;
     if (!ReadFile(outputRead, FBuffer.data(), static_cast<DWORD>(FBuffer.size()), &read, nullptr)) {
         if (Terminated()) return true;
+        if (GetLastError() == ERROR_BROKEN_PIPE) return false;
         FFailureCode = GetLastError();
         RaiseRunError(FFailureCode, L"Reading the console program's output");
     }
@@ -281,6 +302,10 @@ void TDosThread::WriteInput(HANDLE inputWrite) {
             FWritingInput.store(false);
             if (!ok) {
                 if (Terminated()) return;  // cancelled by a stop request
+                // The child no longer reads its input (it has ended or
+                // closed it): the line stays unwritten, and the run goes on
+                // to notice the child's end.
+                if (error == ERROR_NO_DATA || error == ERROR_BROKEN_PIPE) return;
                 FFailureCode = error;
                 RaiseRunError(error, L"Writing the console program's input");
             }

@@ -61,6 +61,19 @@ HRESULT STDMETHODCALLTYPE TAudioCapturePin::NonDelegatingQueryInterface(REFIID i
     return TBCSourceStream::NonDelegatingQueryInterface(iid, object);
 }
 
+HRESULT STDMETHODCALLTYPE TAudioCapturePin::Disconnect() {
+    TBCAutoLock lock(FLock);
+    if (FFilter->IsStopped()) return TBCSourceStream::Disconnect();
+    if (!FConnected) return S_FALSE;
+    // Nothing may be delivered to a pin we no longer hold.
+    FRunning.store(false);
+    EndStreaming();
+    const HRESULT hr = BreakConnect();
+    if (FAILED(hr)) return hr;
+    FConnected = nullptr;
+    return S_OK;
+}
+
 HRESULT STDMETHODCALLTYPE TAudioCapturePin::Notify(IBaseFilter*, Quality) { return E_FAIL; }
 
 // ---- media types and allocator ----

@@ -33,6 +33,14 @@ public:
     TBC_DECLARE_PIN_IUNKNOWN
     HRESULT STDMETHODCALLTYPE NonDelegatingQueryInterface(REFIID iid, void** object) override;
 
+    // Disconnecting is accepted while the filter is active too (dynamic
+    // reconnection, which IPin::Disconnect leaves to the pin): the streaming
+    // ends first. A graph that removes the filter without having stopped it
+    // (as one whose run failed further downstream can leave it, paused while
+    // the graph counts itself stopped) then still gets it out of the graph
+    // and can release it.
+    HRESULT STDMETHODCALLTYPE Disconnect() override;
+
     // Quality messages are refused: a live device cannot go faster.
     HRESULT STDMETHODCALLTYPE Notify(IBaseFilter* sender, Quality quality) override;
 
