@@ -106,7 +106,7 @@ void TFilterGraph::Activate() {
         // The second call replaces the first: either way the site is this
         // component.
         if (auto cb = Ask<IAMGraphBuilderCallback>(this, IID_IAMGraphBuilderCallback)) site->SetSite(cb.Get());
-        if (auto cb = Ask<IAMFilterGraphCallbackStd>(this, IID_IAMFilterGraphCallback)) site->SetSite(cb.Get());
+        site->SetSite(FFilterGraphCallback.Interface());
     }
     SetGraphEdit(FGraphEdit);
     SetLogFile(FLogFile);
@@ -129,6 +129,14 @@ void TFilterGraph::Deactivate() {
     CloseLogFile();
     ReleaseGraphObjects();
     FActive = false;
+}
+
+bool TFilterGraph::GetInterface(REFIID iid, void** ppv) {
+    if (ppv && IsEqualGUID(iid, IID_IAMFilterGraphCallback)) {
+        *ppv = FFilterGraphCallback.Interface();
+        return true;
+    }
+    return TImplements::GetInterface(iid, ppv);
 }
 
 HRESULT TFilterGraph::QueryInterface(REFIID iid, void** ppv) {
