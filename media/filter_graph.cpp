@@ -20,6 +20,25 @@ ComPtr<I> Ask(TFilterGraph* self, REFIID iid) {
     return result;
 }
 
+// A site that answers nothing but IUnknown and lives as long as the
+// program: what the manager holds once the component is done with it.
+class TNoSite final : public IUnknown {
+public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** ppv) override {
+        if (!ppv) return E_POINTER;
+        if (IsEqualGUID(iid, IID_IUnknown)) {
+            *ppv = static_cast<IUnknown*>(this);
+            return S_OK;
+        }
+        *ppv = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return 1; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+};
+
+TNoSite NoSite;
+
 }  // namespace
 
 TFilterGraph::TFilterGraph(TComponent* AOwner) : TImplements(AOwner) {
@@ -126,6 +145,12 @@ void TFilterGraph::Deactivate() {
         RemoveGraphFromRot(FRotRegistration);
         FRotRegistration = 0;
     }
+    // The manager holds its site until told otherwise and may outlive the
+    // component (anyone may hold it): it must keep no pointer to the
+    // component. The documented way to let go is SetSite(NULL); Wine's
+    // manager dereferences the null site, so a site that outlives every
+    // manager takes the component's place instead, on both.
+    if (ComPtr<IObjectWithSite> site = Ask<IObjectWithSite>(this, IID_IObjectWithSite)) site->SetSite(&NoSite);
     CloseLogFile();
     ReleaseGraphObjects();
     FActive = false;

@@ -327,6 +327,40 @@ TEST_F(UnableToRenderTest, SlotCalledAsAStandardMethod) {
 #endif
 }
 
+// A site that counts the references the manager holds on it.
+class TCountedSite final : public IUnknown {
+public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
+        if (iid == IID_IUnknown) {
+            *object = static_cast<IUnknown*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++References); }
+    ULONG STDMETHODCALLTYPE Release() override { return static_cast<ULONG>(--References); }
+
+    long References = 0;
+};
+
+TEST_F(UnableToRenderTest, TheManagerLetsGoOfItsSiteAtDeactivation) {
+    Graph.SetActive(true);
+    ComPtr<IObjectWithSite> withSite;
+    ASSERT_EQ(Graph.QueryInterface(IID_IObjectWithSite, withSite.PutVoid()), S_OK);
+    // A site in the component's place shows what the manager still holds
+    // when the component is done with it.
+    TCountedSite counted;
+    ASSERT_EQ(withSite->SetSite(&counted), S_OK);
+    EXPECT_GT(counted.References, 0);
+    // The manager stays alive here past the deactivation, as it may when
+    // anyone else holds it: it keeps no site.
+    Graph.SetActive(false);
+    EXPECT_EQ(counted.References, 0);
+    withSite.Reset();
+}
+
 // The platform's own manager, with the component as its site, asked to
 // render a pin that nothing can render. Its filter reports a graph that
 // passes service requests to the site, as the documented manager does.
