@@ -207,24 +207,34 @@ TBCClassFactory* TBCClassFactory::Find(REFCLSID classId) {
 
 LONG TBCClassFactory::ServerLocks() { return FactoryReferences.load() + ServerLockCount.load(); }
 
-HRESULT TBCRegisterAllServers(bool doRegister, const wchar_t* modulePath) {
+// DllRegisterServer and DllUnregisterServer answer S_OK, SELFREG_E_CLASS,
+// SELFREG_E_TYPELIB, E_OUTOFMEMORY or E_UNEXPECTED: any other failure of a
+// step is reported as the class's.
+HRESULT TBCRegisterAllServers(bool doRegister, const wchar_t* modulePath) try {
+    const auto documented = [](HRESULT hr) {
+        return SUCCEEDED(hr) || hr == E_OUTOFMEMORY || hr == E_UNEXPECTED ? hr : SELFREG_E_CLASS;
+    };
     std::wstring path = modulePath != nullptr ? std::wstring(modulePath) : OwnModulePath();
-    if (doRegister && path.empty()) return E_FAIL;
+    if (doRegister && path.empty()) return SELFREG_E_CLASS;
     TComApartment com;
     HRESULT result = S_OK;
     for (TBCClassFactory* factory : FactoryList()) {
         const HRESULT hr = doRegister ? factory->Register(path.c_str()) : factory->Unregister();
         if (FAILED(hr) && SUCCEEDED(result)) result = hr;
     }
-    return result;
+    return documented(result);
+} catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
 }
 
 STDAPI DllGetClassObject(REFCLSID classId, REFIID iid, LPVOID* object) {
     if (object == nullptr) return E_POINTER;
     *object = nullptr;
-    if (iid != IID_IUnknown && iid != IID_IClassFactory) return E_NOINTERFACE;
+    // A class the library does not serve is CLASS_E_CLASSNOTAVAILABLE,
+    // whatever the interface asked for.
     TBCClassFactory* factory = TBCClassFactory::Find(classId);
     if (factory == nullptr) return CLASS_E_CLASSNOTAVAILABLE;
+    if (iid != IID_IUnknown && iid != IID_IClassFactory) return E_NOINTERFACE;
     factory->AddRef();
     *object = static_cast<IClassFactory*>(factory);
     return S_OK;

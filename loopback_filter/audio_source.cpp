@@ -28,3 +28,8 @@ HRESULT TBCAudioSource::CreateFromFactory(TBCClassFactory* factory, IUnknown* ou
     *object = filter;
     return hr;
 }
+
+HRESULT STDMETHODCALLTYPE TBCAudioSource::GetState(DWORD timeout, FILTER_STATE* state) {
+    const HRESULT hr = TBCSource::GetState(timeout, state);
+    return hr == S_OK && *state == State_Paused ? VFW_S_CANT_CUE : hr;
+}

@@ -24,6 +24,11 @@ public:
     static HRESULT CreateFromFactory(TBCClassFactory* factory, IUnknown* outer,
                                      TBCUnknown** object);
 
+    // A live source: paused, it answers VFW_S_CANT_CUE, as the platform's
+    // contract for capture filters asks, so that nothing waits for it to cue
+    // data before running.
+    HRESULT STDMETHODCALLTYPE GetState(DWORD timeout, FILTER_STATE* state) override;
+
     TBCAudioPin* Pin() const { return FPin.get(); }
 
 private:

@@ -20,6 +20,25 @@ ComPtr<I> Ask(TFilterGraph* self, REFIID iid) {
     return result;
 }
 
+// A site that answers nothing but IUnknown and lives as long as the
+// program: what the manager holds once the component is done with it.
+class TNoSite final : public IUnknown {
+public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** ppv) override {
+        if (!ppv) return E_POINTER;
+        if (IsEqualGUID(iid, IID_IUnknown)) {
+            *ppv = static_cast<IUnknown*>(this);
+            return S_OK;
+        }
+        *ppv = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return 1; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+};
+
+TNoSite NoSite;
+
 }  // namespace
 
 TFilterGraph::TFilterGraph(TComponent* AOwner) : TImplements(AOwner) {
@@ -106,7 +125,7 @@ void TFilterGraph::Activate() {
         // The second call replaces the first: either way the site is this
         // component.
         if (auto cb = Ask<IAMGraphBuilderCallback>(this, IID_IAMGraphBuilderCallback)) site->SetSite(cb.Get());
-        if (auto cb = Ask<IAMFilterGraphCallbackStd>(this, IID_IAMFilterGraphCallback)) site->SetSite(cb.Get());
+        site->SetSite(FFilterGraphCallback.Interface());
     }
     SetGraphEdit(FGraphEdit);
     SetLogFile(FLogFile);
@@ -126,9 +145,23 @@ void TFilterGraph::Deactivate() {
         RemoveGraphFromRot(FRotRegistration);
         FRotRegistration = 0;
     }
+    // The manager holds its site until told otherwise and may outlive the
+    // component (anyone may hold it): it must keep no pointer to the
+    // component. The documented way to let go is SetSite(NULL); Wine's
+    // manager dereferences the null site, so a site that outlives every
+    // manager takes the component's place instead, on both.
+    if (ComPtr<IObjectWithSite> site = Ask<IObjectWithSite>(this, IID_IObjectWithSite)) site->SetSite(&NoSite);
     CloseLogFile();
     ReleaseGraphObjects();
     FActive = false;
+}
+
+bool TFilterGraph::GetInterface(REFIID iid, void** ppv) {
+    if (ppv && IsEqualGUID(iid, IID_IAMFilterGraphCallback)) {
+        *ppv = FFilterGraphCallback.Interface();
+        return true;
+    }
+    return TImplements::GetInterface(iid, ppv);
 }
 
 HRESULT TFilterGraph::QueryInterface(REFIID iid, void** ppv) {

@@ -14,6 +14,7 @@
 
 #include "classlib/runtime/component.h"
 #include "classlib/runtime/utility_window.h"
+#include "media/filter_graph_callback.h"
 #include "media/graph_event_types.h"
 #include "media/graph_interfaces.h"
 #include "shared/com_ptr.h"
@@ -35,7 +36,7 @@ enum TGraphRunState : int32_t { gsInactive = 0, gsStopped = 1, gsPaused = 2, gsR
 inline constexpr UINT WM_GRAPHNOTIFY = WM_APP + 1;
 
 class TFilterGraph
-    : public TImplements<TComponent, IServiceProvider, IAMFilterGraphCallbackStd, IAMGraphBuilderCallback> {
+    : public TImplements<TComponent, IServiceProvider, IAMGraphBuilderCallback> {
 public:
     explicit TFilterGraph(TComponent* AOwner);
     ~TFilterGraph() override;
@@ -86,12 +87,15 @@ public:
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** ppv) override;
     // IServiceProvider: the component itself under SID_FilterGraphComponent.
     HRESULT STDMETHODCALLTYPE QueryService(REFGUID Service, REFIID iid, void** ppv) override;
-    // IAMFilterGraphCallback.
-    HRESULT STDMETHODCALLTYPE UnableToRender(IPin* Pin) override;
+    // IAMFilterGraphCallback.UnableToRender, as its interface object (see
+    // filter_graph_callback.h) hands it on: the component is the one the
+    // pin's graph hands out as its site, not necessarily this one.
+    static HRESULT UnableToRender(IPin* Pin) noexcept;
     // IAMGraphBuilderCallback.
     HRESULT STDMETHODCALLTYPE SelectedFilter(IMoniker* Moniker) override;
     HRESULT STDMETHODCALLTYPE CreatedFilter(IBaseFilter* Filter) override;
 
+    bool GetInterface(REFIID iid, void** ppv) override;
     void Loaded() override;
 
     const TPropertyTable& PropertyTable() const override { return ClassProperties(); }
@@ -177,6 +181,9 @@ private:
     int32_t FBalance = 0;
     std::wstring FLogFile;
 
+    // IAMFilterGraphCallback, with an entry of its own for the platform's
+    // calling convention.
+    TFilterGraphCallback FFilterGraphCallback{static_cast<IServiceProvider*>(this)};
     std::unique_ptr<TUtilityWindow> FNotifyWindow;
     ComPtr<IGraphBuilder> FFilterGraph;  // the filter graph manager
     ComPtr<ICaptureGraphBuilder2> FCaptureGraph;

@@ -283,32 +283,38 @@ void TFilterGraph::DoDvdLanguageEvent(long Event, LONG_PTR Param1) {
 
 HRESULT TFilterGraph::QueryService(REFGUID Service, REFIID iid, void** ppv) {
     if (!ppv) return E_POINTER;
-    if (!IsEqualGUID(Service, SID_FilterGraphComponent) || !IsEqualGUID(iid, SID_FilterGraphComponent))
+    if (!IsEqualGUID(Service, SID_FilterGraphComponent) || !IsEqualGUID(iid, SID_FilterGraphComponent)) {
+        // COM's rule for an out pointer: null on failure. The manager passes
+        // its filters' service requests here, and a filter may release what
+        // it got back.
+        *ppv = nullptr;
         return E_NOINTERFACE;
+    }
     // The component object itself, as a plain object reference.
     *ppv = this;
     return S_OK;
 }
 
-HRESULT TFilterGraph::UnableToRender(IPin* Pin) {
+HRESULT TFilterGraph::UnableToRender(IPin* Pin) noexcept {
+    // Only COM calls until the component is found: nothing here throws.
     if (!Pin) return S_FALSE;
-    return Guarded(this, S_FALSE, [Pin]() -> HRESULT {
-        PIN_INFO pinInfo{};
-        if (Pin->QueryPinInfo(&pinInfo) != S_OK) return S_FALSE;
-        const ComPtr<IBaseFilter> filter = ComPtr<IBaseFilter>::Attach(pinInfo.pFilter);
-        if (!filter) return S_FALSE;
-        FILTER_INFO filterInfo{};
-        if (filter->QueryFilterInfo(&filterInfo) != S_OK) return S_FALSE;
-        const ComPtr<IFilterGraph> graph = ComPtr<IFilterGraph>::Attach(filterInfo.pGraph);
-        if (!graph) return S_FALSE;
-        ComPtr<IServiceProvider> provider;
-        if (graph->QueryInterface(IID_IServiceProvider, provider.PutVoid()) != S_OK || !provider) return S_FALSE;
-        void* object = nullptr;
-        if (provider->QueryService(SID_FilterGraphComponent, SID_FilterGraphComponent, &object) != S_OK || !object)
-            return S_FALSE;
-        auto* component = static_cast<TFilterGraph*>(object);
-        return component->OnUnableToRender && component->OnUnableToRender(Pin) ? S_OK : S_FALSE;
-    });
+    PIN_INFO pinInfo{};
+    const HRESULT pinResult = Pin->QueryPinInfo(&pinInfo);
+    const ComPtr<IBaseFilter> filter = ComPtr<IBaseFilter>::Attach(pinInfo.pFilter);
+    if (pinResult != S_OK || !filter) return S_FALSE;
+    FILTER_INFO filterInfo{};
+    const HRESULT filterResult = filter->QueryFilterInfo(&filterInfo);
+    const ComPtr<IFilterGraph> graph = ComPtr<IFilterGraph>::Attach(filterInfo.pGraph);
+    if (filterResult != S_OK || !graph) return S_FALSE;
+    ComPtr<IServiceProvider> provider;
+    if (graph->QueryInterface(IID_IServiceProvider, provider.PutVoid()) != S_OK || !provider) return S_FALSE;
+    void* object = nullptr;
+    if (provider->QueryService(SID_FilterGraphComponent, SID_FilterGraphComponent, &object) != S_OK || !object)
+        return S_FALSE;
+    auto* component = static_cast<TFilterGraph*>(object);
+    if (!component->OnUnableToRender) return S_FALSE;
+    return Guarded(component, S_FALSE,
+                   [component, Pin]() -> HRESULT { return component->OnUnableToRender(Pin) ? S_OK : S_FALSE; });
 }
 
 HRESULT TFilterGraph::SelectedFilter(IMoniker* Moniker) {

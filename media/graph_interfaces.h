@@ -1,7 +1,6 @@
 // The interfaces through which the filter-graph component talks to its
 // members and listeners, the private service under which it hands itself
-// out, and the platform's filter-graph callback declared with the platform's
-// calling convention.
+// out (the component's IAMFilterGraphCallback: filter_graph_callback.h).
 #pragma once
 
 #include <windows.h>
@@ -41,14 +40,6 @@ struct IGraphEventListener : public IUnknown {
     virtual void ReceiveControlEvent(long Event, long Param) = 0;
 };
 __CRT_UUID_DECL(IGraphEventListener, 0x5E3C2A61, 0x8B0F, 0x4D27, 0x9A, 0x41, 0x6C, 0x2E, 0x7B, 0x13, 0xD0, 0x95)
-
-// The filter graph manager calls UnableToRender on its site with the
-// standard calling convention; the toolchain's own declaration omits it,
-// which on 32-bit x86 would leave the stack unbalanced after every call.
-struct IAMFilterGraphCallbackStd : public IUnknown {
-    virtual HRESULT STDMETHODCALLTYPE UnableToRender(IPin* Pin) = 0;
-};
-__CRT_UUID_DECL(IAMFilterGraphCallbackStd, 0x56A868FD, 0x0AD4, 0x11CE, 0xB0, 0xA3, 0x00, 0x20, 0xAF, 0x0B, 0xA7, 0x70)
 
 // The service (and interface) identifier under which a graph component
 // answers QueryService with itself.

@@ -25,9 +25,40 @@ VIDEOINFOHEADER* VideoHeader(const AM_MEDIA_TYPE& type) {
     return reinterpret_cast<VIDEOINFOHEADER*>(type.pbFormat);
 }
 
+// The count GetNumberOfCapabilities reports; every one of them describes the
+// same format.
+constexpr int CapabilityCount = 4;
+
 LONG Saturate(int64_t value) {
     return static_cast<LONG>(std::clamp<int64_t>(value, std::numeric_limits<LONG>::min(),
                                                  std::numeric_limits<LONG>::max()));
+}
+
+// One size and one frame length: the format the type describes.
+void FillCapabilities(const VIDEOINFOHEADER& header, VIDEO_STREAM_CONFIG_CAPS& caps) {
+    caps = VIDEO_STREAM_CONFIG_CAPS{};
+    caps.guid = FORMAT_VideoInfo;
+    caps.VideoStandard = AnalogVideo_None;
+    const SIZE size{header.bmiHeader.biWidth, header.bmiHeader.biHeight};
+    caps.InputSize = size;
+    caps.MinCroppingSize = size;
+    caps.MaxCroppingSize = size;
+    caps.CropGranularityX = 1;
+    caps.CropGranularityY = 1;
+    caps.CropAlignX = 1;
+    caps.CropAlignY = 1;
+    caps.MinOutputSize = size;
+    caps.MaxOutputSize = size;
+    caps.OutputGranularityX = 1;
+    caps.OutputGranularityY = 1;
+    caps.MinFrameInterval = header.AvgTimePerFrame;
+    caps.MaxFrameInterval = header.AvgTimePerFrame;
+    const int64_t bits =
+        header.AvgTimePerFrame > 0
+            ? static_cast<int64_t>(header.bmiHeader.biSizeImage) * 8 * 10000000 / header.AvgTimePerFrame
+            : 0;
+    caps.MinBitsPerSecond = Saturate(bits);
+    caps.MaxBitsPerSecond = Saturate(bits);
 }
 
 }  // namespace
@@ -155,14 +186,21 @@ HRESULT STDMETHODCALLTYPE TBCPushPinDesktop::GetFormat(AM_MEDIA_TYPE** type) {
 
 HRESULT STDMETHODCALLTYPE TBCPushPinDesktop::GetNumberOfCapabilities(int* count, int* size) {
     if (count == nullptr || size == nullptr) return E_POINTER;
-    *count = 4;
+    *count = CapabilityCount;
     *size = sizeof(VIDEO_STREAM_CONFIG_CAPS);
     return S_OK;
 }
 
-HRESULT STDMETHODCALLTYPE TBCPushPinDesktop::GetStreamCaps(int, AM_MEDIA_TYPE** type, BYTE*) {
+// The documented contract: an index from 0 to the reported count less one
+// gives a type and fills the caller's VIDEO_STREAM_CONFIG_CAPS (when given);
+// a negative index is E_INVALIDARG and one past the count S_FALSE, with no
+// type.
+HRESULT STDMETHODCALLTYPE TBCPushPinDesktop::GetStreamCaps(int index, AM_MEDIA_TYPE** type,
+                                                           BYTE* capabilities) {
     if (type == nullptr) return E_POINTER;
     *type = nullptr;
+    if (index < 0) return E_INVALIDARG;
+    if (index >= CapabilityCount) return S_FALSE;
     TMediaTypePtr created(CreateMediaType(FMediaType.Get()));
     if (!created) return E_OUTOFMEMORY;
     AM_MEDIA_TYPE& result = *created;
@@ -186,6 +224,8 @@ HRESULT STDMETHODCALLTYPE TBCPushPinDesktop::GetStreamCaps(int, AM_MEDIA_TYPE** 
     result.bFixedSizeSamples = -1;
     result.lSampleSize = header->bmiHeader.biSizeImage;
     result.cbFormat = sizeof(VIDEOINFOHEADER);
+    if (capabilities != nullptr)
+        FillCapabilities(*header, *reinterpret_cast<VIDEO_STREAM_CONFIG_CAPS*>(capabilities));
     *type = created.release();
     return S_OK;
 }

@@ -84,3 +84,8 @@ HRESULT STDMETHODCALLTYPE TBCPushSourceDesktop::GetDrawCursor(BYTE* draw) {
 HRESULT STDMETHODCALLTYPE TBCPushSourceDesktop::SetDrawCursor(BOOL draw) {
     return FPin->SetDrawCursor(draw);
 }
+
+HRESULT STDMETHODCALLTYPE TBCPushSourceDesktop::GetState(DWORD timeout, FILTER_STATE* state) {
+    const HRESULT hr = TBCSource::GetState(timeout, state);
+    return hr == S_OK && *state == State_Paused ? VFW_S_CANT_CUE : hr;
+}

@@ -23,6 +23,10 @@ public:
 
     TBC_DECLARE_IUNKNOWN
     HRESULT STDMETHODCALLTYPE NonDelegatingQueryInterface(REFIID iid, void** object) override;
+    // A live source: paused, it answers VFW_S_CANT_CUE, as the platform's
+    // contract for capture filters asks, so that nothing waits for it to cue
+    // data before running.
+    HRESULT STDMETHODCALLTYPE GetState(DWORD timeout, FILTER_STATE* state) override;
 
     // IVideoCaptureFilterConfig: forwarded to the pin.
     HRESULT STDMETHODCALLTYPE GetCaptureRect(LONG* x, LONG* y, LONG* width,

@@ -90,6 +90,19 @@ TEST(AudeloLibrary, RegistersCreatesRefusesToConnectWithoutLoopbackAndUnregister
         AM_MEDIA_TYPE* type = nullptr;
         EXPECT_NE(types->Next(1, &type, nullptr), S_OK);
 
+        // A live source: paused, it cannot cue data.
+        FILTER_STATE state = State_Running;
+        ASSERT_EQ(filter->Pause(), S_OK);
+        EXPECT_EQ(filter->GetState(0, &state), VFW_S_CANT_CUE);
+        EXPECT_EQ(state, State_Paused);
+        ASSERT_EQ(filter->Run(0), S_OK);
+        EXPECT_EQ(filter->GetState(0, &state), S_OK);
+        EXPECT_EQ(state, State_Running);
+        ASSERT_EQ(filter->Stop(), S_OK);
+        EXPECT_EQ(filter->GetState(0, &state), S_OK);
+        EXPECT_EQ(state, State_Stopped);
+        EXPECT_EQ(filter->GetState(0, nullptr), E_POINTER);
+
         LoopbackGraph graph(filter.Get());
         ASSERT_EQ(graph.Built(), S_OK);
         EXPECT_TRUE(FAILED(graph.Connect()));

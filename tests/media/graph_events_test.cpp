@@ -380,10 +380,15 @@ TEST_F(GraphEventsTest, QueryServiceHandsOutTheComponentUnderItsPrivateIdentifie
     void* object = nullptr;
     ASSERT_EQ(provider->QueryService(SID_FilterGraphComponent, SID_FilterGraphComponent, &object), S_OK);
     EXPECT_EQ(object, static_cast<void*>(&graph));
-    void* untouched = reinterpret_cast<void*>(0x1234);
-    EXPECT_EQ(provider->QueryService(SID_FilterGraphComponent, IID_IUnknown, &untouched), E_NOINTERFACE);
-    EXPECT_EQ(untouched, reinterpret_cast<void*>(0x1234));
-    EXPECT_EQ(provider->QueryService(IID_IUnknown, SID_FilterGraphComponent, &untouched), E_NOINTERFACE);
+    // Any other request fails with the out pointer null, so that a caller
+    // who releases what it got back releases nothing.
+    void* cleared = reinterpret_cast<void*>(0x1234);
+    EXPECT_EQ(provider->QueryService(SID_FilterGraphComponent, IID_IUnknown, &cleared), E_NOINTERFACE);
+    EXPECT_EQ(cleared, nullptr);
+    cleared = reinterpret_cast<void*>(0x1234);
+    EXPECT_EQ(provider->QueryService(IID_IUnknown, SID_FilterGraphComponent, &cleared), E_NOINTERFACE);
+    EXPECT_EQ(cleared, nullptr);
+    EXPECT_EQ(provider->QueryService(SID_FilterGraphComponent, SID_FilterGraphComponent, nullptr), E_POINTER);
 }
 
 // A filter graph as the platform's would be with a service provider: it
@@ -425,7 +430,7 @@ TEST_F(GraphEventsTest, UnableToRenderFindsTheComponentThroughThePinsGraph) {
     graph.SetActive(true);
     ComPtr<IServiceProvider> site;
     ASSERT_EQ(graph.QueryInterface(IID_IServiceProvider, site.PutVoid()), S_OK);
-    ComPtr<IAMFilterGraphCallbackStd> callback;
+    ComPtr<IAMFilterGraphCallback> callback;
     ASSERT_EQ(graph.QueryInterface(IID_IAMFilterGraphCallback, callback.PutVoid()), S_OK);
 
     ComPtr<IBaseFilter> capture = NewFilter(mediafixture::CLSID_FourLineCapture);

@@ -9,6 +9,7 @@
 #include <uuids.h>
 
 #include <climits>
+#include <cstring>
 #include <utility>
 
 using namespace pixentatest;
@@ -233,14 +234,25 @@ TEST_F(PixentaConfig, StreamConfigBeforeAndAfterSetFormat) {
     EXPECT_EQ(StreamConfig->GetNumberOfCapabilities(nullptr, &size), E_POINTER);
 
     ASSERT_EQ(FilterConfig->SetCaptureRect(0, 0, 320, 200), S_OK);
-    // Before any connection both build the header of the configured format.
-    for (int index : {0, 1, 3, 9}) {
-        BYTE capabilities[128] = {0x5A};
+    ASSERT_EQ(FilterConfig->SetFrameRate(25), S_OK);
+    // Before any connection every index builds the header of the configured
+    // format, and the capabilities describe that one size and frame length.
+    for (int index : {0, 1, 3}) {
+        VIDEO_STREAM_CONFIG_CAPS capabilities;
+        std::memset(&capabilities, 0x5A, sizeof capabilities);
         HRESULT hr = E_FAIL;
-        const TMediaTypePtr caps = StreamCaps(index, capabilities, &hr);
+        const TMediaTypePtr caps = StreamCaps(index, reinterpret_cast<BYTE*>(&capabilities), &hr);
         ASSERT_EQ(hr, S_OK);
         ASSERT_TRUE(caps);
-        EXPECT_EQ(capabilities[0], 0x5A);  // left as it was
+        EXPECT_EQ(capabilities.guid, FORMAT_VideoInfo);
+        EXPECT_EQ(capabilities.InputSize.cx, 320);
+        EXPECT_EQ(capabilities.InputSize.cy, 200);
+        EXPECT_EQ(capabilities.MinOutputSize.cx, 320);
+        EXPECT_EQ(capabilities.MaxOutputSize.cy, 200);
+        EXPECT_EQ(capabilities.OutputGranularityX, 1);
+        EXPECT_EQ(capabilities.MinFrameInterval, 400000);
+        EXPECT_EQ(capabilities.MaxFrameInterval, 400000);
+        EXPECT_EQ(capabilities.MaxBitsPerSecond, 960 * 200 * 8 * 25);
         ASSERT_EQ(caps->cbFormat, 88u);
         EXPECT_EQ(caps->subtype, MEDIASUBTYPE_RGB24);
         EXPECT_EQ(caps->formattype, FORMAT_VideoInfo);
@@ -249,6 +261,18 @@ TEST_F(PixentaConfig, StreamConfigBeforeAndAfterSetFormat) {
         EXPECT_EQ(Header(caps).bmiHeader.biSizeImage, 960u * 200);
         EXPECT_EQ(caps->lSampleSize, 960u * 200);
     }
+    // Past the reported count: no type, and the caller's structure untouched.
+    for (int index : {4, 9}) {
+        BYTE capabilities[128] = {0x5A};
+        AM_MEDIA_TYPE* none = reinterpret_cast<AM_MEDIA_TYPE*>(1);
+        EXPECT_EQ(StreamConfig->GetStreamCaps(index, &none, capabilities), S_FALSE);
+        EXPECT_EQ(none, nullptr);
+        EXPECT_EQ(capabilities[0], 0x5A);
+    }
+    AM_MEDIA_TYPE* none = reinterpret_cast<AM_MEDIA_TYPE*>(1);
+    EXPECT_EQ(StreamConfig->GetStreamCaps(-1, &none, nullptr), E_INVALIDARG);
+    EXPECT_EQ(none, nullptr);
+
     HRESULT hr = E_FAIL;
     TMediaTypePtr format = Format(&hr);
     ASSERT_EQ(hr, S_OK);
@@ -275,4 +299,18 @@ TEST_F(PixentaConfig, StreamConfigBeforeAndAfterSetFormat) {
     EXPECT_EQ(StreamConfig->SetFormat(nullptr), E_POINTER);
     EXPECT_EQ(StreamConfig->GetFormat(nullptr), E_POINTER);
     EXPECT_EQ(StreamConfig->GetStreamCaps(0, nullptr, nullptr), E_POINTER);
+}
+
+TEST_F(PixentaConfig, PausedLiveSourceCannotCue) {
+    FILTER_STATE state = State_Running;
+    ASSERT_EQ(Filter->GetState(0, &state), S_OK);
+    EXPECT_EQ(state, State_Stopped);
+    ASSERT_EQ(Filter->Pause(), S_OK);
+    EXPECT_EQ(Filter->GetState(0, &state), VFW_S_CANT_CUE);
+    EXPECT_EQ(state, State_Paused);
+    ASSERT_EQ(Filter->Run(0), S_OK);
+    EXPECT_EQ(Filter->GetState(0, &state), S_OK);
+    EXPECT_EQ(state, State_Running);
+    ASSERT_EQ(Filter->Stop(), S_OK);
+    EXPECT_EQ(Filter->GetState(0, nullptr), E_POINTER);
 }
