@@ -184,7 +184,8 @@ void TControl::ParentResized(int oldWidth, int oldHeight, int newWidth, int newH
 
 void TControl::ChangeScale(int NewPixelsPerInch, int OldPixelsPerInch) {
     if (NewPixelsPerInch == OldPixelsPerInch) return;
-    if (!FParentFont) FFont.SetHeight(ScalePixels(FFont.Height(), NewPixelsPerInch, OldPixelsPerInch));
+    if (!FParentFont)
+        FFont.SetHeight(ScalePixels(FFont.Height(), NewPixelsPerInch, OldPixelsPerInch));
     if (FAlign == alClient && FParent) {
         SetBounds(0, 0, FParent->ClientWidth(), FParent->ClientHeight());
         return;
@@ -197,7 +198,8 @@ void TControl::ChangeScale(int NewPixelsPerInch, int OldPixelsPerInch) {
 
 int TControl::ScaledPixels(int DesignPixels) const {
     const TCustomForm* form = ParentForm();
-    return ScalePixels(DesignPixels, form ? form->PixelsPerInch() : DesignPixelsPerInch, DesignPixelsPerInch);
+    return ScalePixels(DesignPixels, form ? form->PixelsPerInch() : DesignPixelsPerInch,
+                       DesignPixelsPerInch);
 }
 
 void TControl::Invalidate() {}

@@ -229,8 +229,9 @@ void TCustomForm::ScaleTo(int NewPixelsPerInch, const RECT* Suggested) {
     try {
         if (!ParentFont()) Font().SetHeight(scale(Font().Height()));
         if (Suggested && FHandle)
-            SetWindowPos(FHandle, nullptr, Suggested->left, Suggested->top, Suggested->right - Suggested->left,
-                         Suggested->bottom - Suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+            SetWindowPos(FHandle, nullptr, Suggested->left, Suggested->top,
+                         Suggested->right - Suggested->left, Suggested->bottom - Suggested->top,
+                         SWP_NOZORDER | SWP_NOACTIVATE);
         else {
             SetClientWidth(scale(cw));
             SetClientHeight(scale(ch));
@@ -412,7 +413,8 @@ void TCustomForm::WndProc(TMessage& Message) {
                 const int old = FPixelsPerInch;
                 const int dpi = LOWORD(Message.WParam);
                 ScaleTo(dpi, reinterpret_cast<const RECT*>(Message.LParam));
-                if (OnAfterMonitorDpiChanged && dpi != old) OnAfterMonitorDpiChanged(this, old, dpi);
+                if (OnAfterMonitorDpiChanged && dpi != old)
+                    OnAfterMonitorDpiChanged(this, old, dpi);
                 Message.Result = 0;
                 return;
             }

@@ -310,7 +310,8 @@ void TComboBox::InitializeHandle() {
 void TComboBox::SetBounds(int ALeft, int ATop, int AWidth, int AHeight) {
     TControl::SetBounds(ALeft, ATop, AWidth, AHeight);
     if (FHandle)
-        SetWindowPos(FHandle, nullptr, Left(), Top(), Width(), Height() + FDropDownCount * ScaledPixels(DropDownItemHeight),
+        SetWindowPos(FHandle, nullptr, Left(), Top(), Width(),
+                     Height() + FDropDownCount * ScaledPixels(DropDownItemHeight),
                      SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
