@@ -5,6 +5,8 @@
 #include "classlib/runtime/text.h"
 #include "classlib/ui/shell.h"
 
+#include <algorithm>
+
 TFormMain* FormMain = nullptr;
 
 namespace {
@@ -119,12 +121,32 @@ void TFormMain::PlayDummySoundFile(const std::wstring& FileName) {
     FDummySound.Pause();
 }
 
+// The heights scale with the resolution. The title bar and frame need not
+// (under Wine they hardly grow), so expanded the whole client area of the
+// description stays inside, and collapsed the settings from CBRecRange down
+// stay outside. At 96 dpi both are the heights above.
+int TFormMain::ExpandedOuterHeight() const {
+    const int frame = Height() - ClientHeight();
+    return std::max(ScaledPixels(ExpandedHeight), frame + ScaledPixels(DesignedClientHeight));
+}
+
+int TFormMain::CollapsedOuterHeight() const {
+    const int frame = Height() - ClientHeight();
+    return std::min(ScaledPixels(CollapsedHeight), frame + CBRecRange->Top());
+}
+
 void TFormMain::SetExpanded(bool Expanded) {
-    SetHeight(Expanded ? ExpandedHeight : CollapsedHeight);
+    SetHeight(Expanded ? ExpandedOuterHeight() : CollapsedOuterHeight());
     GBSaveDir->SetVisible(Expanded);
 }
 
-bool TFormMain::IsExpanded() const { return Height() == ExpandedHeight; }
+bool TFormMain::IsExpanded() const { return Height() == ExpandedOuterHeight(); }
+
+void TFormMain::FormAfterMonitorDpiChanged(TObject*, int, int) {
+    // The suggested rectangle scaled the height; the save-folder group
+    // tells which of the two it was.
+    SetExpanded(GBSaveDir->Visible());
+}
 
 void TFormMain::pngBtnConfigDisplayChangeClick(TObject*) { SetExpanded(!IsExpanded()); }
 
@@ -152,6 +174,7 @@ const TPropertyTable& TFormMain::ClassProperties() {
         TPropertyTableBuilder<TFormMain>(L"TFormMain", &TForm::ClassProperties())
             .Method(L"FormCreate", &TFormMain::FormCreate)
             .Method(L"FormShow", &TFormMain::FormShow)
+            .Method(L"FormAfterMonitorDpiChanged", &TFormMain::FormAfterMonitorDpiChanged)
             .Method(L"FormCloseQuery", &TFormMain::FormCloseQuery)
             .Method(L"FormDestroy", &TFormMain::FormDestroy)
             .Method(L"pngBtnConfigDisplayChangeClick", &TFormMain::pngBtnConfigDisplayChangeClick)

@@ -35,9 +35,11 @@ struct TAudioFormatPreferences {
 };
 extern const TAudioFormatPreferences AudioFormatPreferences;
 
-// Outer heights of the main window.
+// Outer heights of the main window at 96 dpi, and the client height its
+// description gives.
 constexpr int ExpandedHeight = 675;
 constexpr int CollapsedHeight = 135;
+constexpr int DesignedClientHeight = 637;
 
 class TFormMain : public TForm {
 public:
@@ -134,6 +136,10 @@ public:
     void PlayDummySoundFile(const std::wstring& FileName);
     void SetExpanded(bool Expanded);
     bool IsExpanded() const;
+    // The outer heights at the window's present resolution.
+    int ExpandedOuterHeight() const;
+    int CollapsedOuterHeight() const;
+    void FormAfterMonitorDpiChanged(TObject* Sender, int OldDPI, int NewDPI);
     void pngBtnConfigDisplayChangeClick(TObject* Sender);
     TMciPlayer& DummySound() { return FDummySound; }
 

@@ -3,6 +3,8 @@
 #include "app/form_main.h"
 #include "classlib/ui/shell.h"
 
+#include <algorithm>
+
 TFormProgress* FormProgress = nullptr;
 
 TFormProgress::TFormProgress(TComponent* AOwner) : TForm(AOwner) { LoadFromResource(L"TFORMPROGRESS"); }
@@ -37,8 +39,20 @@ void TFormProgress::FormShow(TObject*) {
     if (main && main != this) {
         RECT r;
         GetWindowRect(main->Handle(), &r);
-        SetBounds(r.left + ((r.right - r.left) - Width()) / 2, r.top + ((r.bottom - r.top) - Height()) / 2, Width(),
-                  Height());
+        int x = r.left + ((r.right - r.left) - Width()) / 2;
+        int y = r.top + ((r.bottom - r.top) - Height()) / 2;
+        // Over a collapsed main window the dialog is the taller one: it is
+        // kept inside the work area of that window's monitor, title bar
+        // first, so that it can always be seen and moved.
+        MONITORINFO monitor{};
+        monitor.cbSize = sizeof monitor;
+        if (GetMonitorInfoW(MonitorFromWindow(main->Handle(), MONITOR_DEFAULTTONEAREST),
+                            &monitor)) {
+            const RECT& area = monitor.rcWork;
+            x = std::max<int>(area.left, std::min<int>(x, area.right - Width()));
+            y = std::max<int>(area.top, std::min<int>(y, area.bottom - Height()));
+        }
+        SetBounds(x, y, Width(), Height());
     }
 }
 

@@ -17,9 +17,12 @@
 #                                    run a host command with the environment set
 #
 # STATE_DIR holds the prefix (STATE_DIR/prefix-ARCH), the process ids and env.sh.
+# WINEENV_LOGPIXELS=N given to start sets the screen resolution (dots per inch)
+# that Wine reports to the programs started afterwards (the user's
+# "Control Panel\Desktop" LogPixels value, read when a program starts).
 set -euo pipefail
 
-usage() { sed -n '2,21p' "$0" >&2; exit 2; }
+usage() { sed -n '2,24p' "$0" >&2; exit 2; }
 
 cmd=${1:-}
 if [ "$cmd" = arch ]; then
@@ -108,6 +111,10 @@ start_wine() {
   # One persistent server for the run; its helpers must not hold the caller's
   # pipes open, so every stream goes to the log.
   wineserver -p </dev/null >>"$log" 2>&1 || true
+  if [ -n "${WINEENV_LOGPIXELS:-}" ]; then
+    "$WINELOADER" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$WINEENV_LOGPIXELS" /f \
+      </dev/null >>"$log" 2>&1
+  fi
   "$WINELOADER" wineboot.exe </dev/null >>"$log" 2>&1 || true
   # A new prefix links the user's folders (Documents, Desktop ...) to the Unix
   # home; programs run here get real folders inside the state instead, so

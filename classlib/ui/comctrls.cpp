@@ -55,9 +55,10 @@ void TSpinEdit::InitializeHandle() {
     DestroyArrows();
     // The arrows are a sibling of the edit; their scroll messages reach the
     // parent, which hands them back to this control.
-    FArrows = CreateWindowExW(0, UPDOWN_CLASSW, L"", WS_CHILD | (Visible() ? WS_VISIBLE : 0) | UDS_ARROWKEYS,
-                              0, 0, ArrowWidth, Height(), GetParent(FHandle), nullptr, GetModuleHandleW(nullptr),
-                              nullptr);
+    FArrows = CreateWindowExW(0, UPDOWN_CLASSW, L"",
+                              WS_CHILD | (Visible() ? WS_VISIBLE : 0) | UDS_ARROWKEYS, 0, 0,
+                              ScaledPixels(ArrowWidth), Height(), GetParent(FHandle), nullptr,
+                              GetModuleHandleW(nullptr), nullptr);
     if (FArrows) {
         SetPropW(FArrows, L"TavrelControl", this);
         SendMessageW(FArrows, UDM_SETRANGE32, 0, 100);
@@ -69,10 +70,12 @@ void TSpinEdit::InitializeHandle() {
 
 void TSpinEdit::PlaceArrows() {
     if (!FHandle) return;
-    const int editWidth = Width() > ArrowWidth ? Width() - ArrowWidth : Width();
+    const int arrowWidth = ScaledPixels(ArrowWidth);
+    const int editWidth = Width() > arrowWidth ? Width() - arrowWidth : Width();
     SetWindowPos(FHandle, nullptr, Left(), Top(), editWidth, Height(), SWP_NOZORDER | SWP_NOACTIVATE);
     if (FArrows)
-        SetWindowPos(FArrows, nullptr, Left() + editWidth, Top(), ArrowWidth, Height(), SWP_NOZORDER | SWP_NOACTIVATE);
+        SetWindowPos(FArrows, nullptr, Left() + editWidth, Top(), arrowWidth, Height(),
+                     SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void TSpinEdit::SetBounds(int ALeft, int ATop, int AWidth, int AHeight) {

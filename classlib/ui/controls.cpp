@@ -1,6 +1,7 @@
 #include "classlib/ui/controls.h"
 
 #include "classlib/runtime/application.h"
+#include "classlib/ui/dpi.h"
 #include "classlib/ui/forms.h"
 
 #include <windowsx.h>
@@ -179,6 +180,26 @@ void TControl::ParentResized(int oldWidth, int oldHeight, int newWidth, int newH
         if (FAnchors & akTop) h += dh; else t += dh;
     }
     SetBounds(l, t, w, h);
+}
+
+void TControl::ChangeScale(int NewPixelsPerInch, int OldPixelsPerInch) {
+    if (NewPixelsPerInch == OldPixelsPerInch) return;
+    if (!FParentFont)
+        FFont.SetHeight(ScalePixels(FFont.Height(), NewPixelsPerInch, OldPixelsPerInch));
+    if (FAlign == alClient && FParent) {
+        SetBounds(0, 0, FParent->ClientWidth(), FParent->ClientHeight());
+        return;
+    }
+    // Edges rather than sizes, so that controls side by side stay apart.
+    auto scale = [&](int v) { return ScalePixels(v, NewPixelsPerInch, OldPixelsPerInch); };
+    const int l = scale(FLeft), t = scale(FTop);
+    SetBounds(l, t, scale(FLeft + FWidth) - l, scale(FTop + FHeight) - t);
+}
+
+int TControl::ScaledPixels(int DesignPixels) const {
+    const TCustomForm* form = ParentForm();
+    return ScalePixels(DesignPixels, form ? form->PixelsPerInch() : DesignPixelsPerInch,
+                       DesignPixelsPerInch);
 }
 
 void TControl::Invalidate() {}
@@ -428,6 +449,21 @@ POINT TWinControl::ClientToScreen(POINT p) const {
 
 void TWinControl::Invalidate() {
     if (FHandle) InvalidateRect(FHandle, nullptr, TRUE);
+}
+
+void TWinControl::ChangeScale(int NewPixelsPerInch, int OldPixelsPerInch) {
+    if (NewPixelsPerInch == OldPixelsPerInch) return;
+    const bool was = FScaling;
+    FScaling = true;
+    try {
+        TControl::ChangeScale(NewPixelsPerInch, OldPixelsPerInch);
+    } catch (...) {
+        FScaling = was;
+        throw;
+    }
+    FScaling = was;
+    const std::vector<TControl*> children = FControls;
+    for (TControl* c : children) c->ChangeScale(NewPixelsPerInch, OldPixelsPerInch);
 }
 
 void TWinControl::SetTabStop(bool v) {
@@ -768,7 +804,7 @@ void TWinControl::WndProc(TMessage& Message) {
                 const int ow = FClientWidth, oh = FClientHeight;
                 FClientWidth = c.right;
                 FClientHeight = c.bottom;
-                if (ow >= 0) {
+                if (ow >= 0 && !FScaling) {
                     const std::vector<TControl*> children = FControls;
                     for (TControl* child : children) child->ParentResized(ow, oh, c.right, c.bottom);
                 }

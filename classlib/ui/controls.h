@@ -133,6 +133,13 @@ public:
     // Called by the parent when its client size changed from old to new.
     void ParentResized(int oldWidth, int oldHeight, int newWidth, int newHeight);
 
+    // Scales position, size and (unless it is the parent's) font, given for
+    // OldPixelsPerInch, to NewPixelsPerInch; a windowed control scales its
+    // children after itself. Forms call it when they take a resolution.
+    virtual void ChangeScale(int NewPixelsPerInch, int OldPixelsPerInch);
+    // A length given at DesignPixelsPerInch in pixels of the control's form.
+    int ScaledPixels(int DesignPixels) const;
+
 protected:
     // Hooks after a change of the matching property.
     virtual void EnabledChanged() { Invalidate(); }
@@ -198,6 +205,7 @@ public:
     int ClientWidth() const override;
     int ClientHeight() const override;
     POINT ClientToScreen(POINT p) const override;
+    void ChangeScale(int NewPixelsPerInch, int OldPixelsPerInch) override;
 
     int ControlCount() const { return static_cast<int>(FControls.size()); }
     TControl* Controls(int i) const { return FControls.at(static_cast<size_t>(i)); }
@@ -289,6 +297,9 @@ private:
     bool FTrackingLeave = false;
     int FClientWidth = -1;
     int FClientHeight = -1;
+    // While scaled, the children are scaled explicitly: a change of the
+    // client size does not move or stretch them.
+    bool FScaling = false;
 };
 
 // Scroll messages of a child window come back to it as CN_BASE + message.

@@ -2,6 +2,7 @@
 
 #include "classlib/runtime/timer.h"
 #include "classlib/ui/comctrls.h"
+#include "classlib/ui/dpi.h"
 #include "classlib/ui/extctrls.h"
 #include "classlib/ui/form_description.h"
 #include "classlib/ui/png_button.h"
@@ -61,6 +62,7 @@ TCustomForm::~TCustomForm() {
 
 void TCustomForm::LoadFromText(std::string_view Text, std::wstring_view Source) {
     LoadFormDescription(*this, Text, Source);
+    if (FScaled) ScaleTo(WindowPixelsPerInch(FHandle));
     if (OnCreate) {
         try {
             OnCreate(this);
@@ -213,6 +215,34 @@ void TCustomForm::SetClientHeight(int v) {
     GetWindowRect(FHandle, &w);
     GetClientRect(FHandle, &c);
     SetBounds(Left(), Top(), Width(), v + (w.bottom - w.top) - c.bottom);
+}
+
+void TCustomForm::ScaleTo(int NewPixelsPerInch, const RECT* Suggested) {
+    if (NewPixelsPerInch <= 0 || NewPixelsPerInch == FPixelsPerInch) return;
+    const int old = FPixelsPerInch;
+    // Set first: controls size their own parts (spin arrows, lists) by it.
+    FPixelsPerInch = NewPixelsPerInch;
+    auto scale = [&](int v) { return ScalePixels(v, NewPixelsPerInch, old); };
+    const int cw = ClientWidth(), ch = ClientHeight();
+    const bool was = FScaling;
+    FScaling = true;
+    try {
+        if (!ParentFont()) Font().SetHeight(scale(Font().Height()));
+        if (Suggested && FHandle)
+            SetWindowPos(FHandle, nullptr, Suggested->left, Suggested->top,
+                         Suggested->right - Suggested->left, Suggested->bottom - Suggested->top,
+                         SWP_NOZORDER | SWP_NOACTIVATE);
+        else {
+            SetClientWidth(scale(cw));
+            SetClientHeight(scale(ch));
+        }
+    } catch (...) {
+        FScaling = was;
+        throw;
+    }
+    FScaling = was;
+    const std::vector<TControl*> children = FControls;
+    for (TControl* c : children) c->ChangeScale(NewPixelsPerInch, old);
 }
 
 void TCustomForm::TextChanged() {
@@ -376,6 +406,21 @@ void TCustomForm::WndProc(TMessage& Message) {
                 }
             }
             return;
+        case WM_DPICHANGED:
+            // Sent to per-monitor aware windows: LOWORD(wParam) is the new
+            // resolution, lParam the suggested window rectangle for it.
+            if (FScaled && Message.LParam) {
+                const int old = FPixelsPerInch;
+                const int dpi = LOWORD(Message.WParam);
+                ScaleTo(dpi, reinterpret_cast<const RECT*>(Message.LParam));
+                if (OnAfterMonitorDpiChanged && dpi != old)
+                    OnAfterMonitorDpiChanged(this, old, dpi);
+                Message.Result = 0;
+                return;
+            }
+            // A form in screen pixels keeps its size.
+            Message.Result = 0;
+            return;
         case WM_MOVE: {
             DefaultProc(Message);
             RECT r;
@@ -415,6 +460,7 @@ const TPropertyTable& TCustomForm::ClassProperties() {
                          &TCustomForm::Position, &TCustomForm::SetPosition)
             .Boolean(L"DoubleBuffered", &TCustomForm::DoubleBuffered, &TCustomForm::SetDoubleBuffered)
             .Boolean(L"KeyPreview", &TCustomForm::KeyPreview, &TCustomForm::SetKeyPreview)
+            .Boolean(L"Scaled", &TCustomForm::Scaled, &TCustomForm::SetScaled, true)
             .Boolean(L"AlphaBlend", &TCustomForm::AlphaBlend, &TCustomForm::SetAlphaBlend)
             .Integer(L"AlphaBlendValue", &TCustomForm::AlphaBlendValue, &TCustomForm::SetAlphaBlendValue)
             .Boolean(L"TransparentColor", &TCustomForm::TransparentColor, &TCustomForm::SetTransparentColor)
@@ -425,6 +471,7 @@ const TPropertyTable& TCustomForm::ClassProperties() {
             .Event(L"OnDestroy", &TCustomForm::OnDestroy)
             .Event(L"OnCloseQuery", &TCustomForm::OnCloseQuery)
             .Event(L"OnClose", &TCustomForm::OnClose)
+            .Event(L"OnAfterMonitorDpiChanged", &TCustomForm::OnAfterMonitorDpiChanged)
             .Build(),
         {ColorProperty<TCustomForm>(L"TransparentColorValue", &TCustomForm::TransparentColorValue,
                                     &TCustomForm::SetTransparentColorValue)});

@@ -35,6 +35,7 @@ using TCloseEvent = std::function<void(TObject* Sender, TCloseAction& Action)>;
 // A handler of one window message; Default() of the form gives the
 // platform's processing.
 using TMessageHandler = std::function<void(TMessage& Message)>;
+using TMonitorDpiChangedEvent = std::function<void(TObject* Sender, int OldDPI, int NewDPI)>;
 
 class TCustomForm : public TWinControl, public TApplicationWindow {
 public:
@@ -64,6 +65,16 @@ public:
     void SetDoubleBuffered(bool v) { FDoubleBuffered = v; }
     bool KeyPreview() const { return FKeyPreview; }
     void SetKeyPreview(bool v) { FKeyPreview = v; }
+
+    bool Scaled() const { return FScaled; }
+    void SetScaled(bool v) { FScaled = v; }
+    // The resolution the form is laid out for now (96 until it is scaled).
+    int PixelsPerInch() const { return FPixelsPerInch; }
+    // Lays the form out for a resolution: the client size, font and every
+    // control scaled by NewPixelsPerInch / PixelsPerInch(). With Suggested
+    // the window takes that rectangle (in screen pixels) instead of keeping
+    // its place and scaling its client size.
+    void ScaleTo(int NewPixelsPerInch, const RECT* Suggested = nullptr);
 
     // Translucency: the whole window at AlphaBlendValue of 255, and pixels
     // of TransparentColorValue neither drawn nor hit by the mouse.
@@ -99,6 +110,7 @@ public:
     TNotifyEvent OnDestroy;
     TCloseQueryEvent OnCloseQuery;
     TCloseEvent OnClose;
+    TMonitorDpiChangedEvent OnAfterMonitorDpiChanged;
 
     // TApplicationWindow
     void ShowMainForm() override { Show(); }
@@ -128,6 +140,8 @@ private:
     TPosition FPosition = poDesigned;
     bool FDoubleBuffered = false;
     bool FKeyPreview = false;
+    bool FScaled = true;
+    int FPixelsPerInch = 96;
     bool FAlphaBlend = false;
     int FAlphaBlendValue = 255;
     bool FTransparentColor = false;

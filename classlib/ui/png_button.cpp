@@ -115,13 +115,16 @@ void TPNGButton::Paint() {
     else if (FState == 2 && !FImageDisabled->Empty())
         image = FImageDisabled.get();
 
-    int iw = image->Width(), ih = image->Height();
+    // The images are drawn for 96 dpi and grow with the form's resolution.
+    const int imageWidth = ScaledPixels(image->Width()),
+              imageHeight = ScaledPixels(image->Height());
+    int iw = imageWidth, ih = imageHeight;
     int tw = 0, th = 0;
     if (!FCaption.empty()) {
         const SIZE ext = canvas.TextExtent(FCaption);
         tw = ext.cx;
         th = ext.cy;
-        ih += 4;
+        ih += ScaledPixels(4);
     }
     const int W = Width(), H = Height();
     const int off = pressed ? 2 : 0;
@@ -141,11 +144,11 @@ void TPNGButton::Paint() {
             break;
         case pbsImageLeft:
             imageX = (W - iw - tw) / 2;
-            textX = imageX + iw + 5;
+            textX = imageX + iw + ScaledPixels(5);
             break;
         case pbsImageRight:
             textX = (W - iw - tw) / 2;
-            imageX = textX + tw + 5;
+            imageX = textX + tw + ScaledPixels(5);
             break;
     }
     imageY += off;
@@ -170,7 +173,7 @@ void TPNGButton::Paint() {
     }
 
     canvas.Brush().SetStyle(bsClear);
-    image->Draw(canvas, imageX, imageY);
+    image->Draw(canvas, imageX, imageY, imageWidth, imageHeight);
     if (FState == 2) canvas.Font().SetColor(clGrayText);
     canvas.TextRect(client, textX, textY, FCaption);
 }

@@ -231,6 +231,69 @@ std::uint8_t TPNGObject::PixelAlpha(int x, int y) const {
     return 255;
 }
 
+void TPNGObject::Draw(HDC dc, int x, int y, int width, int height) const {
+    if (width == FWidth && height == FHeight) {
+        Draw(dc, x, y);
+        return;
+    }
+    if (Empty() || !dc || width <= 0 || height <= 0) return;
+    gdi::Dib32 area(width, height);
+    if (!area.Valid()) return;
+    BitBlt(area.DC(), 0, 0, width, height, dc, x, y, SRCCOPY);
+    GdiFlush();
+    // Source position of a target pixel's centre, split into the pixel to
+    // its upper left and the weight (0..256) of the next one.
+    struct Tap {
+        int at, next, weight;
+    };
+    auto taps = [](int target, int source) {
+        std::vector<Tap> t(static_cast<size_t>(target));
+        for (int i = 0; i < target; ++i) {
+            const double pos = std::max(0.0, (i + 0.5) * source / target - 0.5);
+            const int at = std::min(static_cast<int>(pos), source - 1);
+            t[static_cast<size_t>(i)] = {at, std::min(at + 1, source - 1),
+                                         static_cast<int>((pos - at) * 256 + 0.5)};
+        }
+        return t;
+    };
+    const std::vector<Tap> cols = taps(width, FWidth), rows = taps(height, FHeight);
+    for (int row = 0; row < height; ++row) {
+        const Tap& ty = rows[static_cast<size_t>(row)];
+        DWORD* dst = area.Row(row);
+        for (int col = 0; col < width; ++col) {
+            const Tap& tx = cols[static_cast<size_t>(col)];
+            // Premultiplied sum of the four neighbours, weights totalling 65536.
+            unsigned a = 0, r = 0, g = 0, b = 0;
+            const int px[2] = {tx.at, tx.next}, py[2] = {ty.at, ty.next};
+            const unsigned wx[2] = {static_cast<unsigned>(256 - tx.weight),
+                                    static_cast<unsigned>(tx.weight)};
+            const unsigned wy[2] = {static_cast<unsigned>(256 - ty.weight),
+                                    static_cast<unsigned>(ty.weight)};
+            for (int j = 0; j < 2; ++j)
+                for (int i = 0; i < 2; ++i) {
+                    const unsigned w = wx[i] * wy[j];
+                    if (!w) continue;
+                    const unsigned pa = PixelAlpha(px[i], py[j]);
+                    const COLORREF c = PixelColor(px[i], py[j]);
+                    a += pa * w;
+                    r += GetRValue(c) * pa / 255 * w;
+                    g += GetGValue(c) * pa / 255 * w;
+                    b += GetBValue(c) * pa / 255 * w;
+                }
+            const unsigned alpha = (a + 32768) >> 16;
+            if (alpha == 0) continue;
+            const unsigned d = dst[col];
+            auto over = [&](unsigned premultiplied, unsigned below) {
+                return std::min(
+                    255u, ((premultiplied + 32768) >> 16) + (below * (255 - alpha) + 127) / 255);
+            };
+            dst[col] = (over(r, (d >> 16) & 0xFF) << 16) | (over(g, (d >> 8) & 0xFF) << 8) |
+                       over(b, d & 0xFF);
+        }
+    }
+    BitBlt(dc, x, y, width, height, area.DC(), 0, 0, SRCCOPY);
+}
+
 void TPNGObject::Draw(HDC dc, int x, int y) const {
     if (Empty() || !dc) return;
     gdi::Dib32 area(FWidth, FHeight);

@@ -65,6 +65,12 @@ public:
     // by its alpha over what the DC already shows.
     void Draw(HDC dc, int x, int y) const;
     void Draw(TCanvas& canvas, int x, int y) const { Draw(canvas.Handle(), x, y); }
+    // The same, the image stretched to width x height (bilinear, on colours
+    // weighted by their alpha); at its own size exactly Draw.
+    void Draw(HDC dc, int x, int y, int width, int height) const;
+    void Draw(TCanvas& canvas, int x, int y, int width, int height) const {
+        Draw(canvas.Handle(), x, y, width, height);
+    }
 
 private:
     int Channels() const;

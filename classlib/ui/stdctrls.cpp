@@ -37,6 +37,11 @@ void TLabel::Loaded() {
     AdjustSize();
 }
 
+void TLabel::ChangeScale(int NewPixelsPerInch, int OldPixelsPerInch) {
+    TGraphicControl::ChangeScale(NewPixelsPerInch, OldPixelsPerInch);
+    AdjustSize();
+}
+
 void TLabel::Paint() {
     TCanvas& c = Canvas();
     RECT r = ClientRect();
@@ -267,6 +272,11 @@ const TPropertyTable& TGroupBox::ClassProperties() {
 
 // ---- TComboBox
 
+namespace {
+// Room for one item of the dropped-down list, at 96 dpi.
+constexpr int DropDownItemHeight = 18;
+}  // namespace
+
 TComboBox::TComboBox(TComponent* AOwner) : TWinControl(AOwner), FItems(std::make_unique<TStringList>()) {
     SetTabStop(true);
     SetColor(clWindow);
@@ -286,7 +296,7 @@ void TComboBox::CreateParams(TCreateParams& Params) {
         default: Params.Style |= CBS_DROPDOWNLIST; break;
     }
     // The window's height includes the dropped-down list.
-    Params.Height = Height() + FDropDownCount * 18;
+    Params.Height = Height() + FDropDownCount * ScaledPixels(DropDownItemHeight);
 }
 
 void TComboBox::InitializeHandle() {
@@ -300,7 +310,8 @@ void TComboBox::InitializeHandle() {
 void TComboBox::SetBounds(int ALeft, int ATop, int AWidth, int AHeight) {
     TControl::SetBounds(ALeft, ATop, AWidth, AHeight);
     if (FHandle)
-        SetWindowPos(FHandle, nullptr, Left(), Top(), Width(), Height() + FDropDownCount * 18,
+        SetWindowPos(FHandle, nullptr, Left(), Top(), Width(),
+                     Height() + FDropDownCount * ScaledPixels(DropDownItemHeight),
                      SWP_NOZORDER | SWP_NOACTIVATE);
 }
 

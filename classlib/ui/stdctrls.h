@@ -25,6 +25,8 @@ public:
     void SetTransparent(bool v) { FTransparent = v; Invalidate(); }
     // Sizes the label to its text once its description is loaded.
     void Loaded() override;
+    // An auto-sized label fits its text in the scaled font again.
+    void ChangeScale(int NewPixelsPerInch, int OldPixelsPerInch) override;
 
     const TPropertyTable& PropertyTable() const override { return ClassProperties(); }
     static const TPropertyTable& ClassProperties();

@@ -3,6 +3,7 @@
 //   shot_driver toggle        presses the expand/collapse button
 //   shot_driver frame CLASS   lays the capture frame over the first visible
 //                             window of that class
+//   shot_driver progress      shows the (hidden) progress dialog where it is
 // Exit code 0 on success, 1 when a window is missing.
 #include <windows.h>
 
@@ -15,7 +16,23 @@ struct Found {
     DWORD pid = 0;
     HWND main = nullptr;
     HWND frame = nullptr;
+    HWND progress = nullptr;
 };
+
+BOOL CALLBACK FindProgress(HWND w, LPARAM data) {
+    auto* f = reinterpret_cast<Found*>(data);
+    wchar_t cls[64] = {}, text[64] = {};
+    GetClassNameW(w, cls, 64);
+    GetWindowTextW(w, text, 64);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(w, &pid);
+    if (pid == f->pid && wcscmp(cls, L"TavrelWindow") == 0 &&
+        wcscmp(text, L"\u9032\u6357\u72b6\u6cc1") == 0) {
+        f->progress = w;
+        return FALSE;
+    }
+    return TRUE;
+}
 
 BOOL CALLBACK FindTavrel(HWND w, LPARAM data) {
     auto* f = reinterpret_cast<Found*>(data);
@@ -52,6 +69,7 @@ Found Locate(int waitMs) {
         Sleep(100);
     }
     if (f.main) EnumWindows(FindFrame, reinterpret_cast<LPARAM>(&f));
+    if (f.main) EnumWindows(FindProgress, reinterpret_cast<LPARAM>(&f));
     return f;
 }
 
@@ -62,11 +80,18 @@ int wmain(int argc, wchar_t** argv) {
     Found f = Locate(command == L"wait" ? 60000 : 5000);
     if (!f.main) return 1;
     if (command == L"toggle") {
-        // The toggle button's middle, in the main window's client area.
-        const LPARAM at = MAKELPARAM(389 + 16, 6 + 16);
+        // The toggle button's middle (at the top right), in the main
+        // window's client area, whatever the resolution.
+        RECT client;
+        GetClientRect(f.main, &client);
+        const int scale = MulDiv(16, client.right, 427);
+        const LPARAM at = MAKELPARAM(client.right - 6 * scale / 16 - scale, 6 * scale / 16 + scale);
         PostMessageW(f.main, WM_MOUSEMOVE, 0, at);
         PostMessageW(f.main, WM_LBUTTONDOWN, MK_LBUTTON, at);
         PostMessageW(f.main, WM_LBUTTONUP, 0, at);
+    } else if (command == L"progress") {
+        if (!f.progress) return 1;
+        ShowWindow(f.progress, SW_SHOWNA);
     } else if (command == L"frame" && argc > 2) {
         HWND target = FindWindowW(argv[2], nullptr);
         if (!target || !f.frame) return 1;

@@ -253,6 +253,50 @@ TEST(PngDraw, BlendsEachPixelByItsAlphaOverTheDc) {
     EXPECT_EQ(target.Row(3)[5], 0x00FFFFFFu);
 }
 
+TEST(PngDraw, StretchedKeepsTheEdgesAndLetsNoColourOfTransparentPixelsIn) {
+    gdi::Dib32 target(8, 2);
+    ASSERT_TRUE(target.Valid());
+    for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 8; ++x) target.Row(y)[x] = 0x00808080;
+
+    // Opaque red, opaque blue, then white and black whose alpha is 0.
+    const PngLayout s{
+        .width = 2,
+        .height = 2,
+        .colorType = PNG_COLOR_TYPE_RGB_ALPHA,
+        .rows = {Row({255, 0, 0, 255, 0, 0, 255, 255}), Row({255, 255, 255, 255, 0, 0, 0, 0})},
+    };
+    TPNGObject img = Load(MakePng(s));
+    img.Draw(target.DC(), 0, 0, 4, 4);  // twice the size; rows 2 and 3 fall outside the DC
+    GdiFlush();
+    EXPECT_EQ(target.Row(0)[0], 0x00FF0000u);
+    EXPECT_EQ(target.Row(0)[3], 0x000000FFu);
+    // A quarter of the way from red to blue.
+    EXPECT_EQ(target.Row(0)[1], 0x00BF0040u);
+    EXPECT_EQ(target.Row(0)[4], 0x00808080u) << "nothing drawn beside the image";
+
+    // Bottom row at twice the size: white fading into the background, not
+    // into the transparent pixel's black.
+    gdi::Dib32 bottom(4, 4);
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 4; ++x) bottom.Row(y)[x] = 0x00808080;
+    img.Draw(bottom.DC(), 0, 0, 4, 4);
+    GdiFlush();
+    EXPECT_EQ(bottom.Row(3)[0], 0x00FFFFFFu);
+    EXPECT_EQ(bottom.Row(3)[3], 0x00808080u);
+    const unsigned mid = bottom.Row(3)[1] & 0xFF;
+    EXPECT_EQ(bottom.Row(3)[1], mid * 0x010101u) << "a grey, no colour cast";
+    EXPECT_GT(mid, 0x80u);
+
+    // At its own size it is exactly the plain drawing.
+    gdi::Dib32 a(2, 2), b(2, 2);
+    img.Draw(a.DC(), 0, 0);
+    img.Draw(b.DC(), 0, 0, 2, 2);
+    GdiFlush();
+    for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 2; ++x) EXPECT_EQ(a.Row(y)[x], b.Row(y)[x]);
+}
+
 TEST(PngMalformed, PaletteIndexPastThePaletteIsNeverReadPastIt) {
     const PngLayout p{
         .width = 2,
