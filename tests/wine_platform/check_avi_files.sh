@@ -1,8 +1,13 @@
 #!/usr/bin/env bash
 # Reads the AVI files that the Windows tests left in the program folder with
 # the host's ffprobe and ffmpeg, as a player would, and deletes them.
-#   check_avi_files.sh BIN_DIR
+#   check_avi_files.sh BIN_DIR...
 set -uo pipefail
+if [ "$#" -gt 1 ]; then
+  status=0
+  for folder in "$@"; do bash "$0" "$folder" || status=1; done
+  exit "$status"
+fi
 bin=${1:?program folder}
 failures=0
 fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
