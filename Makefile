@@ -23,16 +23,13 @@ build-%: deps FORCE
 
 build: build-i686
 
-# A failed test runs once more: on a loaded machine Wine now and then fails to
-# start a test program at all (no output, well under a second). A test that
-# fails twice fails the run.
 test: build-i686
 	@arch=$$(bash tools/wineenv.sh arch); \
 	if [ "$$arch" != i686 ]; then \
 	  bash tools/arch.sh why; \
 	  $(MAKE) --no-print-directory build-$$arch; \
 	fi; \
-	cd $(BUILD)/$$arch && ctest --output-on-failure --repeat until-pass:2 -j$(JOBS) $(CTEST_ARGS)
+	cd $(BUILD)/$$arch && ctest --output-on-failure -j$(JOBS) $(CTEST_ARGS)
 
 # Builds the architecture this machine runs and starts the program in a Wine
 # prefix of its own (tools/run.sh).

@@ -41,7 +41,8 @@ if [ ! -f "$tarball" ] || [ "$(integrity_of "$tarball")" != "$integrity" ]; then
   mv -f "$got" "$tarball"
 fi
 
-tmp="$dest.part"
+# A file of this run's own: the test environments are prepared side by side.
+tmp=$(mktemp "$dest.part.XXXXXX")
 tar -xzOf "$tarball" package/ffmpeg.exe >"$tmp"
 if [ -f "$dest" ] && cmp -s "$tmp" "$dest"; then
   rm -f "$tmp"

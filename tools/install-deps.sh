@@ -42,7 +42,8 @@ missing_of() {
 }
 
 # A mirror in the middle of a sync serves lists that do not match their
-# release file; a few tries a little apart usually get past it. A list that
+# release file; a few tries a little apart usually get past it
+# (TAVREL_APT_RETRY_PAUSE seconds times the try; the tests set it to 0). A list that
 # still cannot be had is only a warning: the install after it says clearly
 # what cannot be had.
 apt_update() {
@@ -50,7 +51,7 @@ apt_update() {
   for try in 1 2 3; do
     if $SUDO apt-get update -q; then return 0; fi
     echo "warning: apt-get update failed (try $try of 3)" >&2
-    [ "$try" -lt 3 ] && sleep $((try * 5))
+    if [ "$try" -lt 3 ]; then sleep $((try * ${TAVREL_APT_RETRY_PAUSE:-5})); fi
   done
   echo "warning: some package lists could not be updated" >&2
   return 0
@@ -84,10 +85,12 @@ if kernel_runs_32bit; then
 fi
 
 # The program's users run Windows with the Japanese ANSI code page; Wine picks
-# code page 932 only when the ja_JP.UTF-8 locale exists.
+# code page 932 only when the ja_JP.UTF-8 locale exists. TAVREL_LOCALE_GEN
+# names another locale.gen, for the tests of this script.
+locale_gen=${TAVREL_LOCALE_GEN:-/etc/locale.gen}
 if ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$'; then
-  if ! grep -q '^ja_JP.UTF-8 UTF-8' /etc/locale.gen 2>/dev/null; then
-    echo 'ja_JP.UTF-8 UTF-8' | $SUDO tee -a /etc/locale.gen >/dev/null
+  if ! grep -q '^ja_JP.UTF-8 UTF-8' "$locale_gen" 2>/dev/null; then
+    echo 'ja_JP.UTF-8 UTF-8' | $SUDO tee -a "$locale_gen" >/dev/null
   fi
   $SUDO locale-gen
 fi

@@ -7,7 +7,11 @@
 # it also gives the prefix a small drive Y: (a 4 MiB tmpfs in STATE_DIR,
 # unmounted by wineenv.sh stop) for the tests of a drive that runs full;
 # those tests are skipped without it.
-#   prepare-prefix.sh STATE_DIR BUILD_DIR
+#   prepare-prefix.sh STATE_DIR BUILD_DIR [PROGRAM_DIR]
+# PROGRAM_DIR: a copy of bin/ to make and register from instead (a test
+# environment's own): the programs, libraries and the sound file of bin/ and
+# its subfolders, hard-linked where the file system allows; what an earlier
+# run left in it is removed first.
 # The environment must have been started (wineenv.sh start STATE_DIR ...).
 # Safe to run again.
 set -euo pipefail
@@ -16,14 +20,26 @@ state=${1:?state folder of tools/wineenv.sh}; build=${2:?build folder}
 here=$(cd "$(dirname "$0")" && pwd)
 build=$(cd "$build" && pwd)
 bin="$build/bin"
+program_dir=${3:-$bin}
 wineenv="$here/wineenv.sh"
 
 if grep -q 'x86_64-w64-mingw32' "$build/CMakeCache.txt" 2>/dev/null; then arch=x64; else arch=ia32; fi
 bash "$here/fetch-ffmpeg.sh" "$arch" "$bin/lib/ffmpeg.exe" "$build/ffmpeg"
 
+if [ "$program_dir" != "$bin" ]; then
+  rm -rf "$program_dir"
+  mkdir -p "$program_dir"
+  program_dir=$(cd "$program_dir" && pwd)
+  (cd "$bin" && find . -path './scratch_*' -prune -o -type f \( -iname '*.exe' -o -iname '*.dll' -o -iname '*.mp3' \) -print) |
+    while IFS= read -r file; do
+      mkdir -p "$program_dir/$(dirname "$file")"
+      ln "$bin/$file" "$program_dir/$file" 2>/dev/null || cp "$bin/$file" "$program_dir/$file"
+    done
+fi
+
 status=0
 for library in Pixenta Audelo WinePlatform; do
-  path="$bin/$library.dll"
+  path="$program_dir/$library.dll"
   if [ ! -f "$path" ]; then
     echo "prepare-prefix: $path is missing (build it first)" >&2
     status=1
@@ -48,5 +64,5 @@ else
   echo "prepare-prefix: no small drive Y: (mounting a tmpfs was refused); its tests are skipped"
 fi
 
-[ "$status" -eq 0 ] && echo "prefix prepared: Pixenta, Audelo, WinePlatform registered; $bin/lib/ffmpeg.exe ($arch)"
+[ "$status" -eq 0 ] && echo "prefix prepared: Pixenta, Audelo, WinePlatform registered from $program_dir; lib/ffmpeg.exe ($arch)"
 exit "$status"

@@ -116,6 +116,16 @@ start_wine() {
       </dev/null >>"$log" 2>&1
   fi
   "$WINELOADER" wineboot.exe </dev/null >>"$log" 2>&1 || true
+  # The private Xvfb has no window manager, yet Wine hands its top-level
+  # windows to one and, hiding such a window, waits for the manager to
+  # confirm it (2 s each, in vain). Windows it keeps to itself hide at once.
+  # On the user's own display the manager handles them as usual.
+  local x11='HKCU\Software\Wine\X11 Driver'
+  if [ -z "${WINEENV_DISPLAY:-}" ]; then
+    "$WINELOADER" reg add "$x11" /v Managed /t REG_SZ /d N /f </dev/null >>"$log" 2>&1 || true
+  else
+    "$WINELOADER" reg delete "$x11" /v Managed /f </dev/null >>"$log" 2>&1 || true
+  fi
   # A new prefix links the user's folders (Documents, Desktop ...) to the Unix
   # home; programs run here get real folders inside the state instead, so
   # nothing they save lands in the home folder. WINEENV_HOME_LINKS=keep

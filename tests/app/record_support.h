@@ -86,13 +86,17 @@ inline bool Contains(const std::vector<std::wstring>& names, const std::wstring&
 using FfmpegRun = testsupport::HiddenRun;
 
 // Runs lib\ffmpeg.exe with the arguments, its standard output and error
-// into one file, without input.
+// into one file, without input. A converter that could not be started fails
+// the test here, so that a description or decode that comes back empty
+// always means the converter found nothing.
 inline FfmpegRun RunFfmpeg(const std::wstring& arguments) {
     const std::wstring folder = testsupport::ProgramFolder();
     const std::wstring log = folder + L"record_ffmpeg_output.txt";
     FfmpegRun run =
         testsupport::RunHidden(L"\"" + folder + L"lib\\ffmpeg.exe\" -nostdin -hide_banner " + arguments, log);
-    DeleteFileW(log.c_str());
+    EXPECT_EQ(0u, run.StartError) << "lib\\ffmpeg.exe did not start (system error " << run.StartError << ")";
+    EXPECT_NE(-1, run.ExitCode) << "lib\\ffmpeg.exe did not end in time";
+    EXPECT_TRUE(DeleteFileW(log.c_str())) << "its output file stays held (system error " << GetLastError() << ")";
     return run;
 }
 
@@ -133,14 +137,22 @@ inline MediaDescription Describe(const std::wstring& file) {
     return d;
 }
 
+// What the converter said when a decode wrote nothing.
+inline void ReportEmptyDecode(const FfmpegRun& run) {
+    ADD_FAILURE() << "lib\\ffmpeg.exe decoded nothing: exit code " << run.ExitCode << " after " << run.Seconds
+                  << " s, its output:\n"
+                  << run.Output;
+}
+
 // One decoded frame at the given second, top-down B, G, R bytes; empty when
 // none could be decoded.
 inline std::vector<BYTE> DecodeFrame(const std::wstring& file, double second, const std::wstring& scratch) {
     const std::wstring raw = scratch + L"frame.bgr";
     DeleteFileW(raw.c_str());
-    RunFfmpeg(L"-ss " + std::to_wstring(second) + L" -i " + Quoted(file) +
-              L" -frames:v 1 -f rawvideo -pix_fmt bgr24 -y " + Quoted(raw));
+    const FfmpegRun run = RunFfmpeg(L"-ss " + std::to_wstring(second) + L" -i " + Quoted(file) +
+                                    L" -frames:v 1 -f rawvideo -pix_fmt bgr24 -y " + Quoted(raw));
     const std::string bytes = ReadFileBytes(raw);
+    if (bytes.empty()) ReportEmptyDecode(run);
     DeleteFileW(raw.c_str());
     return std::vector<BYTE>(bytes.begin(), bytes.end());
 }
@@ -150,9 +162,10 @@ inline std::vector<double> DecodeSound(const std::wstring& file, double from, do
                                        const std::wstring& scratch) {
     const std::wstring raw = scratch + L"sound.pcm";
     DeleteFileW(raw.c_str());
-    RunFfmpeg(L"-ss " + std::to_wstring(from) + L" -t " + std::to_wstring(seconds) + L" -i " + Quoted(file) +
-              L" -vn -ac 1 -ar 44100 -f s16le -y " + Quoted(raw));
+    const FfmpegRun run = RunFfmpeg(L"-ss " + std::to_wstring(from) + L" -t " + std::to_wstring(seconds) + L" -i " +
+                                    Quoted(file) + L" -vn -ac 1 -ar 44100 -f s16le -y " + Quoted(raw));
     const std::string bytes = ReadFileBytes(raw);
+    if (bytes.empty()) ReportEmptyDecode(run);
     DeleteFileW(raw.c_str());
     std::vector<double> values(bytes.size() / 2);
     for (std::size_t i = 0; i < values.size(); ++i)

@@ -1,9 +1,21 @@
 #!/usr/bin/env bash
 # Reads the AVI files that the Windows tests left in the program folder with
 # the host's ffprobe and ffmpeg, as a player would, and deletes them.
-#   check_avi_files.sh BIN_DIR
+#   check_avi_files.sh BIN_DIR...
+# Each file is looked for in the program folders given (the tests that write
+# them may have run in any of the test environments).
 set -uo pipefail
-bin=${1:?program folder}
+[ "$#" -gt 0 ] || { echo "usage: check_avi_files.sh BIN_DIR..." >&2; exit 2; }
+folders=("$@")
+bin=$1
+# The path of the file in the first folder that holds it.
+locate() {
+  local folder
+  for folder in "${folders[@]}"; do
+    [ -f "$folder/$1" ] && { echo "$folder/$1"; return; }
+  done
+  echo "$bin/$1"
+}
 failures=0
 fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
 
@@ -20,7 +32,7 @@ near() {  # near VALUE EXPECTED TOLERANCE
   python3 -c "import sys; sys.exit(0 if abs(float('$1') - float('$2')) <= float('$3') else 1)"
 }
 
-av="$bin/wine_platform_av.avi"
+av=$(locate wine_platform_av.avi)
 if [ -f "$av" ]; then
   [ "$(prop "$av" v:0 codec_name)" = rawvideo ] || fail "av: video codec $(prop "$av" v:0 codec_name)"
   [ "$(prop "$av" v:0 width)x$(prop "$av" v:0 height)" = 640x480 ] || fail "av: video size"
@@ -67,7 +79,7 @@ else
   fail "wine_platform_av.avi missing"
 fi
 
-skips="$bin/wine_platform_skips.avi"
+skips=$(locate wine_platform_skips.avi)
 if [ -f "$skips" ]; then
   # Frame numbers up to 90 at 30 fps: 91 frames, 3.033 s.
   d=$(prop "$skips" v:0 duration)
@@ -78,7 +90,7 @@ else
   fail "wine_platform_skips.avi missing"
 fi
 
-sound="$bin/wine_platform_sound.avi"
+sound=$(locate wine_platform_sound.avi)
 if [ -f "$sound" ]; then
   n=$(ffprobe -v error -show_entries stream=codec_type -of default=nw=1:nk=1 "$sound" | tr '\n' ' ')
   [ "$n" = "audio " ] || fail "sound: streams $n"
@@ -90,7 +102,7 @@ else
   fail "wine_platform_sound.avi missing"
 fi
 
-big="$bin/wine_platform_big.avi"
+big=$(locate wine_platform_big.avi)
 if [ -f "$big" ]; then
   packets=$(ffprobe -v error -count_packets -select_streams v:0 \
     -show_entries stream=nb_read_packets -of default=nw=1:nk=1 "$big")
