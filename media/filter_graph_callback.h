@@ -17,6 +17,10 @@
 // finds its component through the pin, and returns popping what the caller
 // pushed. The other three slots are the standard IUnknown methods and pass
 // to the component.
+//
+// Under Wine the 64-bit manager was seen never to ask its site for this
+// interface; how a 32-bit Wine manager would call it could not be seen, and
+// the standard form covers a caller that calls it like every other method.
 #pragma once
 
 #include <windows.h>

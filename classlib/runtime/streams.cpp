@@ -284,7 +284,10 @@ HRESULT TStreamAdapter::CopyTo(IStream* dest, ULARGE_INTEGER cb, ULARGE_INTEGER*
 }
 
 HRESULT TStreamAdapter::Commit(DWORD) { return S_OK; }
-HRESULT TStreamAdapter::Revert() { return STG_E_REVERTED; }
+// The stream is in direct mode: there is nothing to discard, and the
+// documented answer is success (STG_E_REVERTED would tell the caller that
+// the stream was invalidated).
+HRESULT TStreamAdapter::Revert() { return S_OK; }
 HRESULT TStreamAdapter::LockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) { return STG_E_INVALIDFUNCTION; }
 HRESULT TStreamAdapter::UnlockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) { return STG_E_INVALIDFUNCTION; }
 

@@ -105,6 +105,10 @@ TEST(RuntimeStreamAdapterTest, ReadWriteSeekStatWithoutOwningTheStream) {
         EXPECT_EQ(stream->Read(nullptr, 1, &n), STG_E_INVALIDPOINTER);
         ComPtr<IStream> clone;
         EXPECT_EQ(stream->Clone(clone.Put()), E_NOTIMPL);
+        // Direct mode: committing and reverting change nothing and succeed.
+        EXPECT_EQ(stream->Commit(STGC_DEFAULT), S_OK);
+        EXPECT_EQ(stream->Revert(), S_OK);
+        EXPECT_EQ(mem.Size(), 2);
     }
     // The adapter is gone; the stream is intact.
     EXPECT_EQ(mem.Size(), 2);
