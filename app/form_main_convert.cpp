@@ -236,9 +236,10 @@ bool TFormMain::OutputIsWhole(const std::wstring& Path, double Expected) {
     // Expected is whole seconds counted down from the recorded time, so the
     // recording itself is at least that long. The output may still read a
     // little shorter: the last packet's time is the start of the last video
-    // frame (up to one frame interval, 1 s at the slowest frame rate, before
-    // the end), and the capture delivers its first sample a moment after the
-    // recording's clock started (well under 1 s). 2 s covers both; the 1 %
+    // frame, one frame interval before the end (0.1 s at the slowest frame
+    // rate offered, still no more than 1 s at one frame a second), and the
+    // capture delivers its first sample a moment after the recording's
+    // clock started (well under 1 s). 2 s covers both; the 1 %
     // covers the drift between the capture's clock and the wall clock over a
     // long recording. A file cut short loses far more: an MP4 without its
     // index reads as nothing at all.

@@ -294,6 +294,8 @@ TEST_F(RecordFrame, ShownWhileRecordingOnlyWhenAskedFor) {
     EXPECT_FALSE(FormCaptureStartSize->Visible());
     FormProgress->BtnCloseClick(nullptr);
 
+    // The next second: the first recording's file holds this second's name.
+    TestClock::Set(At(2026, 12, 9, 10, 0, 1));
     m.CBRecRange->SetChecked(false);
     RecordingWindows::PressStart();
     ASSERT_EQ(std::vector<std::wstring>{}, W->Shown());

@@ -91,7 +91,21 @@ using FfmpegRun = testsupport::HiddenRun;
 // always means the converter found nothing.
 inline FfmpegRun RunFfmpeg(const std::wstring& arguments) {
     const std::wstring folder = testsupport::ProgramFolder();
-    const std::wstring log = folder + L"record_ffmpeg_output.txt";
+    // A file of its own for every run: under Wine a helper of the ended
+    // converter's console may hold the last run's file open for a moment,
+    // so that a file of the same name can neither be removed nor made anew.
+    static int runs = 0;
+    // Files of earlier runs that could not be removed then.
+    WIN32_FIND_DATAW found;
+    HANDLE h = FindFirstFileW((folder + L"record_ffmpeg_output_*.txt").c_str(), &found);
+    if (h != INVALID_HANDLE_VALUE) {
+        do {
+            DeleteFileW((folder + found.cFileName).c_str());
+        } while (FindNextFileW(h, &found));
+        FindClose(h);
+    }
+    const std::wstring log = folder + L"record_ffmpeg_output_" + std::to_wstring(GetCurrentProcessId()) + L"_" +
+                             std::to_wstring(++runs) + L".txt";
     FfmpegRun run =
         testsupport::RunHidden(L"\"" + folder + L"lib\\ffmpeg.exe\" -nostdin -hide_banner " + arguments, log);
     EXPECT_EQ(0u, run.StartError) << "lib\\ffmpeg.exe did not start (system error " << run.StartError << ")";

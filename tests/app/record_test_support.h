@@ -124,8 +124,11 @@ public:
     explicit RecordingWindows(const std::wstring& scratch) {
         Dir = ScratchFolder(scratch);
         const std::wstring lib = testsupport::ProgramFolder() + L"lib\\";
-        DeleteFileW((lib + L"fake_converter.txt").c_str());
         DeleteFileW((lib + L"release").c_str());
+        // The stand-in converter leaves an output that reads back as long as
+        // any recording of these tests (their clock runs up to days).
+        WriteFileBytes(lib + L"fake_converter.txt", "writeout 100\nexit 0\n");
+        WriteFileBytes(lib + L"fake_probe.txt", "out size=N/A time=99:00:00.00 bitrate=N/A speed=1x\nexit 0\n");
         FWindows = std::make_unique<ProgramWindows>("DEVICE_NAME=Monitor of Null Output\r\nSAVEDIR=" +
                                                     WideToAnsi(Dir) + "\r\nFPS=10\r\n");
         TFormMain& m = *FormMain;
@@ -151,6 +154,9 @@ public:
         if (FormProgress && FormProgress->Visible() && FormProgress->BtnClose->Enabled())
             FormProgress->BtnCloseClick(nullptr);
         FWindows.reset();
+        const std::wstring lib = testsupport::ProgramFolder() + L"lib\\";
+        DeleteFileW((lib + L"fake_converter.txt").c_str());
+        DeleteFileW((lib + L"fake_probe.txt").c_str());
     }
     MessageBoxAnswers& Boxes() { return FWindows->Boxes; }
     // The texts shown, but the missing dummy sound's (there is none beside

@@ -291,6 +291,28 @@ TEST_F(DosCommandTest, StopFromOnNewLineEndsTheRunAndTheChild) {
     EXPECT_TRUE(ProcessEnds(pid, 5000)) << "the child was not terminated";
 }
 
+TEST_F(DosCommandTest, AStoppedRunsChildHasEndedWhenOnTerminatedRuns) {
+    // Its owner may then remove what the child was writing.
+    ForKilledChildren(*cmd_);
+    std::atomic<DWORD> pid{0};
+    std::atomic<int> endedInHandler{-1};
+    onLine_ = [&](const std::wstring& line, TOutputType) {
+        if (line.rfind(L"pid:", 0) == 0 && pid.load() == 0) {
+            pid = std::stoul(line.substr(4));
+            cmd_->Stop();
+        }
+    };
+    cmd_->OnTerminated = [&](TObject*, DWORD) {
+        const TKernelHandle h(OpenProcess(SYNCHRONIZE, FALSE, pid.load()));
+        endedInHandler = !h || WaitForSingleObject(h.Get(), 0) == WAIT_OBJECT_0 ? 1 : 0;
+    };
+    cmd_->SetCommandLine(FixtureCommand(L"i s:30000"));
+    cmd_->Execute();
+    ASSERT_TRUE(WaitUntil([&] { return endedInHandler.load() != -1; }));
+    ASSERT_NE(pid.load(), 0u);
+    EXPECT_EQ(endedInHandler.load(), 1) << "the child still ran when its run reported its end";
+}
+
 TEST_F(DosCommandTest, AStoppedRunLeavesTheNextRunAlone) {
     ForKilledChildren(*cmd_);
     // The handler stops the first run and starts the second while the first
