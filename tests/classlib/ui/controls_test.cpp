@@ -332,3 +332,110 @@ TEST_F(ControlsTest, SpinEditArrowsFollowTheEdit) {
     EXPECT_FALSE(IsWindow(arrows));
     EXPECT_NE(FindWindowExW(form->Handle(), nullptr, UPDOWN_CLASSW, nullptr), nullptr);
 }
+
+namespace {
+
+RECT WindowRectIn(HWND w, HWND parent) {
+    RECT r;
+    GetWindowRect(w, &r);
+    MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+
+}  // namespace
+
+TEST_F(ControlsTest, ScalingToAResolutionScalesEveryControlOnceAndBack) {
+    form->SetBorderStyle(bsSingle);
+    form->SetClientWidth(300);
+    form->SetClientHeight(200);
+    form->Font().SetHeight(-12);
+    auto* box = Make<TGroupBox>();
+    box->SetBounds(10, 10, 201, 101);
+    auto* left = Make<TButton>(box);
+    left->SetBounds(5, 21, 51, 25);
+    auto* right = Make<TButton>(box);
+    right->SetBounds(56, 21, 51, 25);  // touching the left one
+    auto* bold = Make<TLabel>(box);
+    bold->SetBounds(5, 60, 10, 10);
+    bold->SetCaption(L"太字のラベル");
+    bold->Font().SetStyle(fsBold);  // a font of its own
+    auto* anchored = Make<TButton>();
+    anchored->SetBounds(250, 10, 40, 20);
+    anchored->SetAnchors(akTop | akRight);
+    auto* shape = Make<TShape>();
+    shape->SetAlign(alClient);
+    auto* spin = Make<TSpinEdit>();
+    spin->SetBounds(10, 150, 60, 21);
+    const RECT boldAt96 = bold->BoundsRect();
+
+    bool told = false;
+    form->OnAfterMonitorDpiChanged = [&](TObject*, int, int) { told = true; };
+    form->ScaleTo(144);
+    EXPECT_FALSE(told) << "only a move between monitors is reported";
+    EXPECT_EQ(form->PixelsPerInch(), 144);
+    EXPECT_EQ(form->ClientWidth(), 450);
+    EXPECT_EQ(form->ClientHeight(), 300);
+    EXPECT_EQ(form->Font().Height(), -18);
+    EXPECT_EQ(box->Font().Height(), -18) << "the parent's font";
+    EXPECT_EQ(bold->Font().Height(), -18);
+    EXPECT_EQ(bold->Font().Style(), static_cast<TFontStyles>(fsBold));
+    EXPECT_EQ(box->BoundsRect().left, 15);
+    EXPECT_EQ(box->BoundsRect().right, 317);  // 211 * 1.5 rounded
+    // Edges are scaled, so touching controls neither overlap nor part.
+    const RECT l = WindowRectIn(left->Handle(), box->Handle()),
+               r = WindowRectIn(right->Handle(), box->Handle());
+    EXPECT_EQ(l.right, r.left);
+    EXPECT_EQ(l.left, 8);
+    EXPECT_EQ(r.right, 161);
+    // The anchored control moves with the scaling only, not again with the
+    // wider client area.
+    EXPECT_EQ(anchored->Left(), 375);
+    EXPECT_EQ(anchored->Width(), 60);
+    EXPECT_EQ(shape->Width(), 450);
+    EXPECT_EQ(shape->Height(), 300);
+    // An auto-sized label fits its text in the larger font.
+    EXPECT_GT(bold->Width(), boldAt96.right - boldAt96.left);
+    EXPECT_EQ(bold->Left(), 8);
+    // The spin arrows are scaled with the edit.
+    HWND arrows = FindWindowExW(form->Handle(), nullptr, UPDOWN_CLASSW, nullptr);
+    ASSERT_NE(arrows, nullptr);
+    const RECT a = WindowRectIn(arrows, form->Handle());
+    EXPECT_EQ(a.right - a.left, 24);
+    EXPECT_EQ(a.right, 15 + 90);
+
+    // Back to 96 dpi through the platform's message, with its rectangle.
+    RECT w;
+    GetWindowRect(form->Handle(), &w);
+    RECT suggested{w.left, w.top, w.left + (w.right - w.left) - 150,
+                   w.top + (w.bottom - w.top) - 100};
+    SendMessageW(form->Handle(), WM_DPICHANGED, MAKEWPARAM(96, 96),
+                 reinterpret_cast<LPARAM>(&suggested));
+    EXPECT_TRUE(told);
+    EXPECT_EQ(form->PixelsPerInch(), 96);
+    GetWindowRect(form->Handle(), &w);
+    EXPECT_TRUE(EqualRect(&w, &suggested));
+    EXPECT_EQ(form->Font().Height(), -12);
+    EXPECT_EQ(bold->Font().Height(), -12);
+    EXPECT_EQ(box->BoundsRect().left, 10);
+    EXPECT_EQ(box->BoundsRect().right, 211);
+    EXPECT_EQ(anchored->Left(), 250);
+    EXPECT_EQ(shape->Width(), form->ClientWidth());
+    EXPECT_EQ(bold->Left(), 5);
+    EXPECT_EQ(bold->Width(), boldAt96.right - boldAt96.left);
+}
+
+TEST_F(ControlsTest, AFormInScreenPixelsKeepsItsSizeOnAMoveBetweenMonitors) {
+    form->SetScaled(false);
+    auto* button = Make<TButton>();
+    button->SetBounds(10, 10, 50, 20);
+    RECT before;
+    GetWindowRect(form->Handle(), &before);
+    RECT suggested{before.left, before.top, before.left + 800, before.top + 600};
+    SendMessageW(form->Handle(), WM_DPICHANGED, MAKEWPARAM(192, 192),
+                 reinterpret_cast<LPARAM>(&suggested));
+    RECT after;
+    GetWindowRect(form->Handle(), &after);
+    EXPECT_TRUE(EqualRect(&before, &after));
+    EXPECT_EQ(form->PixelsPerInch(), 96);
+    EXPECT_EQ(button->Width(), 50);
+}
