@@ -453,15 +453,10 @@ void TWinControl::Invalidate() {
 
 void TWinControl::ChangeScale(int NewPixelsPerInch, int OldPixelsPerInch) {
     if (NewPixelsPerInch == OldPixelsPerInch) return;
-    const bool was = FScaling;
-    FScaling = true;
-    try {
+    {
+        const ScalingScope scaling(FScaling);
         TControl::ChangeScale(NewPixelsPerInch, OldPixelsPerInch);
-    } catch (...) {
-        FScaling = was;
-        throw;
     }
-    FScaling = was;
     const std::vector<TControl*> children = FControls;
     for (TControl* c : children) c->ChangeScale(NewPixelsPerInch, OldPixelsPerInch);
 }

@@ -300,6 +300,20 @@ private:
     // While scaled, the children are scaled explicitly: a change of the
     // client size does not move or stretch them.
     bool FScaling = false;
+
+protected:
+    // Sets a flag for its lifetime and restores it after.
+    class ScalingScope {
+    public:
+        explicit ScalingScope(bool& flag) : FFlag(flag), FWas(flag) { flag = true; }
+        ~ScalingScope() { FFlag = FWas; }
+        ScalingScope(const ScalingScope&) = delete;
+        ScalingScope& operator=(const ScalingScope&) = delete;
+
+    private:
+        bool& FFlag;
+        bool FWas;
+    };
 };
 
 // Scroll messages of a child window come back to it as CN_BASE + message.

@@ -224,23 +224,18 @@ void TCustomForm::ScaleTo(int NewPixelsPerInch, const RECT* Suggested) {
     FPixelsPerInch = NewPixelsPerInch;
     auto scale = [&](int v) { return ScalePixels(v, NewPixelsPerInch, old); };
     const int cw = ClientWidth(), ch = ClientHeight();
-    const bool was = FScaling;
-    FScaling = true;
-    try {
+    {
+        const ScalingScope scaling(FScaling);
         if (!ParentFont()) Font().SetHeight(scale(Font().Height()));
-        if (Suggested && FHandle)
+        if (Suggested && FHandle) {
             SetWindowPos(FHandle, nullptr, Suggested->left, Suggested->top,
                          Suggested->right - Suggested->left, Suggested->bottom - Suggested->top,
                          SWP_NOZORDER | SWP_NOACTIVATE);
-        else {
+        } else {
             SetClientWidth(scale(cw));
             SetClientHeight(scale(ch));
         }
-    } catch (...) {
-        FScaling = was;
-        throw;
     }
-    FScaling = was;
     const std::vector<TControl*> children = FControls;
     for (TControl* c : children) c->ChangeScale(NewPixelsPerInch, old);
 }
