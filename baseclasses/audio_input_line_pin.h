@@ -2,7 +2,8 @@
 // no stream and is only switched on and off through IAMAudioInputMixer's
 // Enable. The mixer's other settings are not supported (E_NOTIMPL). The
 // switch belongs to the device, not to the pin object: the derived pin
-// reads and writes it wherever its device keeps it.
+// reads and writes it wherever its device keeps it. Used by the Wine
+// stand-ins and the test fixtures only (target baseclasses_receiving).
 #pragma once
 
 #include "baseclasses/pin.h"

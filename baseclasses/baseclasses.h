@@ -1,4 +1,6 @@
-// Our DirectShow base classes: everything a filter library builds on.
+// Our DirectShow base classes: everything a filter library builds on. The
+// input pins are here for the Wine stand-ins and the test fixtures; whoever
+// uses them links baseclasses_receiving.
 #pragma once
 
 #include "baseclasses/audio_input_line_pin.h"

@@ -1,5 +1,6 @@
 // The base input pin: IMemInputPin over the base pin, with the flushing and
-// end-of-stream state that a receiving filter needs.
+// end-of-stream state that a receiving filter needs. Used by the Wine
+// stand-ins and the test fixtures only (target baseclasses_receiving).
 #pragma once
 
 #include "baseclasses/pin.h"

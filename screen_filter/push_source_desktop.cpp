@@ -2,32 +2,6 @@
 
 #include <new>
 
-namespace {
-
-const REGPINTYPES PinType{&MEDIATYPE_Video, &MEDIASUBTYPE_RGB24};
-
-const REGFILTERPINS Pin{const_cast<LPWSTR>(RegisteredPinName),
-                        FALSE,  // rendered
-                        TRUE,   // output
-                        FALSE,  // zero
-                        FALSE,  // many
-                        nullptr,
-                        nullptr,
-                        1,
-                        &PinType};
-
-const TBCFilterRegistration Registration{PixentaFilterName,
-                                         &CLSID_ScreenCaptureSource,
-                                         &TBCPushSourceDesktop::CreateFromFactory,
-                                         &CLSID_VideoInputDeviceCategory,
-                                         MERIT_DO_NOT_USE,
-                                         1,
-                                         &Pin};
-
-TBCClassFactory Factory(Registration);
-
-}  // namespace
-
 TBCPushSourceDesktop::TBCPushSourceDesktop(const wchar_t* name, IUnknown* outer)
     : TBCSource(name, outer, CLSID_ScreenCaptureSource) {}
 

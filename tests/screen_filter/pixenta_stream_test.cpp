@@ -1,7 +1,8 @@
-// Pixenta driven through IMediaFilter without a graph, into a receiving pin
-// of the tests' own whose allocator marks the bytes the filter must not
+// Pixenta's filter, linked from its library and driven through IMediaFilter
+// without a graph, into a receiving pin of the tests' own whose allocator marks the bytes the filter must not
 // write: what the capture writes, the allocator it agrees to, and how stop
 // and pause meet the streaming thread.
+#include "screen_filter/push_source_desktop.h"
 #include "tests/fixtures/bare_receiver.h"
 #include "tests/screen_filter/pixenta_test_support.h"
 
@@ -114,11 +115,10 @@ struct PixentaStream : ::testing::Test {
     ComPtr<IPin> Out;
     CheckingReceiver Receiver;
 
-    static void SetUpTestSuite() { RegisterLibrary(); }
-
     void SetUp() override {
-        Filter = CreateFilter();
-        ASSERT_TRUE(Filter);
+        TBCPushSourceDesktop* created = nullptr;
+        ASSERT_EQ(TBCPushSourceDesktop::Create(PixentaFilterName, nullptr, &created), S_OK);
+        ASSERT_EQ(created->NonDelegatingQueryInterface(IID_IBaseFilter, Filter.PutVoid()), S_OK);
         Configuration = Config(Filter.Get());
         ASSERT_TRUE(Configuration);
         ASSERT_EQ(Filter->FindPin(L"Out", Out.Put()), S_OK);
