@@ -1,6 +1,6 @@
-// The recording's capture graph: the screen source (unless the output is
-// sound only), the chosen compressor, the sound source, and the AVI
-// multiplexer with its file writer for the temporary AVI; the capture
+// The recording's capture graph: the request for the media layer's
+// recording graph from the settings and the window, its failed steps as the
+// window's messages, the run and what a failed run leaves; the capture
 // device's preferred PCM format; the compressor's configuration dialog.
 #include "app/form_main.h"
 #include "classlib/runtime/lists.h"
@@ -8,7 +8,7 @@
 #include "media/enum_media_type.h"
 #include "media/filter_dialog.h"
 #include "media/pin_list.h"
-#include "shared/unit_const_list.h"
+#include "media/recording_graph.h"
 
 #include <windows.h>
 #include <dshow.h>
@@ -32,28 +32,6 @@ ComPtr<IPin> FirstPin(IBaseFilter* Filter, PIN_DIRECTION Direction) {
         if (pin && SUCCEEDED(pin->QueryDirection(&dir)) && dir == Direction) return pin;
     }
     return {};
-}
-
-// What the capture graph builder's SetOutputFileName does for an AVI: the
-// platform's multiplexer and file writer, added to the graph, the writer
-// given the file name, the multiplexer's output connected to the writer.
-HRESULT AddAviWriter(IGraphBuilder* Graph, const std::wstring& FileName, ComPtr<IBaseFilter>& Mux) {
-    ComPtr<IBaseFilter> mux, writer;
-    HRESULT hr = CoCreateInstance(CLSID_AviDest, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, mux.PutVoid());
-    if (FAILED(hr)) return hr;
-    hr = CoCreateInstance(CLSID_FileWriter, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, writer.PutVoid());
-    if (FAILED(hr)) return hr;
-    ComPtr<IFileSinkFilter> sink;
-    hr = writer->QueryInterface(IID_IFileSinkFilter, sink.PutVoid());
-    if (FAILED(hr)) return hr;
-    if (FAILED(hr = Graph->AddFilter(mux.Get(), L"AVI Mux"))) return hr;
-    if (FAILED(hr = Graph->AddFilter(writer.Get(), L"File writer"))) return hr;
-    if (FAILED(hr = sink->SetFileName(FileName.c_str(), nullptr))) return hr;
-    ComPtr<IPin> out = FirstPin(mux.Get(), PINDIR_OUTPUT), in = FirstPin(writer.Get(), PINDIR_INPUT);
-    if (!out || !in) return VFW_E_NOT_FOUND;
-    if (FAILED(hr = Graph->ConnectDirect(out.Get(), in.Get(), nullptr))) return hr;
-    Mux = std::move(mux);
-    return S_OK;
 }
 
 std::wstring SystemErrorText(DWORD Code) {
@@ -82,6 +60,7 @@ DWORD TempAviError(const std::wstring& Path) {
 // failed to run may count itself stopped while filters it had already
 // paused still stream, so each filter that is not stopped is stopped too.
 void StopEveryFilter(IGraphBuilder* Graph) {
+    if (!Graph) return;
     ComPtr<IMediaControl> control;
     if (SUCCEEDED(Graph->QueryInterface(IID_IMediaControl, control.PutVoid())) && control) control->Stop();
     ComPtr<IEnumFilters> filters;
@@ -96,89 +75,57 @@ void StopEveryFilter(IGraphBuilder* Graph) {
     }
 }
 
+// The window's message for a step of the recording graph that failed.
+const wchar_t* RecordingGraphMessage(TRecordingGraphStep Step) {
+    switch (Step) {
+    case rgsScreenSource: return L"videoCaptureFilterの初期化に失敗しました";
+    case rgsScreenConfig: return L"videoCaptureFilterConfigの初期化に失敗しました";
+    case rgsCompressor: return L"圧縮フィルタの追加に失敗しました";
+    case rgsLoopback: return L"オーディオフィルタ(LoopBack)の追加に失敗しました";
+    case rgsCaptureDevice: return L"オーディオフィルタ(Device)の追加に失敗しました";
+    case rgsRenderSound: return L"オーディオフィルタのレンダリングに失敗しました";
+    case rgsRenderVideo: return L"ビデオフィルタのレンダリングに失敗しました";
+    case rgsBuilt:
+    case rgsGraph:
+    case rgsMultiplexer: break;
+    }
+    return L"multiplexerの初期化に失敗しました";
+}
+
 }  // namespace
 
 void TFormMain::BuildAndRunGraph() {
-    // COM is the application's from its start on this thread.
-    if (!CaptureGraph->Active()) CaptureGraph->SetActive(true);
-    CaptureGraph->ClearGraph();
-    ComPtr<IGraphBuilder> graph;
-    ComPtr<ICaptureGraphBuilder2> builder;
-    CaptureGraph->QueryInterface(IID_IGraphBuilder, graph.PutVoid());
-    CaptureGraph->QueryInterface(IID_ICaptureGraphBuilder2, builder.PutVoid());
-    if (!graph || !builder) {
-        ShowMessage(L"multiplexerの初期化に失敗しました");
-        return;
-    }
-
-    const bool video = FSettings->Category != oscAudioOnly;
-    ComPtr<IBaseFilter> screen, compressor;
-    if (video) {
-        if (CoCreateInstance(CLSID_ScreenCaptureSource, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
-                             screen.PutVoid()) != S_OK) {
-            ShowMessage(L"videoCaptureFilterの初期化に失敗しました");
-            return;
-        }
-        graph->AddFilter(screen.Get(), L"MorvoCapture2");
-        ComPtr<IVideoCaptureFilterConfig> config;
-        if (screen->QueryInterface(IID_IVideoCaptureFilterConfig, config.PutVoid()) != S_OK) {
-            ShowMessage(L"videoCaptureFilterConfigの初期化に失敗しました");
-            return;
-        }
-        const POINT size = FSettings->CaptureSize();
-        config->SetCaptureRect(FSettings->CapturePosLeft, FSettings->CapturePosTop, size.x, size.y);
-        config->SetFrameRate(static_cast<LONGLONG>(FSettings->Fps));
-        config->SetDrawCursor(FSettings->ContainCursor ? TRUE : FALSE);
-        if (CBCompressorListVideo->Text() != L"無圧縮") {
-            FCompressors->GetFilter(CBCompressorListVideo->ItemIndex() - 1, compressor);
-            // A compressor that cannot be made fails like one that does
-            // not join the graph.
-            if (!compressor || graph->AddFilter(compressor.Get(), L"CompressFilter") != S_OK) {
-                ShowMessage(L"圧縮フィルタの追加に失敗しました");
-                return;
-            }
-        }
-    }
-
-    ComPtr<IBaseFilter> sound;
+    TRecordingGraphRequest request;
+    request.Video = FSettings->Category != oscAudioOnly;
+    const POINT size = FSettings->CaptureSize();
+    request.CaptureLeft = FSettings->CapturePosLeft;
+    request.CaptureTop = FSettings->CapturePosTop;
+    request.CaptureWidth = size.x;
+    request.CaptureHeight = size.y;
+    request.FrameRate = static_cast<LONGLONG>(FSettings->Fps);
+    request.DrawCursor = FSettings->ContainCursor;
+    request.Compress = request.Video && CBCompressorListVideo->Text() != L"無圧縮";
+    if (request.Compress) FCompressors->GetFilter(CBCompressorListVideo->ItemIndex() - 1, request.Compressor);
     if (FSettings->UseLoopback) {
-        CoCreateInstance(CLSID_LoopbackAudioSource, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
-                         sound.PutVoid());
-        if (!sound || graph->AddFilter(sound.Get(), L"MorvoAudioFilter2") != S_OK) {
-            ShowMessage(L"オーディオフィルタ(LoopBack)の追加に失敗しました");
-            return;
-        }
+        request.Sound = rsLoopback;
     } else if (CBAudioDeviceName->ItemIndex() >= 0) {
-        sound = FAudioDevices->GetBaseFilter(CBAudioDeviceName->ItemIndex());
-        if (sound) ChooseAudioFormat(sound.Get());
-        if (!sound || graph->AddFilter(sound.Get(), L"AudioCapFilter2") != S_OK) {
-            ShowMessage(L"オーディオフィルタ(Device)の追加に失敗しました");
-            return;
-        }
+        request.Sound = rsCaptureDevice;
+        request.CaptureDevice = FAudioDevices->GetBaseFilter(CBAudioDeviceName->ItemIndex());
+        if (request.CaptureDevice) ChooseAudioFormat(request.CaptureDevice.Get());
+    }
+    request.AviPath = FSettings->TempAviPath;
+    const TRecordingGraphStep failed = BuildRecordingGraph(*CaptureGraph, request);
+    if (failed != rgsBuilt) {
+        ShowMessage(RecordingGraphMessage(failed));
+        return;
     }
 
-    ComPtr<IBaseFilter> mux;
-    ComPtr<IFileSinkFilter> fileSink;
-    HRESULT hr = builder->SetOutputFileName(&MEDIASUBTYPE_Avi, FSettings->TempAviPath.c_str(), mux.Put(),
-                                            fileSink.Put());
-    // Where the builder leaves this to its caller, do what it would do.
-    if (hr == E_NOTIMPL) hr = AddAviWriter(graph.Get(), FSettings->TempAviPath, mux);
-    if (hr != S_OK || !mux) {
-        ShowMessage(L"multiplexerの初期化に失敗しました");
-        return;
-    }
-    if (builder->RenderStream(nullptr, nullptr, sound.Get(), nullptr, mux.Get()) != S_OK) {
-        ShowMessage(L"オーディオフィルタのレンダリングに失敗しました");
-        return;
-    }
-    if (video && builder->RenderStream(nullptr, nullptr, screen.Get(), compressor.Get(), mux.Get()) != S_OK) {
-        ShowMessage(L"ビデオフィルタのレンダリングに失敗しました");
-        return;
-    }
     if (FSettings->RecRange) ShowRecordFrame(true);
     try {
         CaptureGraph->Play();
     } catch (const EDirectShowException& e) {
+        ComPtr<IGraphBuilder> graph;
+        CaptureGraph->QueryInterface(IID_IGraphBuilder, graph.PutVoid());
         AbandonFailedRun(graph.Get(), e.Message());
         return;
     }
