@@ -39,19 +39,21 @@ struct TRecordingGraphRequest {
 
 // The step of the build that failed, in the order they are taken.
 enum TRecordingGraphStep {
-    rgsBuilt = 0,          // nothing failed
-    rgsGraph,              // no filter graph manager or capture graph builder
-    rgsScreenSource,       // the screen source could not be made
-    rgsScreenConfig,       // it has no IVideoCaptureFilterConfig
-    rgsCompressor,         // the compressor could not be made or added
-    rgsLoopback,           // the loopback source could not be made or added
-    rgsCaptureDevice,      // the capture device could not be bound or added
-    rgsMultiplexer,        // the AVI multiplexer or its file writer
-    rgsRenderSound,        // the sound source could not be connected
-    rgsRenderVideo,        // the screen source could not be connected
+    rgsBuilt = 0,      // nothing failed
+    rgsGraph,          // no filter graph manager or capture graph builder
+    rgsScreenSource,   // the screen source could not be made
+    rgsScreenConfig,   // it has no IVideoCaptureFilterConfig
+    rgsCompressor,     // the compressor could not be made or added
+    rgsLoopback,       // the loopback source could not be made or added
+    rgsCaptureDevice,  // the capture device could not be bound or added
+    rgsMultiplexer,    // the AVI multiplexer or its file writer
+    rgsRenderSound,    // the sound source could not be connected
+    rgsRenderVideo,    // the screen source could not be connected
 };
 
-// Activates the graph (gmCapture), clears it and builds the request on it.
+// Activates the graph, clears it and builds the request on it. The component
+// is the caller's in gmCapture: in another mode it has no capture graph
+// builder and the first step fails.
 // What was added before a failed step stays in the graph; the next build
 // clears it.
 TRecordingGraphStep BuildRecordingGraph(TFilterGraph& Graph, const TRecordingGraphRequest& Request);

@@ -8,22 +8,25 @@
 
 const REGPINTYPES PixentaPinTypes{&MEDIATYPE_Video, &MEDIASUBTYPE_RGB24};
 
-const REGFILTERPINS PixentaPin{
-    const_cast<LPWSTR>(RegisteredPinName),  // strName
-    FALSE,                                  // bRendered
-    TRUE,                                   // bOutput
-    FALSE,                                  // bZero
-    FALSE,                                  // bMany
-    nullptr,                                // clsConnectsToFilter
-    nullptr,                                // strConnectsToPin
-    1,                                      // nMediaTypes
-    &PixentaPinTypes};
+const REGFILTERPINS PixentaPin{const_cast<LPWSTR>(RegisteredPinName),  // strName
+                               FALSE,                                  // bRendered
+                               TRUE,                                   // bOutput
+                               FALSE,                                  // bZero
+                               FALSE,                                  // bMany
+                               nullptr,                                // clsConnectsToFilter
+                               nullptr,                                // strConnectsToPin
+                               1,                                      // nMediaTypes
+                               &PixentaPinTypes};
 
 namespace {
 
-const TBCFilterRegistration PixentaRegistration{
-    PixentaFilterName, &CLSID_ScreenCaptureSource, &TBCPushSourceDesktop::CreateFromFactory,
-    &CLSID_VideoInputDeviceCategory, PixentaMerit, 1, &PixentaPin};
+const TBCFilterRegistration PixentaRegistration{PixentaFilterName,
+                                                &CLSID_ScreenCaptureSource,
+                                                &TBCPushSourceDesktop::CreateFromFactory,
+                                                &CLSID_VideoInputDeviceCategory,
+                                                PixentaMerit,
+                                                1,
+                                                &PixentaPin};
 
 TBCClassFactory PixentaFactory(PixentaRegistration);
 
