@@ -8,6 +8,7 @@
 #include "media/enum_media_type.h"
 #include "media/filter_dialog.h"
 #include "media/pin_list.h"
+#include "shared/owner.h"
 #include "shared/unit_const_list.h"
 
 #include <windows.h>
@@ -57,13 +58,12 @@ HRESULT AddAviWriter(IGraphBuilder* Graph, const std::wstring& FileName, ComPtr<
 }
 
 std::wstring SystemErrorText(DWORD Code) {
-    wchar_t* buffer = nullptr;
+    TLocalMem buffer;
     const DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
                                        FORMAT_MESSAGE_IGNORE_INSERTS,
-                                   nullptr, Code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+                                   nullptr, Code, 0, reinterpret_cast<wchar_t*>(buffer.Put()), 0, nullptr);
     std::wstring text;
-    if (n && buffer) text.assign(buffer, n);
-    if (buffer) LocalFree(buffer);
+    if (n && buffer) text.assign(static_cast<const wchar_t*>(buffer.Get()), n);
     while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' || text.back() == L' ')) text.pop_back();
     return text;
 }
@@ -71,9 +71,11 @@ std::wstring SystemErrorText(DWORD Code) {
 // Whether the temporary AVI can be made where it is named: 0, or the
 // system's error code. A file made here is removed again.
 DWORD TempAviError(const std::wstring& Path) {
-    HANDLE file = CreateFileW(Path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return GetLastError();
-    CloseHandle(file);
+    {
+        const TKernelHandle file(
+            CreateFileW(Path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file) return GetLastError();
+    }
     DeleteFileW(Path.c_str());
     return 0;
 }
