@@ -4,6 +4,7 @@
 #include "app/form_main.h"
 #include "classlib/runtime/text.h"
 #include "media/pin_list.h"
+#include "shared/info_records.h"
 
 #include <vector>
 
@@ -26,11 +27,10 @@ std::vector<ComPtr<IPin>> DeviceLines(const TSysDevEnum& devices, int deviceInde
 
 // The line's name as the program's code page holds it (how it is stored).
 std::wstring LineName(IPin* pin) {
-    PIN_INFO info{};
-    if (FAILED(pin->QueryPinInfo(&info))) return {};
-    if (info.pFilter) info.pFilter->Release();
-    info.achName[MAX_PIN_NAME - 1] = L'\0';
-    return AnsiToWide(WideToAnsi(info.achName));
+    TPinInfo info;
+    if (FAILED(pin->QueryPinInfo(info.Put()))) return {};
+    const std::wstring name(info->achName, wcsnlen(info->achName, MAX_PIN_NAME - 1));
+    return AnsiToWide(WideToAnsi(name));
 }
 
 ComPtr<IAMAudioInputMixer> Mixer(IPin* pin) {

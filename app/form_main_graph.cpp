@@ -9,6 +9,7 @@
 #include "media/filter_dialog.h"
 #include "media/pin_list.h"
 #include "media/recording_graph.h"
+#include "shared/owner.h"
 
 #include <windows.h>
 #include <dshow.h>
@@ -35,13 +36,12 @@ ComPtr<IPin> FirstPin(IBaseFilter* Filter, PIN_DIRECTION Direction) {
 }
 
 std::wstring SystemErrorText(DWORD Code) {
-    wchar_t* buffer = nullptr;
+    TLocalMem buffer;
     const DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
                                        FORMAT_MESSAGE_IGNORE_INSERTS,
-                                   nullptr, Code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+                                   nullptr, Code, 0, reinterpret_cast<wchar_t*>(buffer.Put()), 0, nullptr);
     std::wstring text;
-    if (n && buffer) text.assign(buffer, n);
-    if (buffer) LocalFree(buffer);
+    if (n && buffer) text.assign(static_cast<const wchar_t*>(buffer.Get()), n);
     while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' || text.back() == L' ')) text.pop_back();
     return text;
 }
@@ -49,9 +49,11 @@ std::wstring SystemErrorText(DWORD Code) {
 // Whether the temporary AVI can be made where it is named: 0, or the
 // system's error code. A file made here is removed again.
 DWORD TempAviError(const std::wstring& Path) {
-    HANDLE file = CreateFileW(Path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return GetLastError();
-    CloseHandle(file);
+    {
+        const TKernelHandle file(
+            CreateFileW(Path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file) return GetLastError();
+    }
     DeleteFileW(Path.c_str());
     return 0;
 }

@@ -7,6 +7,7 @@
 #include "classlib/runtime/files.h"
 #include "shared/com_ptr.h"
 #include "shared/owner.h"
+#include "shared/variant.h"
 
 #include <oleauto.h>
 
@@ -29,15 +30,6 @@ DISPID DispatchId(IDispatch* object, const wchar_t* name) {
     return id;
 }
 
-// A VARIANT cleared when it goes.
-struct TVariant {
-    VARIANT V;
-    TVariant() { VariantInit(&V); }
-    ~TVariant() { VariantClear(&V); }
-    TVariant(const TVariant&) = delete;
-    TVariant& operator=(const TVariant&) = delete;
-};
-
 void AddToITunesLibrary(const std::wstring& Path) {
     ComPtr<IDispatch> app;
     Check(CoCreateInstance(CLSID_CoiTunesApp, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER, IID_IiTunesApp,
@@ -47,21 +39,21 @@ void AddToITunesLibrary(const std::wstring& Path) {
     DISPPARAMS none{};
     TVariant playlistValue;
     Check(app->Invoke(DispatchId(app.Get(), L"LibraryPlaylist"), IID_NULL, LOCALE_USER_DEFAULT,
-                      DISPATCH_PROPERTYGET, &none, &playlistValue.V, nullptr, nullptr));
-    if (playlistValue.V.vt != VT_DISPATCH || !playlistValue.V.pdispVal) throw EITunesCall();
-    IDispatch* playlist = playlistValue.V.pdispVal;
+                      DISPATCH_PROPERTYGET, &none, playlistValue.Put(), nullptr, nullptr));
+    if (playlistValue->vt != VT_DISPATCH || !playlistValue->pdispVal) throw EITunesCall();
+    IDispatch* playlist = playlistValue->pdispVal;
 
     TVariant argument;
-    argument.V.vt = VT_BSTR;
-    argument.V.bstrVal = SysAllocStringLen(Path.data(), static_cast<UINT>(Path.size()));
-    if (!argument.V.bstrVal) throw EITunesCall();
+    argument->vt = VT_BSTR;
+    argument->bstrVal = SysAllocStringLen(Path.data(), static_cast<UINT>(Path.size()));
+    if (!argument->bstrVal) throw EITunesCall();
     DISPPARAMS params{};
-    params.rgvarg = &argument.V;
+    params.rgvarg = argument.Get();
     params.cArgs = 1;
     // The operation status object comes back here and goes unexamined.
     TVariant status;
     Check(playlist->Invoke(DispatchId(playlist, L"AddFile"), IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD,
-                           &params, &status.V, nullptr, nullptr));
+                           &params, status.Put(), nullptr, nullptr));
 }
 
 }  // namespace

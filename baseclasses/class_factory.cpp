@@ -1,5 +1,6 @@
 #include "baseclasses/class_factory.h"
 
+#include "shared/com_guard.h"
 #include "shared/com_ptr.h"
 #include "shared/owner.h"
 
@@ -157,17 +158,9 @@ HRESULT STDMETHODCALLTYPE TBCClassFactory::CreateInstance(IUnknown* outer, REFII
     if (object == nullptr) return E_POINTER;
     *object = nullptr;
     if (outer != nullptr && iid != IID_IUnknown) return CLASS_E_NOAGGREGATION;
-    // No C++ exception may leave a COM method: a constructor's strings and
-    // containers can throw.
+    // A constructor's strings and containers can throw.
     TBCUnknown* created = nullptr;
-    HRESULT hr = E_UNEXPECTED;
-    try {
-        hr = FRegistration.Create(this, outer, &created);
-    } catch (const std::bad_alloc&) {
-        hr = E_OUTOFMEMORY;
-    } catch (...) {
-        hr = E_UNEXPECTED;
-    }
+    HRESULT hr = ComGuard(E_UNEXPECTED, [&] { return FRegistration.Create(this, outer, &created); });
     if (FAILED(hr)) return hr;
     if (created == nullptr) return E_OUTOFMEMORY;
     created->NonDelegatingAddRef();
@@ -210,21 +203,21 @@ LONG TBCClassFactory::ServerLocks() { return FactoryReferences.load() + ServerLo
 // DllRegisterServer and DllUnregisterServer answer S_OK, SELFREG_E_CLASS,
 // SELFREG_E_TYPELIB, E_OUTOFMEMORY or E_UNEXPECTED: any other failure of a
 // step is reported as the class's.
-HRESULT TBCRegisterAllServers(bool doRegister, const wchar_t* modulePath) try {
-    const auto documented = [](HRESULT hr) {
-        return SUCCEEDED(hr) || hr == E_OUTOFMEMORY || hr == E_UNEXPECTED ? hr : SELFREG_E_CLASS;
-    };
-    std::wstring path = modulePath != nullptr ? std::wstring(modulePath) : OwnModulePath();
-    if (doRegister && path.empty()) return SELFREG_E_CLASS;
-    TComApartment com;
-    HRESULT result = S_OK;
-    for (TBCClassFactory* factory : FactoryList()) {
-        const HRESULT hr = doRegister ? factory->Register(path.c_str()) : factory->Unregister();
-        if (FAILED(hr) && SUCCEEDED(result)) result = hr;
-    }
-    return documented(result);
-} catch (const std::bad_alloc&) {
-    return E_OUTOFMEMORY;
+HRESULT TBCRegisterAllServers(bool doRegister, const wchar_t* modulePath) {
+    return ComGuard(E_UNEXPECTED, [&]() -> HRESULT {
+        const auto documented = [](HRESULT hr) {
+            return SUCCEEDED(hr) || hr == E_OUTOFMEMORY || hr == E_UNEXPECTED ? hr : SELFREG_E_CLASS;
+        };
+        std::wstring path = modulePath != nullptr ? std::wstring(modulePath) : OwnModulePath();
+        if (doRegister && path.empty()) return SELFREG_E_CLASS;
+        TComApartment com;
+        HRESULT result = S_OK;
+        for (TBCClassFactory* factory : FactoryList()) {
+            const HRESULT hr = doRegister ? factory->Register(path.c_str()) : factory->Unregister();
+            if (FAILED(hr) && SUCCEEDED(result)) result = hr;
+        }
+        return documented(result);
+    });
 }
 
 STDAPI DllGetClassObject(REFCLSID classId, REFIID iid, LPVOID* object) {

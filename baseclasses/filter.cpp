@@ -2,10 +2,12 @@
 
 #include "baseclasses/enum.h"
 #include "baseclasses/pin.h"
+#include "shared/com_guard.h"
 
 #include <algorithm>
 #include <cwchar>
 #include <new>
+#include <utility>
 
 TBCBaseFilter::TBCBaseFilter(const wchar_t* objectName, IUnknown* outer, TBCCritSec* lock,
                              REFCLSID classId)
@@ -129,19 +131,21 @@ HRESULT STDMETHODCALLTYPE TBCBaseFilter::QueryFilterInfo(FILTER_INFO* info) {
 }
 
 HRESULT STDMETHODCALLTYPE TBCBaseFilter::JoinFilterGraph(IFilterGraph* graph, LPCWSTR name) {
-    TBCAutoLock lock(FLock);
-    FGraph = graph;
-    FSink = nullptr;
-    if (graph != nullptr) {
-        // Held without a reference, as the graph itself is.
-        IMediaEventSink* sink = nullptr;
-        if (SUCCEEDED(graph->QueryInterface(IID_IMediaEventSink, reinterpret_cast<void**>(&sink)))) {
-            FSink = sink;
-            sink->Release();
+    return ComGuard(E_UNEXPECTED, [&]() -> HRESULT {
+        // The name first: it is the step that can fail, and a failure then
+        // leaves the filter as it was.
+        std::wstring joinedName = name != nullptr ? name : L"";
+        TBCAutoLock lock(FLock);
+        FGraph = graph;
+        FSink = nullptr;
+        if (graph != nullptr) {
+            ComPtr<IMediaEventSink> sink;
+            // Held without a reference, as the graph itself is.
+            if (SUCCEEDED(graph->QueryInterface(IID_IMediaEventSink, sink.PutVoid()))) FSink = sink.Get();
         }
-    }
-    FName = name != nullptr ? name : L"";
-    return S_OK;
+        FName = std::move(joinedName);
+        return S_OK;
+    });
 }
 
 HRESULT STDMETHODCALLTYPE TBCBaseFilter::QueryVendorInfo(LPWSTR* info) {

@@ -6,6 +6,7 @@
 
 #include "baseclasses/filter.h"
 #include "baseclasses/pin.h"
+#include "shared/com_guard.h"
 #include "shared/owner.h"
 
 #include <memory>
@@ -153,14 +154,12 @@ template <class TFilter, class Build>
 HRESULT TBCBuildSource(TFilter** filter, Build build) {
     if (filter == nullptr) return E_POINTER;
     *filter = nullptr;
-    try {
+    return ComGuard(E_UNEXPECTED, [&]() -> HRESULT {
         std::unique_ptr<TFilter> created = build();
         if (!created) return E_OUTOFMEMORY;
         const HRESULT hr = created->PinsResult();
         if (FAILED(hr)) return hr;
         *filter = created.release();
         return S_OK;
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    }
+    });
 }

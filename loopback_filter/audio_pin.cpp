@@ -80,7 +80,7 @@ TBCAudioPin::TBCAudioPin(TBCAudioSource* filter, const TCoreAudioSeam* seam)
     FSetupResult = Setup(seam);
     // The Core Audio objects stay in the apartment they were made in: when
     // the set-up is what joined the thread to it, the thread stays joined.
-    if (apartment.Result() == S_OK) apartment.Release();
+    if (apartment.Result() == S_OK) apartment.Take();
     FSetupComplete = FSetupResult == S_OK && FCaptureClient && FBlockAlign != 0 && FSampleRate != 0;
 }
 

@@ -1,6 +1,7 @@
 #include "media/filter_dialog.h"
 
 #include "shared/com_ptr.h"
+#include "shared/info_records.h"
 #include "shared/owner.h"
 
 #include <olectl.h>
@@ -15,12 +16,11 @@ HRESULT ShowPropertyPages(HWND parent, IBaseFilter* filter) {
     hr = specify->GetPages(&pages);
     const TTaskMem<GUID> pagesBlock(pages.pElems);  // freed on every path
     if (FAILED(hr)) return hr;
-    FILTER_INFO info{};
-    hr = filter->QueryFilterInfo(&info);
+    TFilterInfo info;
+    hr = filter->QueryFilterInfo(info.Put());
     if (FAILED(hr)) return hr;
-    ComPtr<IFilterGraph> graph = ComPtr<IFilterGraph>::Attach(info.pGraph);
     IUnknown* object = filter;
-    return OleCreatePropertyFrame(parent, 0, 0, info.achName, 1, &object, pages.cElems, pages.pElems, 0, 0,
+    return OleCreatePropertyFrame(parent, 0, 0, info->achName, 1, &object, pages.cElems, pages.pElems, 0, 0,
                                   nullptr);
 }
 

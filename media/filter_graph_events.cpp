@@ -6,13 +6,18 @@
 #include "classlib/runtime/application.h"
 #include "media/direct_show_error.h"
 #include "media/graph_utility.h"
+#include "shared/com_guard.h"
+#include "shared/info_records.h"
 #include "shared/owner.h"
+#include "shared/variant.h"
 
 #include <oleauto.h>
 
 #include <audevcod.h>
 #include <dvdevcod.h>
 #include <evcode.h>
+
+#include <utility>
 
 namespace {
 
@@ -31,11 +36,9 @@ int32_t Digits(uint8_t ones, uint8_t tens) { return ones + 10 * tens; }
 
 // The text of a string value of a property bag, or nothing.
 bool ReadBagString(IPropertyBag* bag, const wchar_t* name, std::wstring& value) {
-    VARIANT v;
-    VariantInit(&v);
-    TScopeGuard clear([&v] { VariantClear(&v); });
-    if (bag->Read(name, &v, nullptr) != S_OK || v.vt != VT_BSTR || !v.bstrVal) return false;
-    value.assign(v.bstrVal, SysStringLen(v.bstrVal));
+    TVariant v;
+    if (bag->Read(name, v.Put(), nullptr) != S_OK || !v.String()) return false;
+    value.assign(v.String(), SysStringLen(v.String()));
     return true;
 }
 
@@ -43,12 +46,8 @@ bool ReadBagString(IPropertyBag* bag, const wchar_t* name, std::wstring& value) 
 // callback answers failure, so nothing crosses into the platform.
 template <class Body>
 HRESULT Guarded(TObject* sender, HRESULT failure, Body body) {
-    try {
-        return body();
-    } catch (...) {
-        Application->HandleException(sender, std::current_exception());
-        return failure;
-    }
+    return ComGuard(failure, std::move(body),
+                    [sender](std::exception_ptr e) { Application->HandleException(sender, e); });
 }
 
 }  // namespace
@@ -298,14 +297,11 @@ HRESULT TFilterGraph::QueryService(REFGUID Service, REFIID iid, void** ppv) {
 HRESULT TFilterGraph::UnableToRender(IPin* Pin) noexcept {
     // Only COM calls until the component is found: nothing here throws.
     if (!Pin) return S_FALSE;
-    PIN_INFO pinInfo{};
-    const HRESULT pinResult = Pin->QueryPinInfo(&pinInfo);
-    const ComPtr<IBaseFilter> filter = ComPtr<IBaseFilter>::Attach(pinInfo.pFilter);
-    if (pinResult != S_OK || !filter) return S_FALSE;
-    FILTER_INFO filterInfo{};
-    const HRESULT filterResult = filter->QueryFilterInfo(&filterInfo);
-    const ComPtr<IFilterGraph> graph = ComPtr<IFilterGraph>::Attach(filterInfo.pGraph);
-    if (filterResult != S_OK || !graph) return S_FALSE;
+    TPinInfo pinInfo;
+    if (Pin->QueryPinInfo(pinInfo.Put()) != S_OK || !pinInfo->pFilter) return S_FALSE;
+    TFilterInfo filterInfo;
+    if (pinInfo->pFilter->QueryFilterInfo(filterInfo.Put()) != S_OK || !filterInfo->pGraph) return S_FALSE;
+    IFilterGraph* const graph = filterInfo->pGraph;
     ComPtr<IServiceProvider> provider;
     if (graph->QueryInterface(IID_IServiceProvider, provider.PutVoid()) != S_OK || !provider) return S_FALSE;
     void* object = nullptr;

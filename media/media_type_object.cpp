@@ -2,6 +2,7 @@
 
 #include "classlib/runtime/exceptions.h"
 #include "shared/media_type.h"
+#include "shared/owner.h"
 
 #include <cstring>
 #include <memory>
@@ -27,20 +28,14 @@ uint32_t PointerBits(const void* p) { return static_cast<uint32_t>(reinterpret_c
 
 }  // namespace
 
-TMediaType::TMediaType(const AM_MEDIA_TYPE* Source) : MediaTypeRecord(new AM_MEDIA_TYPE{}) {
-    if (Source) CopyMediaType(MediaTypeRecord, Source);
-}
-
-TMediaType::~TMediaType() {
-    FreeMediaType(*MediaTypeRecord);
-    delete MediaTypeRecord;
+TMediaType::TMediaType(const AM_MEDIA_TYPE* Source) : MediaTypeRecord(FRecord.Get()) {
+    if (Source) FRecord.Assign(*Source);
 }
 
 void TMediaType::Assign(TPersistent* Source) {
     if (auto* source = dynamic_cast<TMediaType*>(Source)) {
         if (source == this) return;
-        FreeMediaType(*MediaTypeRecord);
-        CopyMediaType(MediaTypeRecord, source->MediaTypeRecord);
+        FRecord.Assign(*source->MediaTypeRecord);
         return;
     }
     TPersistent::Assign(Source);
@@ -58,9 +53,10 @@ bool TMediaType::Equal(const TMediaType& Other) const {
 }
 
 void TMediaType::ResetFormatBuffer() {
-    if (MediaTypeRecord->cbFormat != 0) CoTaskMemFree(MediaTypeRecord->pbFormat);
-    MediaTypeRecord->cbFormat = 0;
-    MediaTypeRecord->pbFormat = nullptr;
+    // The block is the record's only while cbFormat counts it.
+    const TTaskMem<BYTE> block(FRecord->cbFormat != 0 ? FRecord->pbFormat : nullptr);
+    FRecord->cbFormat = 0;
+    FRecord->pbFormat = nullptr;
 }
 
 void TMediaType::WriteData(TStream& Stream) const {
@@ -87,25 +83,15 @@ void TMediaType::ReadData(TStream& Stream) {
     if (static_cast<int64_t>(cbFormat) > remaining)
         throw EReadError(L"Stream read error: the media type announces " + std::to_wstring(cbFormat) +
                          L" format bytes, the stream holds " + std::to_wstring(remaining < 0 ? 0 : remaining));
-    BYTE* block = nullptr;
+    TTaskMem<BYTE> block;
     if (cbFormat != 0) {
-        block = static_cast<BYTE*>(CoTaskMemAlloc(cbFormat));
+        block.Reset(static_cast<BYTE*>(CoTaskMemAlloc(cbFormat)));
         if (!block) throw EReadError(L"Stream read error: no memory for the media type's format block");
-        try {
-            Stream.ReadBuffer(block, cbFormat);
-        } catch (...) {
-            CoTaskMemFree(block);
-            throw;
-        }
+        Stream.ReadBuffer(block.Get(), cbFormat);
     }
     // The stored pointers belong to the writing process: pUnk is not taken
     // over, and the record references nothing it does not own.
-    ResetFormatBuffer();
-    if (MediaTypeRecord->pUnk) {
-        MediaTypeRecord->pUnk->Release();
-        MediaTypeRecord->pUnk = nullptr;
-    }
-    AM_MEDIA_TYPE& r = *MediaTypeRecord;
+    AM_MEDIA_TYPE& r = *FRecord.Put();
     r.majortype = Get<GUID>(bytes, OffMajor);
     r.subtype = Get<GUID>(bytes, OffSub);
     r.bFixedSizeSamples = Get<int32_t>(bytes, OffFixed);
@@ -114,7 +100,7 @@ void TMediaType::ReadData(TStream& Stream) {
     r.formattype = Get<GUID>(bytes, OffFormatType);
     r.pUnk = nullptr;
     r.cbFormat = cbFormat;
-    r.pbFormat = block;
+    r.pbFormat = block.Take();
 }
 
 void TMediaType::DefineProperties(TFiler& Filer) {

@@ -5,6 +5,7 @@
 
 #include "classlib/runtime/persistent.h"
 #include "classlib/runtime/streams.h"
+#include "shared/media_type.h"
 
 #include <windows.h>
 #include <strmif.h>
@@ -12,13 +13,17 @@
 #include <cstdint>
 
 class TMediaType : public TPersistent {
+    // Owns the record, its format block and its pUnk reference; first, so
+    // that it exists before the public pointer into it.
+    TMediaTypeRecord FRecord;
+
 public:
     // The persisted record's size, whatever the pointer size of the process.
     static constexpr uint32_t RecordSize = 72;
 
     // A deep copy of Source; an empty record when Source is null.
     explicit TMediaType(const AM_MEDIA_TYPE* Source = nullptr);
-    ~TMediaType() override;
+    ~TMediaType() override = default;
     TMediaType(const TMediaType&) = delete;
     TMediaType& operator=(const TMediaType&) = delete;
 

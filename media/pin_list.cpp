@@ -1,5 +1,9 @@
 #include "media/pin_list.h"
 
+#include "shared/info_records.h"
+
+#include <utility>
+
 TPinList::TPinList(IBaseFilter* Filter) : OwnerFilter(Filter) { Update(); }
 
 TPinList::~TPinList() { OwnerFilter = nullptr; }
@@ -18,9 +22,6 @@ ComPtr<IPin> TPinList::GetPin(int Index) const { return InterfaceCast<IPin>(Item
 void TPinList::GetPinInfo(int Index, PIN_INFO& Info) const {
     ComPtr<IPin> pin = GetPin(Index);
     if (!pin) return;
-    if (Info.pFilter) {
-        Info.pFilter->Release();
-        Info.pFilter = nullptr;
-    }
+    TPinInfo previous(std::exchange(Info, PIN_INFO{}));  // its reference goes now
     pin->QueryPinInfo(&Info);
 }

@@ -1,6 +1,7 @@
 #include "media/sys_dev_enum.h"
 
 #include "classlib/runtime/lists.h"
+#include "shared/variant.h"
 
 #include <algorithm>
 #include <cstring>
@@ -26,28 +27,27 @@ bool ReadEntry(IMoniker* moniker, TSysDevEntry& entry) {
     ComPtr<IPropertyBag> bag;
     if (FAILED(moniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag, bag.PutVoid())) || !bag) return false;
 
-    VARIANT value;
-    VariantInit(&value);
-    if (bag->Read(L"FriendlyName", &value, nullptr) == S_OK && value.vt == VT_BSTR && value.bstrVal) {
-        const int wideLength = static_cast<int>(SysStringLen(value.bstrVal));
-        const int ansiLength =
-            WideCharToMultiByte(CP_ACP, 0, value.bstrVal, wideLength, nullptr, 0, nullptr, nullptr);
+    // The value is cleared on every path, also when the name's copy below
+    // throws.
+    TVariant value;
+    if (bag->Read(L"FriendlyName", value.Put(), nullptr) == S_OK && value.String()) {
+        const BSTR text = value.String();
+        const int wideLength = static_cast<int>(SysStringLen(text));
+        const int ansiLength = WideCharToMultiByte(CP_ACP, 0, text, wideLength, nullptr, 0, nullptr, nullptr);
         std::string ansi(static_cast<size_t>(std::max(ansiLength, 0)), '\0');
         if (ansiLength > 0)
-            WideCharToMultiByte(CP_ACP, 0, value.bstrVal, wideLength, ansi.data(), ansiLength, nullptr, nullptr);
+            WideCharToMultiByte(CP_ACP, 0, text, wideLength, ansi.data(), ansiLength, nullptr, nullptr);
         // Cut to 255 bytes, even where that splits a double-byte character.
         const size_t kept = std::min<size_t>(ansi.size(), 255);
         entry.FriendlyName[0] = static_cast<uint8_t>(kept);
         std::memcpy(entry.FriendlyName + 1, ansi.data(), kept);
     }
-    VariantClear(&value);
 
     bool accepted = true;
-    if (bag->Read(L"CLSID", &value, nullptr) == S_OK) {
-        accepted = value.vt == VT_BSTR && value.bstrVal && SUCCEEDED(CLSIDFromString(value.bstrVal, &entry.CLSID));
+    if (bag->Read(L"CLSID", value.Put(), nullptr) == S_OK) {
+        accepted = value.String() && SUCCEEDED(CLSIDFromString(value.String(), &entry.CLSID));
         if (!accepted) entry.CLSID = GUID_NULL;
     }
-    VariantClear(&value);
     return accepted;
 }
 

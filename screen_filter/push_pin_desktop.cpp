@@ -212,7 +212,7 @@ HRESULT STDMETHODCALLTYPE TBCPushPinDesktop::GetStreamCaps(int index, AM_MEDIA_T
         reinterpret_cast<VIDEOINFOHEADER*>(block.Get())->AvgTimePerFrame = FAvgTimePerFrame;
         // The copied block (if any) goes with the record's other contents.
         FreeMediaType(result);
-        result.pbFormat = block.Release();
+        result.pbFormat = block.Take();
         result.cbFormat = sizeof(VIDEOINFOHEADER);
     }
     auto* header = reinterpret_cast<VIDEOINFOHEADER*>(result.pbFormat);
@@ -368,8 +368,7 @@ TGdiObject<HBITMAP> TBCPushPinDesktop::CaptureScreen(const RECT& rect, BYTE* buf
     if (!bitmap) return {};
     {
         // The bitmap leaves the memory DC before its bits are read.
-        const HGDIOBJ previous = SelectObject(memory.Get(), bitmap.Get());
-        const TScopeGuard restore([&] { SelectObject(memory.Get(), previous); });
+        const TSelectGuard selected(memory.Get(), bitmap.Get());
         BitBlt(memory.Get(), 0, 0, static_cast<int>(width), static_cast<int>(height), display.Get(),
                clamped.left, clamped.top, SRCCOPY);
         if (FDrawCursor) DrawCursor(memory.Get(), POINT{clamped.left, clamped.top});

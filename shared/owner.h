@@ -27,9 +27,9 @@ public:
     explicit TOwner(THandle h) noexcept : FHandle(h) {}
     TOwner(const TOwner&) = delete;
     TOwner& operator=(const TOwner&) = delete;
-    TOwner(TOwner&& o) noexcept : FHandle(o.Release()) {}
+    TOwner(TOwner&& o) noexcept : FHandle(o.Take()) {}
     TOwner& operator=(TOwner&& o) noexcept {
-        if (this != &o) Reset(o.Release());
+        if (this != &o) Reset(o.Take());
         return *this;
     }
     ~TOwner() { Reset(); }
@@ -39,9 +39,9 @@ public:
         THandle old = std::exchange(FHandle, h);
         if (Traits::Valid(old)) Traits::Free(old);
     }
-    // Gives up the handle without closing it.
-    THandle Release() noexcept { return std::exchange(FHandle, Traits::Empty()); }
-    THandle Take() noexcept { return Release(); }
+    // Gives up the handle without closing it. (Not named Release: that is
+    // COM's reference decrement everywhere else.)
+    THandle Take() noexcept { return std::exchange(FHandle, Traits::Empty()); }
 
     THandle Get() const noexcept { return FHandle; }
     // For owners of pointers to records (task memory).
@@ -66,6 +66,7 @@ struct DeleteCreatedDC { void operator()(HDC h) const noexcept { DeleteDC(h); } 
 struct DestroyIconCall { void operator()(HICON h) const noexcept { DestroyIcon(h); } };
 struct FreeTaskMem { void operator()(void* p) const noexcept { CoTaskMemFree(p); } };
 struct FreeModule { void operator()(HMODULE h) const noexcept { FreeLibrary(h); } };
+struct FreeLocal { void operator()(HLOCAL h) const noexcept { LocalFree(h); } };
 }  // namespace owner_detail
 
 // Kernel handles are invalid both as null and as INVALID_HANDLE_VALUE.
@@ -81,6 +82,42 @@ using TGdiObject = TOwner<TOwnerTraits<H, owner_detail::DeleteGdi>>;
 using TMemoryDC = TOwner<TOwnerTraits<HDC, owner_detail::DeleteCreatedDC>>;
 using TIconHandle = TOwner<TOwnerTraits<HICON, owner_detail::DestroyIconCall>>;
 using TModuleHandle = TOwner<TOwnerTraits<HMODULE, owner_detail::FreeModule>>;
+// Local memory (LocalAlloc, or a buffer FormatMessage allocated).
+using TLocalMem = TOwner<TOwnerTraits<HLOCAL, owner_detail::FreeLocal>>;
+
+// The DC of a window's client area, or of the screen for a null window
+// (GetDC); it goes back with ReleaseDC to the window it came from.
+class TWindowDC {
+public:
+    explicit TWindowDC(HWND wnd) noexcept : FWindow(wnd), FDC(GetDC(wnd)) {}
+    TWindowDC(const TWindowDC&) = delete;
+    TWindowDC& operator=(const TWindowDC&) = delete;
+    ~TWindowDC() {
+        if (FDC) ReleaseDC(FWindow, FDC);
+    }
+    HDC Get() const noexcept { return FDC; }
+    explicit operator bool() const noexcept { return FDC != nullptr; }
+
+private:
+    HWND FWindow;
+    HDC FDC;
+};
+
+// Selects an object into a DC for the guard's lifetime, then selects back
+// what was there before.
+class TSelectGuard {
+public:
+    TSelectGuard(HDC dc, HGDIOBJ obj) noexcept : FDC(dc), FOld(SelectObject(dc, obj)) {}
+    TSelectGuard(const TSelectGuard&) = delete;
+    TSelectGuard& operator=(const TSelectGuard&) = delete;
+    ~TSelectGuard() {
+        if (FOld && FOld != HGDI_ERROR) SelectObject(FDC, FOld);
+    }
+
+private:
+    HDC FDC;
+    HGDIOBJ FOld;
+};
 
 // Task memory (CoTaskMemAlloc) of any pointer type.
 template <class T>
@@ -125,7 +162,7 @@ public:
     }
     // Leaves the thread joined when the owner goes, for objects made in the
     // apartment that outlive the owner.
-    void Release() noexcept { FCounted = false; }
+    void Take() noexcept { FCounted = false; }
     HRESULT Result() const noexcept { return FResult; }
     // The thread can use COM: it joined here or was in an apartment already.
     bool Usable() const noexcept { return SUCCEEDED(FResult) || FResult == RPC_E_CHANGED_MODE; }

@@ -2,6 +2,7 @@
 
 #include "wine_platform/audio_capture_pin.h"
 #include "wine_platform/audio_input_line.h"
+#include "shared/variant.h"
 
 #include <uuids.h>
 
@@ -64,17 +65,14 @@ HRESULT STDMETHODCALLTYPE TAudioCaptureFilter::InitNew() { return S_OK; }
 HRESULT STDMETHODCALLTYPE TAudioCaptureFilter::Load(IPropertyBag* bag, IErrorLog* log) {
     if (bag == nullptr) return E_POINTER;
     LONG waveInId = -1;
-    VARIANT value;
-    VariantInit(&value);
-    value.vt = VT_I4;
-    if (SUCCEEDED(bag->Read(L"WaveInID", &value, log)) && value.vt == VT_I4) waveInId = value.lVal;
-    VariantClear(&value);
+    TVariant value;
+    value->vt = VT_I4;
+    if (SUCCEEDED(bag->Read(L"WaveInID", value.Get(), log)) && value->vt == VT_I4) waveInId = value->lVal;
+    value.Reset();
     std::wstring name;
-    value.vt = VT_BSTR;
-    if (SUCCEEDED(bag->Read(L"FriendlyName", &value, log)) && value.vt == VT_BSTR &&
-        value.bstrVal != nullptr)
-        name.assign(value.bstrVal, SysStringLen(value.bstrVal));
-    VariantClear(&value);
+    value->vt = VT_BSTR;
+    if (SUCCEEDED(bag->Read(L"FriendlyName", value.Get(), log)) && value.String())
+        name.assign(value.String(), SysStringLen(value.String()));
 
     TCaptureEndpoint endpoint;
     const HRESULT hr = FindCaptureEndpoint(waveInId, name, &endpoint);

@@ -2,6 +2,7 @@
 #include "classlib/runtime/exceptions.h"
 #include "classlib/runtime/object.h"
 #include "classlib/runtime/text.h"
+#include "shared/owner.h"
 
 #include <windows.h>
 
@@ -42,13 +43,12 @@ EOSError::EOSError(std::wstring message, unsigned long errorCode)
 
 namespace {
 std::wstring SystemErrorText(unsigned long code) {
-    wchar_t* buffer = nullptr;
+    TLocalMem buffer;
     const DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
                                        FORMAT_MESSAGE_IGNORE_INSERTS,
-                                   nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+                                   nullptr, code, 0, reinterpret_cast<wchar_t*>(buffer.Put()), 0, nullptr);
     std::wstring text;
-    if (n && buffer) text.assign(buffer, n);
-    if (buffer) LocalFree(buffer);
+    if (n && buffer) text.assign(static_cast<const wchar_t*>(buffer.Get()), n);
     return TrimRight(text);
 }
 }  // namespace

@@ -2,6 +2,7 @@
 #include "classlib/runtime/streams.h"
 
 #include "classlib/runtime/exceptions.h"
+#include "shared/com_guard.h"
 
 #include <windows.h>
 
@@ -210,46 +211,38 @@ ULONG TStreamAdapter::Release() {
 HRESULT TStreamAdapter::Read(void* pv, ULONG cb, ULONG* pcbRead) {
     if (pcbRead) *pcbRead = 0;
     if (!pv) return STG_E_INVALIDPOINTER;
-    try {
+    return ComGuard(STG_E_READFAULT, [&]() -> HRESULT {
         const int64_t n = FStream.Read(pv, cb);
         if (pcbRead) *pcbRead = static_cast<ULONG>(n);
         return S_OK;  // a short read at the end is not an error
-    } catch (...) {
-        return STG_E_READFAULT;
-    }
+    });
 }
 
 HRESULT TStreamAdapter::Write(const void* pv, ULONG cb, ULONG* pcbWritten) {
     if (pcbWritten) *pcbWritten = 0;
     if (!pv) return STG_E_INVALIDPOINTER;
-    try {
+    return ComGuard(STG_E_CANTSAVE, [&]() -> HRESULT {
         const int64_t n = FStream.Write(pv, cb);
         if (pcbWritten) *pcbWritten = static_cast<ULONG>(n);
         return n == static_cast<int64_t>(cb) ? S_OK : STG_E_CANTSAVE;
-    } catch (...) {
-        return STG_E_CANTSAVE;
-    }
+    });
 }
 
 HRESULT TStreamAdapter::Seek(LARGE_INTEGER move, DWORD origin, ULARGE_INTEGER* newPosition) {
     if (origin > STREAM_SEEK_END) return STG_E_INVALIDFUNCTION;
-    try {
+    return ComGuard(STG_E_INVALIDFUNCTION, [&]() -> HRESULT {
         const int64_t pos = FStream.Seek(move.QuadPart, static_cast<TSeekOrigin>(origin));
         if (newPosition) newPosition->QuadPart = static_cast<ULONGLONG>(pos);
         return S_OK;
-    } catch (...) {
-        return STG_E_INVALIDFUNCTION;
-    }
+    });
 }
 
 HRESULT TStreamAdapter::SetSize(ULARGE_INTEGER newSize) {
     if (newSize.QuadPart > static_cast<ULONGLONG>(std::numeric_limits<int64_t>::max())) return STG_E_INVALIDFUNCTION;
-    try {
+    return ComGuard(E_FAIL, [&]() -> HRESULT {
         FStream.SetSize(static_cast<int64_t>(newSize.QuadPart));
         return S_OK;
-    } catch (...) {
-        return E_FAIL;
-    }
+    });
 }
 
 HRESULT TStreamAdapter::CopyTo(IStream* dest, ULARGE_INTEGER cb, ULARGE_INTEGER* pcbRead, ULARGE_INTEGER* pcbWritten) {
@@ -258,26 +251,22 @@ HRESULT TStreamAdapter::CopyTo(IStream* dest, ULARGE_INTEGER cb, ULARGE_INTEGER*
     if (!dest) return STG_E_INVALIDPOINTER;
     uint8_t buffer[8192];
     ULONGLONG left = cb.QuadPart, read = 0, written = 0;
-    HRESULT hr = S_OK;
-    try {
+    const HRESULT hr = ComGuard(E_FAIL, [&]() -> HRESULT {
+        HRESULT result = S_OK;  // the last write's answer
         while (left > 0) {
             const ULONG chunk = static_cast<ULONG>(std::min<ULONGLONG>(left, sizeof buffer));
             const int64_t n = FStream.Read(buffer, chunk);
             if (n <= 0) break;
             read += static_cast<ULONGLONG>(n);
             ULONG put = 0;
-            hr = dest->Write(buffer, static_cast<ULONG>(n), &put);
+            result = dest->Write(buffer, static_cast<ULONG>(n), &put);
             written += put;
-            if (FAILED(hr)) break;
-            if (put != static_cast<ULONG>(n)) {
-                hr = STG_E_MEDIUMFULL;
-                break;
-            }
+            if (FAILED(result)) return result;
+            if (put != static_cast<ULONG>(n)) return STG_E_MEDIUMFULL;
             left -= static_cast<ULONGLONG>(n);
         }
-    } catch (...) {
-        hr = E_FAIL;
-    }
+        return result;
+    });
     if (pcbRead) pcbRead->QuadPart = read;
     if (pcbWritten) pcbWritten->QuadPart = written;
     return hr;
@@ -295,13 +284,11 @@ HRESULT TStreamAdapter::Stat(STATSTG* stat, DWORD) {
     if (!stat) return STG_E_INVALIDPOINTER;
     std::memset(stat, 0, sizeof *stat);
     stat->type = STGTY_STREAM;
-    try {
+    return ComGuard(E_FAIL, [&]() -> HRESULT {
         stat->cbSize.QuadPart = static_cast<ULONGLONG>(FStream.Size());
-    } catch (...) {
-        return E_FAIL;
-    }
-    stat->grfMode = STGM_READWRITE;
-    return S_OK;
+        stat->grfMode = STGM_READWRITE;
+        return S_OK;
+    });
 }
 
 HRESULT TStreamAdapter::Clone(IStream** ppstm) {

@@ -19,31 +19,10 @@ public:
 };
 
 // The DC of a window's client area (or of the screen for a null window).
-class WindowDC {
-public:
-    explicit WindowDC(HWND wnd) noexcept : FWindow(wnd), FDC(GetDC(wnd)) {}
-    WindowDC(const WindowDC&) = delete;
-    WindowDC& operator=(const WindowDC&) = delete;
-    ~WindowDC() { if (FDC) ReleaseDC(FWindow, FDC); }
-    HDC Get() const noexcept { return FDC; }
-
-private:
-    HWND FWindow;
-    HDC FDC;
-};
+using WindowDC = TWindowDC;
 
 // Selects an object into a DC for the lifetime of the guard.
-class SelectGuard {
-public:
-    SelectGuard(HDC dc, HGDIOBJ obj) noexcept : FDC(dc), FOld(SelectObject(dc, obj)) {}
-    SelectGuard(const SelectGuard&) = delete;
-    SelectGuard& operator=(const SelectGuard&) = delete;
-    ~SelectGuard() { if (FOld && FOld != HGDI_ERROR) SelectObject(FDC, FOld); }
-
-private:
-    HDC FDC;
-    HGDIOBJ FOld;
-};
+using SelectGuard = TSelectGuard;
 
 // A top-down 32-bit DIB section with its pixels, selected into its own DC.
 class Dib32 {

@@ -1,5 +1,5 @@
 // The resource owners: each closes what it holds exactly once, gives it up
-// on Release, and the COM apartment owner gives back only its own count.
+// on Take, and the COM apartment owner gives back only its own count.
 #include "shared/owner.h"
 #include "tests/fixtures/loopback/task_memory_spy.h"
 
@@ -63,7 +63,7 @@ TEST(KernelHandleOwner, InvalidHandleValueCountsAsEmpty) {
     EXPECT_EQ(owner.Get(), nullptr);
 }
 
-TEST(KernelHandleOwner, ReleaseAndMoveHandOverWithoutClosing) {
+TEST(KernelHandleOwner, TakeAndMoveHandOverWithoutClosing) {
     HANDLE event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     ASSERT_NE(event, nullptr);
     TKernelHandle owner(event);
@@ -183,11 +183,11 @@ TEST(ComApartmentOwner, OtherModelJoinsNothingAndTakesNothing) {
     }).join();
 }
 
-TEST(ComApartmentOwner, ReleasedOwnerLeavesTheThreadJoined) {
+TEST(ComApartmentOwner, TakenOwnerLeavesTheThreadJoined) {
     std::thread([] {
         {
             TComApartment kept;
-            kept.Release();
+            kept.Take();
             EXPECT_TRUE(kept.Usable());
         }
         EXPECT_TRUE(InApartment());

@@ -1,0 +1,1 @@
+struct CloseKernel { void operator()(HANDLE h) const noexcept { CloseHandle(h); } };

@@ -1,0 +1,1 @@
+void Spy(HGDIOBJ o) { DeleteObject(o); }

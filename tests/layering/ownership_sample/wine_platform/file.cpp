@@ -1,0 +1,1 @@
+void Done(HANDLE file) { ::CloseHandle(file); }
