@@ -9,9 +9,12 @@
 #   Includes name their file by its path from the top ("shared/com_ptr.h"),
 #   so a path that climbs with "../" counts as a violation too;
 # - no target of a product folder links a library of a folder above its
-#   layer. Links are read from the CMakeLists.txt files; a link the check
-#   cannot resolve (a variable, a generator expression) is a violation too,
-#   so nothing goes unchecked.
+#   layer. Links are read from the product folders' CMakeLists.txt files
+#   (target_link_libraries, and the LIBS of tavrel_program and
+#   tavrel_com_server); a link the check cannot resolve (a variable, a
+#   generator expression, link_libraries) is a violation too, so nothing
+#   goes unchecked. A linked name that no CMakeLists.txt of the tree declares
+#   is a library of the system or the toolchain.
 # Every violation is printed as
 #   VIOLATION <file>: <what it uses>
 # and the script fails when there is one.
@@ -158,6 +161,12 @@ foreach(file IN LISTS lists_files)
   top_of("${dir}" top)
   if(NOT top IN_LIST product)
     continue()
+  endif()
+  # link_libraries() links every target of the folder with what it names,
+  # past the check of each target's links.
+  file(READ ${ROOT}/${file} text)
+  if(text MATCHES "(^|[\n \t(])link_libraries[ \t]*\\(")
+    violation("${file}: links with link_libraries, which cannot be checked")
   endif()
   commands_of(${file} "target_link_libraries|tavrel_com_server|tavrel_program" commands)
   foreach(command IN LISTS commands)
