@@ -9,16 +9,17 @@ endif()
 # declarations are visible; keep the ANSI names as the default.
 add_compile_definitions(_WIN32_WINNT=0x0601 WINVER=0x0601 WIN32_LEAN_AND_MEAN NOMINMAX)
 
-# Warnings for our own code only.
+# Warnings for our own code only, and each one fails the build: a warning
+# left standing is one nobody reads.
 function(tavrel_warnings target)
-  target_compile_options(${target} PRIVATE -Wall -Wextra)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Werror)
 endfunction()
 
 # Headers are included by their path from the top: "shared/com_ptr.h". No
 # folder is put on every target's include path: a library publishes the top
 # to whoever links it, and a program or a test adds it for its own sources.
-# Which folder may include which is checked by the layering test
-# (tools/check_layering.cmake).
+# Which folder may include and link which is one table
+# (cmake/TavrelLayers.cmake), checked by the layering test.
 function(tavrel_top_include target scope)
   target_include_directories(${target} ${scope} ${CMAKE_SOURCE_DIR})
 endfunction()

@@ -19,13 +19,14 @@ SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 export DEBIAN_FRONTEND=noninteractive
 
+# clang-format-14: the clang_format test holds the sources to version 14's layout.
 base_packages=(
   g++-mingw-w64-i686-posix mingw-w64-i686-dev libz-mingw-w64-dev
   g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev
   wine wine64 xvfb xauth pulseaudio pulseaudio-utils ffmpeg
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good
   googletest fonts-ipafont-gothic locales cmake make patch xz-utils
-  x11-apps imagemagick dpkg-dev openssl
+  x11-apps imagemagick dpkg-dev openssl clang-format-14
 )
 # npm fetches the Windows FFmpeg; a machine may have it from Node.js already.
 command -v npm >/dev/null 2>&1 || base_packages+=(npm)
