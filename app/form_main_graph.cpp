@@ -3,6 +3,7 @@
 // window's messages, the run and what a failed run leaves; the capture
 // device's preferred PCM format; the compressor's configuration dialog.
 #include "app/form_main.h"
+#include "classlib/runtime/exceptions.h"
 #include "classlib/runtime/lists.h"
 #include "media/direct_show_error.h"
 #include "media/enum_media_type.h"
@@ -23,28 +24,6 @@ const TAudioFormatPreferences AudioFormatPreferences = {
 };
 
 namespace {
-
-// The first pin of the filter in the given direction, or none.
-ComPtr<IPin> FirstPin(IBaseFilter* Filter, PIN_DIRECTION Direction) {
-    TPinList pins(Filter);
-    for (int i = 0; i < pins.Count(); ++i) {
-        ComPtr<IPin> pin = pins.GetPin(i);
-        PIN_DIRECTION dir;
-        if (pin && SUCCEEDED(pin->QueryDirection(&dir)) && dir == Direction) return pin;
-    }
-    return {};
-}
-
-std::wstring SystemErrorText(DWORD Code) {
-    TLocalMem buffer;
-    const DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                       FORMAT_MESSAGE_IGNORE_INSERTS,
-                                   nullptr, Code, 0, reinterpret_cast<wchar_t*>(buffer.Put()), 0, nullptr);
-    std::wstring text;
-    if (n && buffer) text.assign(static_cast<const wchar_t*>(buffer.Get()), n);
-    while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' || text.back() == L' ')) text.pop_back();
-    return text;
-}
 
 // Whether the temporary AVI can be made where it is named: 0, or the
 // system's error code. A file made here is removed again.
@@ -152,7 +131,7 @@ void TFormMain::AbandonFailedRun(IGraphBuilder* Graph, const std::wstring& RunEr
     const DWORD fileError = TempAviError(FSettings->TempAviPath);
     if (fileError != 0)
         ShowMessage(L"multiplexerの初期化に失敗しました\r\n" + FSettings->TempAviPath + L"\r\n" +
-                    SystemErrorText(fileError));
+                    SysErrorMessage(fileError));
     else
         ShowMessage(RunError);
 }

@@ -6,10 +6,10 @@
 #include "app/form_capture_start_size.h"
 #include "app/form_main.h"
 #include "classlib/runtime/application.h"
+#include "classlib/runtime/exceptions.h"
 #include "classlib/runtime/files.h"
 #include "classlib/runtime/text.h"
 #include "media/direct_show_error.h"
-#include "shared/owner.h"
 
 #include <cmath>
 
@@ -21,13 +21,7 @@ TDateTime TimeOfDayPart(TDateTime Value) { return Value - std::floor(Value); }
 // message for the code (a full disk, a lost drive), else the media
 // platform's own text for it.
 std::wstring StopReasonText(HRESULT code) {
-    TLocalMem buffer;
-    const DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                       FORMAT_MESSAGE_IGNORE_INSERTS,
-                                   nullptr, static_cast<DWORD>(code), 0, reinterpret_cast<LPWSTR>(buffer.Put()), 0,
-                                   nullptr);
-    const auto* text = static_cast<const wchar_t*>(buffer.Get());
-    std::wstring result = n && text ? std::wstring(text, n) : std::wstring();
+    std::wstring result = SysErrorMessage(static_cast<unsigned long>(code));
     if (result.empty()) result = GetErrorText(code);
     return result;
 }

@@ -25,3 +25,13 @@ void TPinList::GetPinInfo(int Index, PIN_INFO& Info) const {
     TPinInfo previous(std::exchange(Info, PIN_INFO{}));  // its reference goes now
     pin->QueryPinInfo(&Info);
 }
+
+ComPtr<IPin> FirstPin(IBaseFilter* Filter, PIN_DIRECTION Direction) {
+    TPinList pins(Filter);
+    for (int i = 0; i < pins.Count(); ++i) {
+        ComPtr<IPin> pin = pins.GetPin(i);
+        PIN_DIRECTION dir;
+        if (pin && SUCCEEDED(pin->QueryDirection(&dir)) && dir == Direction) return pin;
+    }
+    return {};
+}

@@ -27,3 +27,6 @@ public:
 
     ComPtr<IBaseFilter> OwnerFilter;
 };
+
+// The first pin of Filter in the given direction, or none.
+ComPtr<IPin> FirstPin(IBaseFilter* Filter, PIN_DIRECTION Direction);

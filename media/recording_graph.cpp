@@ -9,17 +9,6 @@
 
 namespace {
 
-// The first pin of the filter in the given direction, or none.
-ComPtr<IPin> FirstPin(IBaseFilter* Filter, PIN_DIRECTION Direction) {
-    TPinList pins(Filter);
-    for (int i = 0; i < pins.Count(); ++i) {
-        ComPtr<IPin> pin = pins.GetPin(i);
-        PIN_DIRECTION dir;
-        if (pin && SUCCEEDED(pin->QueryDirection(&dir)) && dir == Direction) return pin;
-    }
-    return {};
-}
-
 // What the capture graph builder's SetOutputFileName does for an AVI: the
 // platform's multiplexer and file writer, added to the graph, the writer
 // given the file name, the multiplexer's output connected to the writer.

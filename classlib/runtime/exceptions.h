@@ -115,4 +115,7 @@ private:
 // Raises EOSError with the system's text for code (GetLastError() when 0
 // is given and no code is known). Never returns.
 [[noreturn]] void RaiseLastOSError();
+// The system's text for an error code (FormatMessage), without the line
+// break it ends with; empty when the system has none.
+std::wstring SysErrorMessage(unsigned long errorCode);
 [[noreturn]] void RaiseOSError(unsigned long errorCode);

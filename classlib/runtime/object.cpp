@@ -41,8 +41,7 @@ void Abort() { throw EAbort(); }
 EOSError::EOSError(std::wstring message, unsigned long errorCode)
     : Exception(std::move(message)), FErrorCode(errorCode) {}
 
-namespace {
-std::wstring SystemErrorText(unsigned long code) {
+std::wstring SysErrorMessage(unsigned long code) {
     TLocalMem buffer;
     const DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
                                        FORMAT_MESSAGE_IGNORE_INSERTS,
@@ -51,10 +50,9 @@ std::wstring SystemErrorText(unsigned long code) {
     if (n && buffer) text.assign(static_cast<const wchar_t*>(buffer.Get()), n);
     return TrimRight(text);
 }
-}  // namespace
 
 void RaiseOSError(unsigned long errorCode) {
-    std::wstring text = SystemErrorText(errorCode);
+    std::wstring text = SysErrorMessage(errorCode);
     if (text.empty())
         text = Format(L"System Error.  Code: %d.", static_cast<int64_t>(errorCode));
     else
