@@ -66,8 +66,16 @@ void TFormMain::FormCreate(TObject*) {
 }
 
 void TFormMain::FormShow(TObject*) {
-    if (FormCaptureSize) FormCaptureSize->Show();
+    if (!FormCaptureSize) return;
+    // The frame is made after this window, so it is followed from the first
+    // showing on, starting with where it stands now.
+    if (!FormCaptureSize->OnCaptureRectChanged) {
+        FormCaptureSize->OnCaptureRectChanged = [this](TObject*, const RECT& r) { ShowCaptureRect(r); };
+        ShowCaptureRect(FormCaptureSize->CaptureRect());
+    }
+    FormCaptureSize->Show();
 }
+
 
 void TFormMain::FormCloseQuery(TObject*, bool& CanClose) {
     if ((CaptureGraph && CaptureGraph->State() == gsRunning) || !Enabled()) {

@@ -148,6 +148,8 @@ public:
     void SettingsToUi();
     void UiToSettings();
     void ReadCaptureEdits();
+    // Shows the capture frame's rectangle in the four capture edits.
+    void ShowCaptureRect(const RECT& Rect);
     void CBMovieSizeChange(TObject* Sender);
     void CBMovieTypeChange(TObject* Sender);
     void RBRecNowClick(TObject* Sender);
