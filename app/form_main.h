@@ -127,6 +127,8 @@ public:
     // Lifecycle.
     void FormCreate(TObject* Sender);
     void FormShow(TObject* Sender);
+    // The progress dialog was closed: the window is given back to the user.
+    void ProgressClosed();
     void FormCloseQuery(TObject* Sender, bool& CanClose);
     void FormDestroy(TObject* Sender);
     static bool IsVistaOrLater();
