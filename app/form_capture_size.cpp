@@ -1,8 +1,5 @@
 #include "app/form_capture_size.h"
 
-#include "classlib/runtime/text.h"
-#include "classlib/ui/stdctrls.h"
-
 #include <windowsx.h>
 
 TFormCaptureSize* FormCaptureSize = nullptr;
@@ -20,12 +17,6 @@ BOOL CALLBACK FindChildUnderPoint(HWND Window, LPARAM Data) {
         return FALSE;
     }
     return TRUE;
-}
-
-void SetMainEdit(const wchar_t* name, int value) {
-    auto* main = Application->MainForm();
-    if (!main) return;
-    if (auto* edit = dynamic_cast<TEdit*>(main->FindComponent(name))) edit->SetText(IntToStr(value));
 }
 
 }  // namespace
@@ -54,19 +45,17 @@ void TFormCaptureSize::SetSize(int W, int H) {
 void TFormCaptureSize::FormResize(TObject*) {
     if (Width() < MinCaptureSize) SetWidth(MinCaptureSize);
     if (Height() < MinCaptureSize) SetHeight(MinCaptureSize);
-    UpdateMainEdits();
+    UpdateCaptureRect();
 }
 
-void TFormCaptureSize::UpdateMainEdits() {
+void TFormCaptureSize::UpdateCaptureRect() {
     const POINT p = ShapeWindowSize ? ShapeWindowSize->ClientToScreen(POINT{0, 0}) : ClientToScreen(POINT{0, 0});
-    SetMainEdit(L"EditCapturePosLeft", p.x);
-    SetMainEdit(L"EditCapturePosTop", p.y);
     SetWidth(RoundDownTo4(Width()));
     SetHeight(RoundDownTo4(Height()));
     const int w = ShapeWindowSize ? ShapeWindowSize->Width() : ClientWidth();
     const int h = ShapeWindowSize ? ShapeWindowSize->Height() : ClientHeight();
-    SetMainEdit(L"EditCapturePosRigth", p.x + w);
-    SetMainEdit(L"EditCapturePosBottom", p.y + h);
+    FCaptureRect = RECT{p.x, p.y, p.x + w, p.y + h};
+    if (OnCaptureRectChanged) OnCaptureRectChanged(this, FCaptureRect);
 }
 
 void TFormCaptureSize::HitTestBorder(TMessage& Message) {
@@ -101,7 +90,7 @@ void TFormCaptureSize::ShapeWindowSizeMouseMove(TObject*, TShiftState Shift, int
     if (!(Shift & ssLeft)) return;
     SetLeft(X + Left() - FDragX);
     SetTop(Y + Top() - FDragY);
-    UpdateMainEdits();
+    UpdateCaptureRect();
 }
 
 void TFormCaptureSize::FormCloseQuery(TObject*, bool& CanClose) {
@@ -126,7 +115,7 @@ void TFormCaptureSize::FormKeyDown(TObject*, WORD& Key, TShiftState Shift) {
         SetLeft(Left() + dx);
         SetTop(Top() + dy);
     }
-    UpdateMainEdits();
+    UpdateCaptureRect();
 }
 
 void TFormCaptureSize::ImgSearchWindowMouseDown(TObject*, TMouseButton, TShiftState, int, int) {

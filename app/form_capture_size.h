@@ -2,9 +2,9 @@
 // with a wide aqua band around a transparent inside. It is dragged by its
 // band, resized at its outer edge or with Shift and the arrow keys, moved
 // with the arrow keys, and snapped onto the window under the pointer while
-// the search icon is held. Every change writes its screen rectangle into the
-// main window's four capture edits. Width and height stay at least 120 and
-// multiples of 4.
+// the search icon is held. Every change hands its screen rectangle to
+// OnCaptureRectChanged. Width and height stay at least 120 and multiples
+// of 4.
 #pragma once
 
 #include "classlib/runtime/timer.h"
@@ -12,6 +12,8 @@
 #include "classlib/ui/forms.h"
 
 #include <windows.h>
+
+#include <functional>
 
 // The smallest width and height of a capture rectangle.
 constexpr int MinCaptureSize = 120;
@@ -25,6 +27,9 @@ struct TChildSearch {
     POINT Pt{};
 };
 
+// Told the frame's screen rectangle each time it changes.
+using TCaptureRectEvent = std::function<void(TObject* Sender, const RECT& Rect)>;
+
 class TFormCaptureSize : public TForm {
 public:
     explicit TFormCaptureSize(TComponent* AOwner);
@@ -33,8 +38,12 @@ public:
     TImage* ImgSearchWindow = nullptr;
     TTimer* TimerSearchWindow = nullptr;
 
+    TCaptureRectEvent OnCaptureRectChanged;
+
     void SetSize(int W, int H);
-    void UpdateMainEdits();
+    // The rectangle last handed to OnCaptureRectChanged, in screen pixels.
+    RECT CaptureRect() const { return FCaptureRect; }
+    void UpdateCaptureRect();
     void SnapToWindowUnderCursor();
     static bool IsLeftButtonDown();
 
@@ -59,6 +68,7 @@ public:
 private:
     int FDragX = 0;
     int FDragY = 0;
+    RECT FCaptureRect{};
 };
 
 extern TFormCaptureSize* FormCaptureSize;

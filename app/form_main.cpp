@@ -1,6 +1,7 @@
 #include "app/form_main.h"
 
 #include "app/form_capture_size.h"
+#include "app/form_progress.h"
 #include "classlib/runtime/files.h"
 #include "classlib/runtime/text.h"
 #include "classlib/ui/shell.h"
@@ -66,7 +67,22 @@ void TFormMain::FormCreate(TObject*) {
 }
 
 void TFormMain::FormShow(TObject*) {
-    if (FormCaptureSize) FormCaptureSize->Show();
+    // The frame and the dialog are made after this window, so they are
+    // followed from its first showing on.
+    if (FormProgress) FormProgress->OnClosed = [this](TObject*) { ProgressClosed(); };
+    if (!FormCaptureSize) return;
+    if (!FormCaptureSize->OnCaptureRectChanged) {
+        // Starting with where the frame stands now.
+        FormCaptureSize->OnCaptureRectChanged = [this](TObject*, const RECT& r) { ShowCaptureRect(r); };
+        ShowCaptureRect(FormCaptureSize->CaptureRect());
+    }
+    FormCaptureSize->Show();
+}
+
+void TFormMain::ProgressClosed() {
+    SetEnabled(true);
+    SetUiState(usIdle);
+    SetForegroundWindow(Handle());
 }
 
 void TFormMain::FormCloseQuery(TObject*, bool& CanClose) {

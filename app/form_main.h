@@ -127,6 +127,8 @@ public:
     // Lifecycle.
     void FormCreate(TObject* Sender);
     void FormShow(TObject* Sender);
+    // The progress dialog was closed: the window is given back to the user.
+    void ProgressClosed();
     void FormCloseQuery(TObject* Sender, bool& CanClose);
     void FormDestroy(TObject* Sender);
     static bool IsVistaOrLater();
@@ -148,6 +150,8 @@ public:
     void SettingsToUi();
     void UiToSettings();
     void ReadCaptureEdits();
+    // Shows the capture frame's rectangle in the four capture edits.
+    void ShowCaptureRect(const RECT& Rect);
     void CBMovieSizeChange(TObject* Sender);
     void CBMovieTypeChange(TObject* Sender);
     void RBRecNowClick(TObject* Sender);

@@ -92,8 +92,7 @@ void TFormMain::ConvertRecording() {
     dialog->EnableClose(false);
     dialog->EnableOpenDir(false);
     dialog->SetOpenDir(FSettings->SaveDir);
-    dialog->FCancelled = false;
-    dialog->FFailed.store(false);
+    dialog->ClearOutcome();
     dialog->SetRange(0, static_cast<std::int32_t>(static_cast<std::uint32_t>(FElapsedSec & 0xFFFFFFFF)));
     dialog->Show();
 
@@ -106,7 +105,7 @@ void TFormMain::ConvertRecording() {
     // recording, whose only copy the AVI is, goes only when the output is
     // known to be whole.
     bool whole = false;
-    if (!dialog->FCancelled && !dialog->FFailed.load() && !FOutputWriteFailed) {
+    if (!dialog->Cancelled() && !dialog->Failed() && !FOutputWriteFailed) {
         double expected = static_cast<double>(FElapsedSec);
         double written = 0;
         // Stopped by a failure: the AVI may hold less than the time that
@@ -114,13 +113,13 @@ void TFormMain::ConvertRecording() {
         if (FStoppedEarly && ProbeDuration(avi, written) && written < expected) expected = written;
         whole = OutputIsWhole(output, expected);
     }
-    dialog->SetPosition(dialog->ProgressBarStatus->Max());
+    dialog->SetPosition(dialog->Maximum());
     if (!whole) {
         // Whatever the converter left under the finished file's name is not
         // a finished recording; the AVI stays and is named.
         RemoveUnfinishedOutput(output);
     }
-    if (dialog->FCancelled) {
+    if (dialog->Cancelled()) {
         // The recording stays: the user may convert it another way.
         dialog->SetStatus(L"キャンセルしました\r\n" + avi);
     } else if (!whole) {
@@ -128,7 +127,7 @@ void TFormMain::ConvertRecording() {
     } else {
         DeleteFileW(avi.c_str());
         dialog->SetStatus(L"変換処理が完了しました");
-        dialog->BtnCancel->SetEnabled(false);
+        dialog->EnableCancel(false);
         if (FStartTag == 2) WaitForITunes();
         dialog->EnableOpenDir(true);
         const std::wstring saved = L"保存ファイル名【" + FSettings->FileName + L"】";
@@ -150,9 +149,9 @@ void TFormMain::RunConverter() {
         RunUntilEndOrCancel(*DosCommandConvert);
     } catch (...) {
         // A converter that cannot be started has not converted anything.
-        if (FormProgress) FormProgress->FFailed.store(true);
+        if (FormProgress) FormProgress->MarkFailed();
     }
-    if (FormProgress && FormProgress->FCancelled) {
+    if (FormProgress && FormProgress->Cancelled()) {
         // A stopped converter is ended by the runner's worker a moment
         // later; until then it may still hold its output open.
         for (int i = 0; i < 2000 && !FConverterEnded.load(); ++i) {
@@ -167,7 +166,7 @@ DWORD TFormMain::RunUntilEndOrCancel(TDosCommand& Command) {
     while (Command.IsRunning()) {
         Application->ProcessMessages();
         // The cancel is acted on at once, whether the program prints or not.
-        if (FormProgress && FormProgress->FCancelled) {
+        if (FormProgress && FormProgress->Cancelled()) {
             Command.Stop();
             return STILL_ACTIVE;
         }
@@ -266,7 +265,7 @@ void TFormMain::RemoveUnfinishedOutput(const std::wstring& Path) {
 void TFormMain::DosCommandConvertNewLine(TObject*, const std::wstring& NewLine, TOutputType) {
     TFormProgress* dialog = FormProgress;
     if (!dialog) return;
-    if (dialog->FCancelled) {
+    if (dialog->Cancelled()) {
         if (!DosCommandConvert->IsRunning()) return;
         DosCommandConvert->Stop();
         while (DosCommandConvert->IsRunning()) {
@@ -279,8 +278,8 @@ void TFormMain::DosCommandConvertNewLine(TObject*, const std::wstring& NewLine, 
     if (!ProgressLineTime(NewLine, seconds)) return;
 
     dialog->SetPosition(RoundHalfEven(seconds));
-    const int maximum = dialog->ProgressBarStatus->Max();
-    const int position = dialog->ProgressBarStatus->Position();
+    const int maximum = dialog->Maximum();
+    const int position = dialog->Position();
     if (maximum == 0 || position == 0) return;
 
     const double percent = static_cast<double>(position) / maximum * 100;
@@ -293,6 +292,6 @@ void TFormMain::DosCommandConvertNewLine(TObject*, const std::wstring& NewLine, 
 }
 
 void TFormMain::DosCommandConvertTerminated(TObject*, DWORD ExitCode) {
-    if (ExitCode != 0 && FormProgress) FormProgress->FFailed.store(true);
+    if (ExitCode != 0 && FormProgress) FormProgress->MarkFailed();
     FConverterEnded.store(true);
 }

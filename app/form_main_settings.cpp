@@ -100,8 +100,15 @@ void TFormMain::ReadCaptureEdits() {
     lblCapturePosSize->SetCaption(L"（幅：" + IntToStr(size.x) + L"　高さ：" + IntToStr(size.y) + L"）");
 }
 
+void TFormMain::ShowCaptureRect(const RECT& Rect) {
+    EditCapturePosLeft->SetText(IntToStr(Rect.left));
+    EditCapturePosTop->SetText(IntToStr(Rect.top));
+    EditCapturePosRigth->SetText(IntToStr(Rect.right));
+    EditCapturePosBottom->SetText(IntToStr(Rect.bottom));
+}
+
 void TFormMain::EditCapturePosSizeChange(TObject*) {
-    // The frame writes the edits while the window is still being built.
+    // The edits are written while the window is still being built.
     if (FSettings) ReadCaptureEdits();
 }
 

@@ -1,6 +1,5 @@
 #include "app/form_progress.h"
 
-#include "app/form_main.h"
 #include "classlib/ui/shell.h"
 
 #include <algorithm>
@@ -19,9 +18,15 @@ void TFormProgress::SetPosition(int Value) {
     ProgressBarStatus->SetPosition(Value > ProgressBarStatus->Max() ? ProgressBarStatus->Max() : Value);
 }
 
+int TFormProgress::Maximum() const { return ProgressBarStatus->Max(); }
+
+int TFormProgress::Position() const { return ProgressBarStatus->Position(); }
+
 void TFormProgress::SetStatus(const std::wstring& Text) { LabelStatus->SetCaption(Text); }
 
 void TFormProgress::EnableOpenDir(bool Enabled) { BtnOpenDir->SetEnabled(Enabled); }
+
+void TFormProgress::EnableCancel(bool Enabled) { BtnCancel->SetEnabled(Enabled); }
 
 void TFormProgress::EnableClose(bool Enabled) {
     BtnClose->SetEnabled(Enabled);
@@ -29,6 +34,11 @@ void TFormProgress::EnableClose(bool Enabled) {
 }
 
 void TFormProgress::SetOpenDir(const std::wstring& Path) { FOpenDirPath = Path; }
+
+void TFormProgress::ClearOutcome() {
+    FCancelled = false;
+    FFailed.store(false);
+}
 
 void TFormProgress::FormCreate(TObject*) { SetStatus(L""); }
 
@@ -72,11 +82,7 @@ void TFormProgress::BtnCancelClick(TObject*) {
 
 void TFormProgress::BtnCloseClick(TObject*) {
     Hide();
-    if (FormMain) {
-        FormMain->SetEnabled(true);
-        FormMain->SetUiState(usIdle);
-        SetForegroundWindow(FormMain->Handle());
-    }
+    if (OnClosed) OnClosed(this);
 }
 
 const TPropertyTable& TFormProgress::ClassProperties() {

@@ -1,6 +1,8 @@
 # The layers of the product: the one table of its source folders. The top
-# CMakeLists.txt adds the folders in this order, and the layering check
-# (tools/check_layering.cmake) holds every source file and every link to it.
+# CMakeLists.txt adds the folders in this order, the layering check
+# (tools/check_layering.cmake) holds every source file and every link to it,
+# and the ownership check (tools/check_ownership.cmake) searches every folder
+# but shared/ for resources released by hand.
 #
 # Layers, highest first:
 #   app

@@ -18,7 +18,12 @@ if(NOT ROOT)
   message(FATAL_ERROR "usage: cmake -DROOT=<source folder> -P check_ownership.cmake")
 endif()
 
-set(product baseclasses screen_filter loopback_filter wine_platform classlib media process app)
+# The product folders are the layer table's (cmake/TavrelLayers.cmake), all
+# but shared/, whose owners are where the releases belong. A folder the table
+# does not name fails the layering check, which reads the same table.
+include(${CMAKE_CURRENT_LIST_DIR}/../cmake/TavrelLayers.cmake)
+set(product ${TAVREL_LAYERS})
+list(REMOVE_ITEM product shared)
 # Reference-count implementations: a Release that forwards to the owner's.
 set(count_forwarders
   baseclasses/unknown.h             # the delegating IUnknown of aggregated objects

@@ -150,9 +150,9 @@ TEST_F(Conversion, LinesWithoutAReadableTimeChangeNothing) {
 
 TEST_F(Conversion, ExitCodeMarksFailureOnlyWhenNotZero) {
     FormMain->DosCommandConvertTerminated(nullptr, 0);
-    EXPECT_FALSE(FormProgress->FFailed.load());
+    EXPECT_FALSE(FormProgress->Failed());
     FormMain->DosCommandConvertTerminated(nullptr, 1);
-    EXPECT_TRUE(FormProgress->FFailed.load());
+    EXPECT_TRUE(FormProgress->Failed());
 }
 
 TEST_F(Conversion, SuccessReportsFileNameDeletesAviAndShowsProgress) {

@@ -429,15 +429,15 @@ TEST(ProgressDialog, OperationsDriveItsControls) {
     EXPECT_TRUE(p.BtnCancel->Enabled());
     windows.Boxes.Answers = {IDNO, IDYES};
     p.BtnCancelClick(p.BtnCancel);
-    EXPECT_FALSE(p.FCancelled);
+    EXPECT_FALSE(p.Cancelled());
     p.BtnCancelClick(p.BtnCancel);
-    EXPECT_TRUE(p.FCancelled);
+    EXPECT_TRUE(p.Cancelled());
 
     // Centred over the main window each time it is shown.
     for (int left : {0, 300}) {
         FormMain->SetLeft(left);
         p.Show();
-        EXPECT_FALSE(p.FCancelled);
+        EXPECT_FALSE(p.Cancelled());
         EXPECT_EQ(p.Left(), left + (FormMain->Width() - p.Width()) / 2);
         p.Hide();
     }
