@@ -1,5 +1,7 @@
 #include "wine_platform/avi_mux.h"
 
+#define TAVREL_WINE_PLATFORM_INTERNAL
+#include "wine_platform/sample_trace.h"
 #include "shared/media_type.h"
 
 #include <uuids.h>
@@ -36,11 +38,42 @@ HRESULT TAviMuxInputPin::CompleteConnect(IPin* receivePin) {
 }
 
 HRESULT STDMETHODCALLTYPE TAviMuxInputPin::Receive(IMediaSample* sample) {
-    const HRESULT hr = TBCBaseInputPin::Receive(sample);
-    if (hr != S_OK) return hr;
-    const HRESULT written = FMux->WriteSample(this, sample);
-    if (FAILED(written)) SetStreamError(written);
-    return written;
+    int trace = -1;
+    if (sampletrace::Enabled() && sample != nullptr) {
+        const bool video = CurrentMediaType().majortype == MEDIATYPE_Video;
+        sampletrace::NoteThread(video ? sampletrace::VideoStreaming : sampletrace::SoundStreaming);
+        REFERENCE_TIME start = 0, stop = 0;
+        const bool timed = SUCCEEDED(sample->GetTime(&start, &stop));
+        trace = sampletrace::Received(StreamNumber, video, timed ? &start : nullptr,
+                                      FAllocator && FAllocator.Get() == FTimingAllocator
+                                          ? sampletrace::LastHandedOut(FTiming)
+                                          : -1);
+    }
+    bool waited = false;
+    HRESULT hr = TBCBaseInputPin::Receive(sample);
+    if (hr == S_OK) {
+        hr = FMux->WriteSample(this, sample, trace, &waited);
+        if (FAILED(hr)) SetStreamError(hr);
+    }
+    sampletrace::Returned(trace, hr, waited);
+    return hr;
+}
+
+HRESULT STDMETHODCALLTYPE TAviMuxInputPin::GetAllocator(IMemAllocator** allocator) {
+    if (allocator == nullptr) return E_POINTER;
+    {
+        TBCAutoLock lock(FLock);
+        if (!FAllocator && sampletrace::Enabled()) {
+            IMemAllocator* timing = nullptr;
+            sampletrace::TTimingAllocator* notes = nullptr;
+            if (SUCCEEDED(sampletrace::CreateTimingAllocator(&timing, &notes))) {
+                FAllocator = ComPtr<IMemAllocator>::Attach(timing);
+                FTiming = notes;
+                FTimingAllocator = timing;
+            }
+        }
+    }
+    return TBCBaseInputPin::GetAllocator(allocator);
 }
 
 HRESULT STDMETHODCALLTYPE TAviMuxInputPin::EndOfStream() {
@@ -210,7 +243,7 @@ HRESULT TAviMux::BeginFile() {
     return FBuilder->Start(FOutput->Stream());
 }
 
-HRESULT TAviMux::WriteSample(TAviMuxInputPin* pin, IMediaSample* sample) {
+HRESULT TAviMux::WriteSample(TAviMuxInputPin* pin, IMediaSample* sample, int traceIndex, bool*) {
     HRESULT hr = S_OK;
     {
         TBCAutoLock write(FWriteLock);
@@ -233,6 +266,7 @@ HRESULT TAviMux::WriteSample(TAviMuxInputPin* pin, IMediaSample* sample) {
             } else {
                 hr = FBuilder->WriteAudio(stream, data, size);
             }
+            sampletrace::Written(traceIndex, hr);
         }
         if (SUCCEEDED(hr)) return S_OK;
         FFailure = hr;

@@ -10,6 +10,10 @@
 #include <memory>
 #include <vector>
 
+namespace sampletrace {
+class TTimingAllocator;
+}
+
 class TAviMux;
 
 class TAviMuxInputPin : public TBCBaseInputPin {
@@ -23,12 +27,18 @@ public:
     HRESULT CompleteConnect(IPin* receivePin) override;
     HRESULT STDMETHODCALLTYPE Receive(IMediaSample* sample) override;
     HRESULT STDMETHODCALLTYPE EndOfStream() override;
+    // While a benchmark traces the samples, the allocator offered notes when
+    // the source takes an empty sample.
+    HRESULT STDMETHODCALLTYPE GetAllocator(IMemAllocator** allocator) override;
 
     // The pin's stream in the file being written, or -1.
     int StreamNumber = -1;
 
 private:
     TAviMux* FMux;
+    // The timing allocator while FAllocator is it.
+    sampletrace::TTimingAllocator* FTiming = nullptr;
+    IMemAllocator* FTimingAllocator = nullptr;
 };
 
 class TAviMuxOutputPin : public TBCBaseOutputPin {
@@ -68,7 +78,8 @@ public:
 
     // From the input pins.
     void InputConnected();
-    HRESULT WriteSample(TAviMuxInputPin* pin, IMediaSample* sample);
+    // Writes the sample. traceIndex: the sample's trace record, or -1.
+    HRESULT WriteSample(TAviMuxInputPin* pin, IMediaSample* sample, int traceIndex, bool* waited);
     void InputEnded();
 
     // Lengths written in the last run, by stream number (tests and
