@@ -138,7 +138,10 @@ TAviMux::TAviMux(const wchar_t* name, IUnknown* outer, HRESULT* hr)
     InputConnected();
 }
 
-TAviMux::~TAviMux() = default;
+TAviMux::~TAviMux() {
+    // Released without a stop: what is queued is written, the thread ends.
+    if (FWriter.joinable()) StopWriting();
+}
 
 TBCUnknown* TAviMux::CreateFromFactory(TBCClassFactory* factory, IUnknown* outer) {
     HRESULT hr = S_OK;
@@ -181,11 +184,14 @@ HRESULT STDMETHODCALLTYPE TAviMux::Pause() {
         // The file begins now, with the streams connected now, so that the
         // writer downstream knows it is written through IStream.
         TBCAutoLock write(FWriteLock);
-        FFailure = S_OK;
-        FEndSent = false;
-        FEndTime = 0;
         hr = BeginFile();
-        FSessionOpen = SUCCEEDED(hr);
+        {
+            std::lock_guard<std::mutex> queue(FQueueLock);
+            FFailure = S_OK;
+            FEndSent = false;
+            FEndTime = 0;
+            FSessionOpen = SUCCEEDED(hr);
+        }
         if (FAILED(hr)) {
             FBuilder.reset();
             // Nothing more comes: the writer may let the file go when it
@@ -193,23 +199,26 @@ HRESULT STDMETHODCALLTYPE TAviMux::Pause() {
             FOutput->Stream()->Commit(STGC_DEFAULT);
         }
     }
-    if (FAILED(hr)) TBCBaseFilter::Stop();
+    if (FAILED(hr)) {
+        TBCBaseFilter::Stop();
+        return hr;
+    }
+    StartWriting();
     return hr;
 }
 
 HRESULT STDMETHODCALLTYPE TAviMux::Stop() {
     TBCAutoLock lock(FStateLock);
     const bool wasActive = FState != State_Stopped;
-    // Inputs refuse samples from here on; a sample being written finishes
-    // first (the write lock below waits for it).
+    // Inputs refuse samples from here on; what is queued is written first.
     HRESULT result = S_OK;
     for (const auto& pin : FInputs)
         if (pin->IsConnected()) pin->Inactive();
     if (wasActive) {
+        StopWriting();
         HRESULT finish = S_OK;
         {
             TBCAutoLock write(FWriteLock);
-            FSessionOpen = false;
             IStream* stream = FOutput->Stream();
             if (SUCCEEDED(FFailure) && FBuilder) {
                 // Frames the sources skipped at the end still count: every
@@ -243,36 +252,124 @@ HRESULT TAviMux::BeginFile() {
     return FBuilder->Start(FOutput->Stream());
 }
 
-HRESULT TAviMux::WriteSample(TAviMuxInputPin* pin, IMediaSample* sample, int traceIndex, bool*) {
-    HRESULT hr = S_OK;
+void TAviMux::StartWriting() {
     {
-        TBCAutoLock write(FWriteLock);
+        std::lock_guard<std::mutex> queue(FQueueLock);
+        FQueueClosed = false;
+    }
+    FWriter = std::thread([this] { WriteQueue(); });
+}
+
+void TAviMux::StopWriting() {
+    {
+        std::lock_guard<std::mutex> queue(FQueueLock);
+        FSessionOpen = false;
+        FQueueClosed = true;
+    }
+    FQueueChanged.notify_all();
+    if (FWriter.joinable()) FWriter.join();
+    std::lock_guard<std::mutex> queue(FQueueLock);
+    FSpare.clear();
+}
+
+HRESULT TAviMux::WriteSample(TAviMuxInputPin* pin, IMediaSample* sample, int traceIndex,
+                             bool* waited) {
+    BYTE* data = nullptr;
+    HRESULT hr = sample->GetPointer(&data);
+    if (FAILED(hr)) return hr;
+    const long length = sample->GetActualDataLength();
+    const DWORD size = length > 0 && data != nullptr ? static_cast<DWORD>(length) : 0;
+    const bool video = pin->CurrentMediaType().majortype == MEDIATYPE_Video;
+    REFERENCE_TIME start = 0, stop = 0;
+    const HRESULT timed = sample->GetTime(&start, &stop);
+
+    std::unique_ptr<TQueued> item;
+    {
+        std::unique_lock<std::mutex> queue(FQueueLock);
+        const auto full = [&] {
+            return FQueue.size() >= QueueSamplesLimit ||
+                   (!FQueue.empty() && FQueuedBytes + size > QueueBytesLimit);
+        };
+        while (FSessionOpen && SUCCEEDED(FFailure) && full()) {
+            *waited = true;
+            FQueueChanged.wait(queue);
+        }
         if (!FSessionOpen) return VFW_E_WRONG_STATE;
         if (FAILED(FFailure)) return FFailure;
-        BYTE* data = nullptr;
-        if (SUCCEEDED(hr)) hr = sample->GetPointer(&data);
-        if (SUCCEEDED(hr)) {
-            const long length = sample->GetActualDataLength();
-            const DWORD size = length > 0 ? static_cast<DWORD>(length) : 0;
-            const int stream = pin->StreamNumber;
-            REFERENCE_TIME start = 0, stop = 0;
-            const HRESULT timed = sample->GetTime(&start, &stop);
-            if (SUCCEEDED(timed)) FEndTime = std::max(FEndTime, timed == S_OK ? stop : start + 1);
-            if (stream < 0) {
-                hr = VFW_E_NOT_CONNECTED;
-            } else if (pin->CurrentMediaType().majortype == MEDIATYPE_Video) {
-                hr = FBuilder->WriteVideo(stream, SUCCEEDED(timed) ? &start : nullptr, data, size,
-                                          sample->IsSyncPoint() == S_OK);
-            } else {
-                hr = FBuilder->WriteAudio(stream, data, size);
-            }
-            sampletrace::Written(traceIndex, hr);
+        if (pin->StreamNumber < 0) {
+            FFailure = VFW_E_NOT_CONNECTED;
+            hr = FFailure;
+        } else if (!FSpare.empty()) {
+            item = std::move(FSpare.back());
+            FSpare.pop_back();
         }
-        if (SUCCEEDED(hr)) return S_OK;
-        FFailure = hr;
     }
-    Fail(hr);
-    return hr;
+    if (FAILED(hr)) {
+        Fail(hr);
+        return hr;
+    }
+    if (!item) item = std::make_unique<TQueued>();
+    item->Stream = pin->StreamNumber;
+    item->Video = video;
+    item->Timed = SUCCEEDED(timed);
+    item->Start = start;
+    item->KeyFrame = sample->IsSyncPoint() == S_OK;
+    item->TraceIndex = traceIndex;
+    item->Data.assign(data, data + size);
+    {
+        std::lock_guard<std::mutex> queue(FQueueLock);
+        if (!FSessionOpen) return VFW_E_WRONG_STATE;
+        if (FAILED(FFailure)) return FFailure;
+        if (SUCCEEDED(timed)) FEndTime = std::max(FEndTime, timed == S_OK ? stop : start + 1);
+        FQueuedBytes += size;
+        FQueue.push_back(std::move(item));
+    }
+    FQueueChanged.notify_all();
+    return S_OK;
+}
+
+void TAviMux::WriteQueue() {
+    sampletrace::NoteThread(sampletrace::MuxWriter);
+    for (;;) {
+        std::unique_ptr<TQueued> item;
+        HRESULT failure = S_OK;
+        {
+            std::unique_lock<std::mutex> queue(FQueueLock);
+            FQueueChanged.wait(queue, [this] { return !FQueue.empty() || FQueueClosed; });
+            if (FQueue.empty()) return;
+            item = std::move(FQueue.front());
+            FQueue.pop_front();
+            FQueuedBytes -= item->Data.size();
+            FWriting = true;
+            failure = FFailure;
+        }
+        FQueueChanged.notify_all();
+        HRESULT hr = failure;
+        if (SUCCEEDED(hr)) {
+            sampletrace::NoteThread(sampletrace::MuxWriter);
+            TBCAutoLock write(FWriteLock);
+            const DWORD size = static_cast<DWORD>(item->Data.size());
+            const BYTE* data = item->Data.data();
+            hr = item->Video ? FBuilder->WriteVideo(item->Stream, item->Timed ? &item->Start : nullptr,
+                                                    data, size, item->KeyFrame)
+                             : FBuilder->WriteAudio(item->Stream, data, size);
+        }
+        // A sample queued before a failed write is not written.
+        if (SUCCEEDED(failure)) sampletrace::Written(item->TraceIndex, hr);
+        bool failedNow = false;
+        {
+            std::lock_guard<std::mutex> queue(FQueueLock);
+            FWriting = false;
+            if (FAILED(hr) && SUCCEEDED(FFailure)) {
+                FFailure = hr;
+                failedNow = true;
+            }
+            // A few buffers are kept for the next samples of this run.
+            if (FSpare.size() < 4) FSpare.push_back(std::move(item));
+        }
+        FQueueChanged.notify_all();
+        if (failedNow) Fail(hr);
+    }
 }
 
 void TAviMux::Fail(HRESULT error) {
@@ -288,5 +385,13 @@ void TAviMux::InputEnded() {
         if (allEnded && FEndSent) return;
         if (allEnded) FEndSent = true;
     }
-    if (allEnded) FOutput->DeliverEndOfStream();
+    if (!allEnded) return;
+    {
+        // The end goes downstream once what came before it is in the file.
+        std::unique_lock<std::mutex> queue(FQueueLock);
+        FQueueChanged.wait(queue, [this] {
+            return (FQueue.empty() && !FWriting) || !FSessionOpen || FAILED(FFailure);
+        });
+    }
+    FOutput->DeliverEndOfStream();
 }

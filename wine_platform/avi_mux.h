@@ -2,12 +2,22 @@
 // taking uncompressed or compressed video with a VIDEOINFOHEADER or PCM
 // audio, and one output pin of type stream/AVI that writes the file through
 // IStream on the pin it is connected to.
+//
+// Receive copies the sample into a write queue and returns; a thread of the
+// multiplexer writes the queue to the file in arrival order. A source's
+// streaming thread thus never waits on the disk unless the queue is full
+// (a burst the disk cannot take), and a write error reaches the graph from
+// the writing thread and every later Receive.
 #pragma once
 
 #include "baseclasses/baseclasses.h"
 #include "wine_platform/avi_file_builder.h"
 
+#include <condition_variable>
+#include <deque>
 #include <memory>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 namespace sampletrace {
@@ -78,7 +88,8 @@ public:
 
     // From the input pins.
     void InputConnected();
-    // Writes the sample. traceIndex: the sample's trace record, or -1.
+    // Queues a copy of the sample for the writing thread; waits while the
+    // queue is full. traceIndex: the sample's trace record, or -1.
     HRESULT WriteSample(TAviMuxInputPin* pin, IMediaSample* sample, int traceIndex, bool* waited);
     void InputEnded();
 
@@ -86,14 +97,43 @@ public:
     // benchmarks read them through the filter object).
     const TAviFileBuilder* Builder() const { return FBuilder.get(); }
 
+    // Most bytes and samples waiting in the write queue; a sample that finds
+    // it full waits for room.
+    static constexpr size_t QueueBytesLimit = size_t{96} << 20;
+    static constexpr size_t QueueSamplesLimit = 32;
+
 private:
+    struct TQueued {
+        int Stream = -1;
+        bool Video = false;
+        bool Timed = false;
+        bool KeyFrame = false;
+        REFERENCE_TIME Start = 0;
+        std::vector<BYTE> Data;
+        int TraceIndex = -1;
+    };
+
     // Under FWriteLock: begins the file with the connected pins' streams.
     HRESULT BeginFile();
     // Ends every stream with the error and tells the graph.
     void Fail(HRESULT error);
+    // The writing thread: writes the queue until the session ends and the
+    // queue is empty.
+    void WriteQueue();
+    void StartWriting();
+    // Lets the writing thread write what is queued and end.
+    void StopWriting();
 
     TBCCritSec FStateLock;
-    TBCCritSec FWriteLock;
+    TBCCritSec FWriteLock;  // the builder and the file
+    std::mutex FQueueLock;  // the queue, FFailure, FSessionOpen, FEndTime
+    std::condition_variable FQueueChanged;
+    std::deque<std::unique_ptr<TQueued>> FQueue;
+    std::vector<std::unique_ptr<TQueued>> FSpare;  // written, their buffers kept
+    size_t FQueuedBytes = 0;
+    bool FWriting = false;  // the writing thread has a sample out of the queue
+    bool FQueueClosed = true;
+    std::thread FWriter;
     std::unique_ptr<TAviMuxOutputPin> FOutput;
     std::vector<std::unique_ptr<TAviMuxInputPin>> FInputs;
     std::unique_ptr<TAviFileBuilder> FBuilder;
