@@ -152,6 +152,7 @@ void TFileWriter::CloseFile() {
     if (FFile) FlushFileBuffers(FFile.Get());
     FFile.Reset();
     FStreamWriting = false;
+    FUnflushed = 0;
 }
 
 HRESULT STDMETHODCALLTYPE TFileWriter::Pause() {
@@ -238,7 +239,17 @@ HRESULT TFileWriter::WriteAt(const LONGLONG* offset, const BYTE* data, DWORD siz
     }
     // WriteFile takes at most 4 GiB - 1 at once; a sample is smaller.
     if (size > 0 && !WriteFile(FFile.Get(), data, size, written, nullptr)) return LastError();
-    return *written == size ? S_OK : STG_E_MEDIUMFULL;
+    if (*written != size) return STG_E_MEDIUMFULL;
+    // The system may keep what was written in memory and report a failure
+    // to store it only when the file is flushed. Flushing as the file grows
+    // reports it while recording, on the thread that writes, and leaves the
+    // last flush, at the end, only the last bytes to store.
+    FUnflushed += size;
+    if (FUnflushed >= FlushEvery) {
+        FUnflushed = 0;
+        if (!FlushFileBuffers(FFile.Get())) return LastError();
+    }
+    return S_OK;
 }
 
 HRESULT TFileWriter::ReadAt(void* data, ULONG size, ULONG* read) {

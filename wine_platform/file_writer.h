@@ -11,6 +11,7 @@
 #include "baseclasses/baseclasses.h"
 #include "shared/owner.h"
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -107,4 +108,8 @@ private:
     bool FStreamWriting = false;
     bool FEndPending = false;
     bool FCompleteSent = false;
+    // Bytes written since the file was last flushed; a flush follows every
+    // FlushEvery bytes.
+    static constexpr DWORD FlushEvery = DWORD{32} << 20;
+    uint64_t FUnflushed = 0;
 };
