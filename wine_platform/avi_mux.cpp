@@ -230,8 +230,13 @@ HRESULT STDMETHODCALLTYPE TAviMux::Stop() {
                 }
                 if (SUCCEEDED(finish)) finish = FBuilder->Finish();
             }
-            // The writer closes its file once the last byte is in.
-            if (stream != nullptr) stream->Commit(STGC_DEFAULT);
+            // The writer closes its file once the last byte is in; a file it
+            // could not store whole is a failed recording.
+            if (stream != nullptr) {
+                const HRESULT committed = stream->Commit(STGC_DEFAULT);
+                if (SUCCEEDED(finish) && SUCCEEDED(FFailure) && FAILED(committed))
+                    finish = committed;
+            }
             if (FAILED(finish)) FFailure = finish;
         }
         if (FAILED(finish)) {
@@ -287,7 +292,7 @@ HRESULT TAviMux::WriteSample(TAviMuxInputPin* pin, IMediaSample* sample, int tra
     {
         std::unique_lock<std::mutex> queue(FQueueLock);
         const auto full = [&] {
-            return FQueue.size() >= QueueSamplesLimit ||
+            return (video && FQueuedFrames >= QueueFramesLimit) ||
                    (!FQueue.empty() && FQueuedBytes + size > QueueBytesLimit);
         };
         while (FSessionOpen && SUCCEEDED(FFailure) && full()) {
@@ -322,6 +327,7 @@ HRESULT TAviMux::WriteSample(TAviMuxInputPin* pin, IMediaSample* sample, int tra
         if (FAILED(FFailure)) return FFailure;
         if (SUCCEEDED(timed)) FEndTime = std::max(FEndTime, timed == S_OK ? stop : start + 1);
         FQueuedBytes += size;
+        if (video) ++FQueuedFrames;
         FQueue.push_back(std::move(item));
     }
     FQueueChanged.notify_all();
@@ -340,6 +346,7 @@ void TAviMux::WriteQueue() {
             item = std::move(FQueue.front());
             FQueue.pop_front();
             FQueuedBytes -= item->Data.size();
+            if (item->Video) --FQueuedFrames;
             FWriting = true;
             failure = FFailure;
         }

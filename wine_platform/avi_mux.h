@@ -97,10 +97,12 @@ public:
     // benchmarks read them through the filter object).
     const TAviFileBuilder* Builder() const { return FBuilder.get(); }
 
-    // Most bytes and samples waiting in the write queue; a sample that finds
-    // it full waits for room.
-    static constexpr size_t QueueBytesLimit = size_t{96} << 20;
-    static constexpr size_t QueueSamplesLimit = 32;
+    // Most bytes and video frames waiting in the write queue (about a second
+    // of uncompressed 1920x1080 at 30 frames per second; sound samples are
+    // small and many, and count only by their bytes); a sample that finds it
+    // full waits for room.
+    static constexpr size_t QueueBytesLimit = size_t{192} << 20;
+    static constexpr size_t QueueFramesLimit = 64;
 
 private:
     struct TQueued {
@@ -131,6 +133,7 @@ private:
     std::deque<std::unique_ptr<TQueued>> FQueue;
     std::vector<std::unique_ptr<TQueued>> FSpare;  // written, their buffers kept
     size_t FQueuedBytes = 0;
+    size_t FQueuedFrames = 0;
     bool FWriting = false;  // the writing thread has a sample out of the queue
     bool FQueueClosed = true;
     std::thread FWriter;

@@ -338,6 +338,34 @@ TEST_F(AviMuxGraph, ASlowDiskDoesNotHoldTheSourceAndEveryFrameStillReachesTheFil
     EXPECT_EQ(chunks, 10);
 }
 
+TEST_F(AviMuxGraph, AFileTheMediumFailsToStoreAtTheEndFailsTheStop) {
+    ClocklessGraph g;
+    ASSERT_TRUE(g.Graph);
+    ComPtr<IBaseFilter> mux = CreateByClass(CLSID_AviDest);
+    auto* sink = new TStreamSink;
+    ComPtr<IBaseFilter> sinkFilter(sink);
+    sink->Pin->CommitResult = HRESULT_FROM_WIN32(ERROR_DISK_FULL);
+    auto* frames = new TFrameSource(64, 64, TFrameSource::Numbers(0, 5));
+    ComPtr<IBaseFilter> frameFilter(frames);
+    ASSERT_EQ(g.Graph->AddFilter(mux.Get(), L"Mux"), S_OK);
+    ASSERT_EQ(g.Graph->AddFilter(sinkFilter.Get(), L"Sink"), S_OK);
+    ASSERT_EQ(g.Graph->AddFilter(frameFilter.Get(), L"Frames"), S_OK);
+    ASSERT_EQ(g.Graph->ConnectDirect(Pins(mux.Get(), PINDIR_OUTPUT)[0].Get(), sink->Pin, nullptr),
+              S_OK);
+    ASSERT_EQ(g.Graph->ConnectDirect(Pins(frameFilter.Get(), PINDIR_OUTPUT)[0].Get(),
+                                     Pins(mux.Get(), PINDIR_INPUT)[0].Get(), nullptr),
+              S_OK);
+    ASSERT_EQ(g.Control->Run(), S_OK);
+    for (int i = 0; i < 1000 && frames->Pin->Delivered.load() < 5; ++i) Sleep(10);
+    // The headers and frames went in; the last flush fails: the recording
+    // is not reported whole.
+    EXPECT_EQ(mux->Stop(), HRESULT_FROM_WIN32(ERROR_DISK_FULL));
+    LONG_PTR error = 0;
+    EXPECT_TRUE(graphtest::WaitForGraphEvent(g.Events.Get(), EC_ERRORABORT, &error, 5000));
+    EXPECT_EQ(error, HRESULT_FROM_WIN32(ERROR_DISK_FULL));
+    g.Control->Stop();
+}
+
 TEST_F(AviMuxGraph, HeadersThatFindNoRoomFailThePauseAndLetTheWriterGo) {
     ClocklessGraph g;
     ASSERT_TRUE(g.Graph);
