@@ -1,5 +1,7 @@
 #include "wine_platform/avi_mux.h"
 
+#define TAVREL_WINE_PLATFORM_INTERNAL
+#include "wine_platform/sample_trace.h"
 #include "shared/media_type.h"
 
 #include <uuids.h>
@@ -36,11 +38,42 @@ HRESULT TAviMuxInputPin::CompleteConnect(IPin* receivePin) {
 }
 
 HRESULT STDMETHODCALLTYPE TAviMuxInputPin::Receive(IMediaSample* sample) {
-    const HRESULT hr = TBCBaseInputPin::Receive(sample);
-    if (hr != S_OK) return hr;
-    const HRESULT written = FMux->WriteSample(this, sample);
-    if (FAILED(written)) SetStreamError(written);
-    return written;
+    int trace = -1;
+    if (sampletrace::Enabled() && sample != nullptr) {
+        const bool video = CurrentMediaType().majortype == MEDIATYPE_Video;
+        sampletrace::NoteThread(video ? sampletrace::VideoStreaming : sampletrace::SoundStreaming);
+        REFERENCE_TIME start = 0, stop = 0;
+        const bool timed = SUCCEEDED(sample->GetTime(&start, &stop));
+        trace = sampletrace::Received(StreamNumber, video, timed ? &start : nullptr,
+                                      FAllocator && FAllocator.Get() == FTimingAllocator
+                                          ? sampletrace::LastHandedOut(FTiming)
+                                          : -1);
+    }
+    bool waited = false;
+    HRESULT hr = TBCBaseInputPin::Receive(sample);
+    if (hr == S_OK) {
+        hr = FMux->WriteSample(this, sample, trace, &waited);
+        if (FAILED(hr)) SetStreamError(hr);
+    }
+    sampletrace::Returned(trace, hr, waited);
+    return hr;
+}
+
+HRESULT STDMETHODCALLTYPE TAviMuxInputPin::GetAllocator(IMemAllocator** allocator) {
+    if (allocator == nullptr) return E_POINTER;
+    {
+        TBCAutoLock lock(FLock);
+        if (!FAllocator && sampletrace::Enabled()) {
+            IMemAllocator* timing = nullptr;
+            sampletrace::TTimingAllocator* notes = nullptr;
+            if (SUCCEEDED(sampletrace::CreateTimingAllocator(&timing, &notes))) {
+                FAllocator = ComPtr<IMemAllocator>::Attach(timing);
+                FTiming = notes;
+                FTimingAllocator = timing;
+            }
+        }
+    }
+    return TBCBaseInputPin::GetAllocator(allocator);
 }
 
 HRESULT STDMETHODCALLTYPE TAviMuxInputPin::EndOfStream() {
@@ -105,7 +138,10 @@ TAviMux::TAviMux(const wchar_t* name, IUnknown* outer, HRESULT* hr)
     InputConnected();
 }
 
-TAviMux::~TAviMux() = default;
+TAviMux::~TAviMux() {
+    // Released without a stop: what is queued is written, the thread ends.
+    if (FWriter.joinable()) StopWriting();
+}
 
 TBCUnknown* TAviMux::CreateFromFactory(TBCClassFactory* factory, IUnknown* outer) {
     HRESULT hr = S_OK;
@@ -148,11 +184,14 @@ HRESULT STDMETHODCALLTYPE TAviMux::Pause() {
         // The file begins now, with the streams connected now, so that the
         // writer downstream knows it is written through IStream.
         TBCAutoLock write(FWriteLock);
-        FFailure = S_OK;
-        FEndSent = false;
-        FEndTime = 0;
         hr = BeginFile();
-        FSessionOpen = SUCCEEDED(hr);
+        {
+            std::lock_guard<std::mutex> queue(FQueueLock);
+            FFailure = S_OK;
+            FEndSent = false;
+            FEndTime = 0;
+            FSessionOpen = SUCCEEDED(hr);
+        }
         if (FAILED(hr)) {
             FBuilder.reset();
             // Nothing more comes: the writer may let the file go when it
@@ -160,23 +199,26 @@ HRESULT STDMETHODCALLTYPE TAviMux::Pause() {
             FOutput->Stream()->Commit(STGC_DEFAULT);
         }
     }
-    if (FAILED(hr)) TBCBaseFilter::Stop();
+    if (FAILED(hr)) {
+        TBCBaseFilter::Stop();
+        return hr;
+    }
+    StartWriting();
     return hr;
 }
 
 HRESULT STDMETHODCALLTYPE TAviMux::Stop() {
     TBCAutoLock lock(FStateLock);
     const bool wasActive = FState != State_Stopped;
-    // Inputs refuse samples from here on; a sample being written finishes
-    // first (the write lock below waits for it).
+    // Inputs refuse samples from here on; what is queued is written first.
     HRESULT result = S_OK;
     for (const auto& pin : FInputs)
         if (pin->IsConnected()) pin->Inactive();
     if (wasActive) {
+        StopWriting();
         HRESULT finish = S_OK;
         {
             TBCAutoLock write(FWriteLock);
-            FSessionOpen = false;
             IStream* stream = FOutput->Stream();
             if (SUCCEEDED(FFailure) && FBuilder) {
                 // Frames the sources skipped at the end still count: every
@@ -188,8 +230,13 @@ HRESULT STDMETHODCALLTYPE TAviMux::Stop() {
                 }
                 if (SUCCEEDED(finish)) finish = FBuilder->Finish();
             }
-            // The writer closes its file once the last byte is in.
-            if (stream != nullptr) stream->Commit(STGC_DEFAULT);
+            // The writer closes its file once the last byte is in; a file it
+            // could not store whole is a failed recording.
+            if (stream != nullptr) {
+                const HRESULT committed = stream->Commit(STGC_DEFAULT);
+                if (SUCCEEDED(finish) && SUCCEEDED(FFailure) && FAILED(committed))
+                    finish = committed;
+            }
             if (FAILED(finish)) FFailure = finish;
         }
         if (FAILED(finish)) {
@@ -210,35 +257,126 @@ HRESULT TAviMux::BeginFile() {
     return FBuilder->Start(FOutput->Stream());
 }
 
-HRESULT TAviMux::WriteSample(TAviMuxInputPin* pin, IMediaSample* sample) {
-    HRESULT hr = S_OK;
+void TAviMux::StartWriting() {
     {
-        TBCAutoLock write(FWriteLock);
+        std::lock_guard<std::mutex> queue(FQueueLock);
+        FQueueClosed = false;
+    }
+    FWriter = std::thread([this] { WriteQueue(); });
+}
+
+void TAviMux::StopWriting() {
+    {
+        std::lock_guard<std::mutex> queue(FQueueLock);
+        FSessionOpen = false;
+        FQueueClosed = true;
+    }
+    FQueueChanged.notify_all();
+    if (FWriter.joinable()) FWriter.join();
+    std::lock_guard<std::mutex> queue(FQueueLock);
+    FSpare.clear();
+}
+
+HRESULT TAviMux::WriteSample(TAviMuxInputPin* pin, IMediaSample* sample, int traceIndex,
+                             bool* waited) {
+    BYTE* data = nullptr;
+    HRESULT hr = sample->GetPointer(&data);
+    if (FAILED(hr)) return hr;
+    const long length = sample->GetActualDataLength();
+    const DWORD size = length > 0 && data != nullptr ? static_cast<DWORD>(length) : 0;
+    const bool video = pin->CurrentMediaType().majortype == MEDIATYPE_Video;
+    REFERENCE_TIME start = 0, stop = 0;
+    const HRESULT timed = sample->GetTime(&start, &stop);
+
+    std::unique_ptr<TQueued> item;
+    {
+        std::unique_lock<std::mutex> queue(FQueueLock);
+        const auto full = [&] {
+            return (video && FQueuedFrames >= QueueFramesLimit) ||
+                   (!FQueue.empty() && FQueuedBytes + size > QueueBytesLimit);
+        };
+        while (FSessionOpen && SUCCEEDED(FFailure) && full()) {
+            *waited = true;
+            FQueueChanged.wait(queue);
+        }
         if (!FSessionOpen) return VFW_E_WRONG_STATE;
         if (FAILED(FFailure)) return FFailure;
-        BYTE* data = nullptr;
-        if (SUCCEEDED(hr)) hr = sample->GetPointer(&data);
-        if (SUCCEEDED(hr)) {
-            const long length = sample->GetActualDataLength();
-            const DWORD size = length > 0 ? static_cast<DWORD>(length) : 0;
-            const int stream = pin->StreamNumber;
-            REFERENCE_TIME start = 0, stop = 0;
-            const HRESULT timed = sample->GetTime(&start, &stop);
-            if (SUCCEEDED(timed)) FEndTime = std::max(FEndTime, timed == S_OK ? stop : start + 1);
-            if (stream < 0) {
-                hr = VFW_E_NOT_CONNECTED;
-            } else if (pin->CurrentMediaType().majortype == MEDIATYPE_Video) {
-                hr = FBuilder->WriteVideo(stream, SUCCEEDED(timed) ? &start : nullptr, data, size,
-                                          sample->IsSyncPoint() == S_OK);
-            } else {
-                hr = FBuilder->WriteAudio(stream, data, size);
-            }
+        if (pin->StreamNumber < 0) {
+            FFailure = VFW_E_NOT_CONNECTED;
+            hr = FFailure;
+        } else if (!FSpare.empty()) {
+            item = std::move(FSpare.back());
+            FSpare.pop_back();
         }
-        if (SUCCEEDED(hr)) return S_OK;
-        FFailure = hr;
     }
-    Fail(hr);
-    return hr;
+    if (FAILED(hr)) {
+        Fail(hr);
+        return hr;
+    }
+    if (!item) item = std::make_unique<TQueued>();
+    item->Stream = pin->StreamNumber;
+    item->Video = video;
+    item->Timed = SUCCEEDED(timed);
+    item->Start = start;
+    item->KeyFrame = sample->IsSyncPoint() == S_OK;
+    item->TraceIndex = traceIndex;
+    item->Data.assign(data, data + size);
+    {
+        std::lock_guard<std::mutex> queue(FQueueLock);
+        if (!FSessionOpen) return VFW_E_WRONG_STATE;
+        if (FAILED(FFailure)) return FFailure;
+        if (SUCCEEDED(timed)) FEndTime = std::max(FEndTime, timed == S_OK ? stop : start + 1);
+        FQueuedBytes += size;
+        if (video) ++FQueuedFrames;
+        FQueue.push_back(std::move(item));
+    }
+    FQueueChanged.notify_all();
+    return S_OK;
+}
+
+void TAviMux::WriteQueue() {
+    sampletrace::NoteThread(sampletrace::MuxWriter);
+    for (;;) {
+        std::unique_ptr<TQueued> item;
+        HRESULT failure = S_OK;
+        {
+            std::unique_lock<std::mutex> queue(FQueueLock);
+            FQueueChanged.wait(queue, [this] { return !FQueue.empty() || FQueueClosed; });
+            if (FQueue.empty()) return;
+            item = std::move(FQueue.front());
+            FQueue.pop_front();
+            FQueuedBytes -= item->Data.size();
+            if (item->Video) --FQueuedFrames;
+            FWriting = true;
+            failure = FFailure;
+        }
+        FQueueChanged.notify_all();
+        HRESULT hr = failure;
+        if (SUCCEEDED(hr)) {
+            sampletrace::NoteThread(sampletrace::MuxWriter);
+            TBCAutoLock write(FWriteLock);
+            const DWORD size = static_cast<DWORD>(item->Data.size());
+            const BYTE* data = item->Data.data();
+            hr = item->Video ? FBuilder->WriteVideo(item->Stream, item->Timed ? &item->Start : nullptr,
+                                                    data, size, item->KeyFrame)
+                             : FBuilder->WriteAudio(item->Stream, data, size);
+        }
+        // A sample queued before a failed write is not written.
+        if (SUCCEEDED(failure)) sampletrace::Written(item->TraceIndex, hr);
+        bool failedNow = false;
+        {
+            std::lock_guard<std::mutex> queue(FQueueLock);
+            FWriting = false;
+            if (FAILED(hr) && SUCCEEDED(FFailure)) {
+                FFailure = hr;
+                failedNow = true;
+            }
+            // A few buffers are kept for the next samples of this run.
+            if (FSpare.size() < 4) FSpare.push_back(std::move(item));
+        }
+        FQueueChanged.notify_all();
+        if (failedNow) Fail(hr);
+    }
 }
 
 void TAviMux::Fail(HRESULT error) {
@@ -254,5 +392,13 @@ void TAviMux::InputEnded() {
         if (allEnded && FEndSent) return;
         if (allEnded) FEndSent = true;
     }
-    if (allEnded) FOutput->DeliverEndOfStream();
+    if (!allEnded) return;
+    {
+        // The end goes downstream once what came before it is in the file.
+        std::unique_lock<std::mutex> queue(FQueueLock);
+        FQueueChanged.wait(queue, [this] {
+            return (FQueue.empty() && !FWriting) || !FSessionOpen || FAILED(FFailure);
+        });
+    }
+    FOutput->DeliverEndOfStream();
 }

@@ -2,13 +2,27 @@
 // taking uncompressed or compressed video with a VIDEOINFOHEADER or PCM
 // audio, and one output pin of type stream/AVI that writes the file through
 // IStream on the pin it is connected to.
+//
+// Receive copies the sample into a write queue and returns; a thread of the
+// multiplexer writes the queue to the file in arrival order. A source's
+// streaming thread thus never waits on the disk unless the queue is full
+// (a burst the disk cannot take), and a write error reaches the graph from
+// the writing thread and every later Receive.
 #pragma once
 
 #include "baseclasses/baseclasses.h"
 #include "wine_platform/avi_file_builder.h"
 
+#include <condition_variable>
+#include <deque>
 #include <memory>
+#include <mutex>
+#include <thread>
 #include <vector>
+
+namespace sampletrace {
+class TTimingAllocator;
+}
 
 class TAviMux;
 
@@ -23,12 +37,18 @@ public:
     HRESULT CompleteConnect(IPin* receivePin) override;
     HRESULT STDMETHODCALLTYPE Receive(IMediaSample* sample) override;
     HRESULT STDMETHODCALLTYPE EndOfStream() override;
+    // While a benchmark traces the samples, the allocator offered notes when
+    // the source takes an empty sample.
+    HRESULT STDMETHODCALLTYPE GetAllocator(IMemAllocator** allocator) override;
 
     // The pin's stream in the file being written, or -1.
     int StreamNumber = -1;
 
 private:
     TAviMux* FMux;
+    // The timing allocator while FAllocator is it.
+    sampletrace::TTimingAllocator* FTiming = nullptr;
+    IMemAllocator* FTimingAllocator = nullptr;
 };
 
 class TAviMuxOutputPin : public TBCBaseOutputPin {
@@ -68,21 +88,55 @@ public:
 
     // From the input pins.
     void InputConnected();
-    HRESULT WriteSample(TAviMuxInputPin* pin, IMediaSample* sample);
+    // Queues a copy of the sample for the writing thread; waits while the
+    // queue is full. traceIndex: the sample's trace record, or -1.
+    HRESULT WriteSample(TAviMuxInputPin* pin, IMediaSample* sample, int traceIndex, bool* waited);
     void InputEnded();
 
     // Lengths written in the last run, by stream number (tests and
     // benchmarks read them through the filter object).
     const TAviFileBuilder* Builder() const { return FBuilder.get(); }
 
+    // Most bytes and video frames waiting in the write queue (about a second
+    // of uncompressed 1920x1080 at 30 frames per second; sound samples are
+    // small and many, and count only by their bytes); a sample that finds it
+    // full waits for room.
+    static constexpr size_t QueueBytesLimit = size_t{192} << 20;
+    static constexpr size_t QueueFramesLimit = 64;
+
 private:
+    struct TQueued {
+        int Stream = -1;
+        bool Video = false;
+        bool Timed = false;
+        bool KeyFrame = false;
+        REFERENCE_TIME Start = 0;
+        std::vector<BYTE> Data;
+        int TraceIndex = -1;
+    };
+
     // Under FWriteLock: begins the file with the connected pins' streams.
     HRESULT BeginFile();
     // Ends every stream with the error and tells the graph.
     void Fail(HRESULT error);
+    // The writing thread: writes the queue until the session ends and the
+    // queue is empty.
+    void WriteQueue();
+    void StartWriting();
+    // Lets the writing thread write what is queued and end.
+    void StopWriting();
 
     TBCCritSec FStateLock;
-    TBCCritSec FWriteLock;
+    TBCCritSec FWriteLock;  // the builder and the file
+    std::mutex FQueueLock;  // the queue, FFailure, FSessionOpen, FEndTime
+    std::condition_variable FQueueChanged;
+    std::deque<std::unique_ptr<TQueued>> FQueue;
+    std::vector<std::unique_ptr<TQueued>> FSpare;  // written, their buffers kept
+    size_t FQueuedBytes = 0;
+    size_t FQueuedFrames = 0;
+    bool FWriting = false;  // the writing thread has a sample out of the queue
+    bool FQueueClosed = true;
+    std::thread FWriter;
     std::unique_ptr<TAviMuxOutputPin> FOutput;
     std::vector<std::unique_ptr<TAviMuxInputPin>> FInputs;
     std::unique_ptr<TAviFileBuilder> FBuilder;

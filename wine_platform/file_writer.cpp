@@ -144,14 +144,53 @@ HRESULT TFileWriter::OpenFile() {
     if (FFileName.empty()) return HRESULT_FROM_WIN32(ERROR_INVALID_NAME);
     FFile.Reset(CreateFileW(FFileName.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
                             nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    return FFile ? S_OK : LastError();
+    if (!FFile) return LastError();
+    StartFlushing();
+    return S_OK;
 }
 
 void TFileWriter::CloseFile() {
     TBCAutoLock write(FWriteLock);
+    StopFlushing();
     if (FFile) FlushFileBuffers(FFile.Get());
     FFile.Reset();
     FStreamWriting = false;
+    FUnflushed = 0;
+}
+
+void TFileWriter::StartFlushing() {
+    StopFlushing();
+    FFlushWanted = false;
+    FFlushEnd = false;
+    FFlushFailure = S_OK;
+    const HANDLE file = FFile.Get();
+    FFlusher = std::thread([this, file] {
+        std::unique_lock<std::mutex> lock(FFlushLock);
+        for (;;) {
+            FFlushChanged.wait(lock, [this] { return FFlushWanted || FFlushEnd; });
+            if (FFlushEnd) return;
+            FFlushWanted = false;
+            lock.unlock();
+            const HRESULT flushed = FlushFileBuffers(file) ? S_OK : LastError();
+            lock.lock();
+            if (FAILED(flushed) && SUCCEEDED(FFlushFailure)) FFlushFailure = flushed;
+        }
+    });
+}
+
+void TFileWriter::StopFlushing() {
+    if (!FFlusher.joinable()) return;
+    {
+        std::lock_guard<std::mutex> lock(FFlushLock);
+        FFlushEnd = true;
+    }
+    FFlushChanged.notify_all();
+    FFlusher.join();
+}
+
+HRESULT TFileWriter::FlushFailure() {
+    std::lock_guard<std::mutex> lock(FFlushLock);
+    return FFlushFailure;
 }
 
 HRESULT STDMETHODCALLTYPE TFileWriter::Pause() {
@@ -230,6 +269,8 @@ HRESULT TFileWriter::WriteAt(const LONGLONG* offset, const BYTE* data, DWORD siz
     *written = 0;
     TBCAutoLock write(FWriteLock);
     if (!FFile) return E_UNEXPECTED;
+    const HRESULT flushFailure = FlushFailure();
+    if (FAILED(flushFailure)) return flushFailure;
     if (offset == nullptr) FStreamWriting = true;
     if (offset != nullptr) {
         LARGE_INTEGER to;
@@ -238,7 +279,23 @@ HRESULT TFileWriter::WriteAt(const LONGLONG* offset, const BYTE* data, DWORD siz
     }
     // WriteFile takes at most 4 GiB - 1 at once; a sample is smaller.
     if (size > 0 && !WriteFile(FFile.Get(), data, size, written, nullptr)) return LastError();
-    return *written == size ? S_OK : STG_E_MEDIUMFULL;
+    if (*written != size) return STG_E_MEDIUMFULL;
+    // The system may keep what was written in memory and report a failure
+    // to store it only when the file is flushed. A thread of the writer
+    // flushes as the file grows, without holding up the writes: a failure
+    // is reported by the next write, and the last flush, at the end, has
+    // only the last bytes to store.
+    FUnflushed += size;
+    if (FUnflushed >= FlushEvery) {
+        FUnflushed = 0;
+        {
+            std::lock_guard<std::mutex> lock(FFlushLock);
+            if (FAILED(FFlushFailure)) return FFlushFailure;
+            FFlushWanted = true;
+        }
+        FFlushChanged.notify_all();
+    }
+    return S_OK;
 }
 
 HRESULT TFileWriter::ReadAt(void* data, ULONG size, ULONG* read) {
@@ -298,10 +355,15 @@ HRESULT TFileWriter::CommitFile() {
     FStreamWriting = false;
     // Stopped already: the writer upstream was the last to finish.
     if (IsStopped()) {
+        StopFlushing();
+        const HRESULT earlier = FlushFailure();
         const BOOL flushed = FlushFileBuffers(FFile.Get());
+        const HRESULT result = FAILED(earlier) ? earlier : flushed ? S_OK : LastError();
         FFile.Reset();
-        return flushed ? S_OK : LastError();
+        return result;
     }
+    const HRESULT earlier = FlushFailure();
+    if (FAILED(earlier)) return earlier;
     return FlushFileBuffers(FFile.Get()) ? S_OK : LastError();
 }
 

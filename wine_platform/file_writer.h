@@ -11,7 +11,11 @@
 #include "baseclasses/baseclasses.h"
 #include "shared/owner.h"
 
+#include <condition_variable>
+#include <cstdint>
 #include <memory>
+#include <mutex>
+#include <thread>
 #include <string>
 
 class TFileWriter;
@@ -94,6 +98,10 @@ public:
 private:
     HRESULT OpenFile();
     void CloseFile();
+    // The thread that flushes the open file while it grows.
+    void StartFlushing();
+    void StopFlushing();
+    HRESULT FlushFailure();
     void ReportComplete();
 
     TBCCritSec FStateLock;
@@ -107,4 +115,14 @@ private:
     bool FStreamWriting = false;
     bool FEndPending = false;
     bool FCompleteSent = false;
+    // Bytes written since the last flush was asked for; the flushing thread
+    // is asked every FlushEvery bytes.
+    static constexpr DWORD FlushEvery = DWORD{32} << 20;
+    uint64_t FUnflushed = 0;
+    std::thread FFlusher;
+    std::mutex FFlushLock;  // the three below
+    std::condition_variable FFlushChanged;
+    bool FFlushWanted = false;
+    bool FFlushEnd = false;
+    HRESULT FFlushFailure = S_OK;
 };

@@ -18,7 +18,16 @@
 //   tools/wineenv.sh exec build/benchenv build/x86_64/bin/record_bench.exe
 //   tools/wineenv.sh stop build/benchenv
 // Arguments (optional): the seconds to record (10) and the sizes to run
-// ("720", "1080" or "both").
+// ("720", "1080" or "both"); "--load N" anywhere runs N CPU-bound processes
+// for the whole run.
+//
+// Each recording also says where its frames went (bench/common/frame_trace.h:
+// the multiplexer's per-sample trace, a per-frame CSV beside the recording,
+// the GUI and streaming threads' processor time). What the screen filter
+// alone delivers in the same conditions: bench/screen/pixenta_bench with the
+// same "--load", run next to it.
+#include "bench/common/cpu_load.h"
+#include "bench/common/frame_trace.h"
 #include "tests/app/app_test_support.h"
 #include "tests/fixtures/wine_platform/avi_reader.h"
 
@@ -36,12 +45,15 @@ using Clock = std::chrono::steady_clock;
 
 double SecondsSince(Clock::time_point since) { return std::chrono::duration<double>(Clock::now() - since).count(); }
 
-// Keeps the window's messages going for the given time.
+// Keeps the window's messages going for the given time, waiting for them as
+// the program's own message loop does.
 void PumpFor(double seconds) {
     const auto start = Clock::now();
-    while (SecondsSince(start) < seconds) {
+    for (;;) {
         Application->ProcessMessages();
-        Sleep(5);
+        const double left = seconds - SecondsSince(start);
+        if (left <= 0) return;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(left * 1000) + 1, QS_ALLINPUT);
     }
 }
 
@@ -158,6 +170,8 @@ bool RunOne(int width, int height, double seconds) {
         terminated(sender, code);
     };
 
+    benchtrace::TFrameTrace trace;
+    if (!trace.Start()) std::printf("  frame trace: WinePlatform.dll has no trace\n");
     FormMain->pngCaptureStartClick(FormMain->pngCaptureStart);
     for (const auto& t : windows.Boxes.Texts) std::printf("  message: %s\n", WideToUtf8(t).c_str());
     if (!FormMain->TimerCaptureTime->Enabled()) {
@@ -170,8 +184,11 @@ bool RunOne(int width, int height, double seconds) {
     gConverterStart = {};
     finish = Clock::now();
     gWatchClock = true;
+    trace.MarkFinish();
     FormMain->pngCaptureFinishClick(FormMain->pngCaptureFinish);
     const double finishToReport = SecondsSince(finish);
+    trace.Report(333333, static_cast<int>(seconds * 30 + 0.5),
+                 dir + L"frames_" + std::to_wstring(width) + L"x" + std::to_wstring(height) + L".csv");
     const std::wstring report = FormProgress->LabelStatus->Caption();
     const std::wstring expected = L"全ての処理が完了しました\r\n保存ファイル名【" + FormMain->FSettings->FileName + L"】";
     for (const auto& t : windows.Boxes.Texts) std::printf("  message: %s\n", WideToUtf8(t).c_str());
@@ -212,6 +229,8 @@ bool RunOne(int width, int height, double seconds) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    benchload::SpinIfAsked(argc, argv);
+    const benchload::TCpuLoad load(benchload::TakeLoadOption(argc, argv));
     const double seconds = argc > 1 ? std::atof(argv[1]) : 10.0;
     const std::string sizes = argc > 2 ? argv[2] : "both";
     CoInitialize(nullptr);

@@ -6,6 +6,10 @@
 // The capture cost is measured from the moment the sink's allocator hands the
 // filter an empty sample to the moment the filled sample arrives: the filter's
 // whole FillBuffer (display and memory contexts, BitBlt, GetDIBits, stamps).
+//
+// "--load N" runs N CPU-bound processes for the whole run (see
+// bench/common/cpu_load.h).
+#include "bench/common/cpu_load.h"
 #include "baseclasses/filter.h"
 #include "baseclasses/pin.h"
 #include "shared/com_ptr.h"
@@ -301,7 +305,9 @@ void BareLoopOnThisThread(int width, int height, int iterations) {
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+    benchload::SpinIfAsked(argc, argv);
+    const benchload::TCpuLoad load(benchload::TakeLoadOption(argc, argv));
     const TComApartment com(COINIT_MULTITHREADED);
     const std::wstring path = ProgramFolder() + L"Pixenta.dll";
     HMODULE library = LoadLibraryW(path.c_str());

@@ -14,6 +14,12 @@
 // and the multiplexer and writer alone
 // (300 frames of 1920x1080 from a source that only stamps them, without a
 // clock, as fast as they are taken).
+//
+// "--load N" runs N CPU-bound processes for the whole run (see
+// bench/common/cpu_load.h); each recording with the counting sink also says
+// where its frames went (bench/common/frame_trace.h).
+#include "bench/common/cpu_load.h"
+#include "bench/common/frame_trace.h"
 #include "tests/fixtures/graph_test_support.h"
 #include "tests/fixtures/wine_platform/avi_reader.h"
 #include "tests/fixtures/wine_platform/platform_graph.h"
@@ -51,6 +57,8 @@ struct Result {
 // withSink false leaves the counting sink out: the recording alone.
 Result RunOnce(LONG width, LONG height, bool withSink) {
     Result result;
+    benchtrace::TFrameTrace trace;
+    if (withSink) trace.Start();
     const std::wstring path = avitest::OutputPath(L"avimux_bench.avi");
     DeleteFileW(path.c_str());
     {
@@ -79,11 +87,15 @@ Result RunOnce(LONG width, LONG height, bool withSink) {
         if ((withSink && FAILED(counting.Control->Run())) || FAILED(recording.Control->Run()))
             return result;
         pixentatest::PatternWindow::Pump(10000);
+        if (withSink) trace.MarkFinish();
         recording.Control->Stop();
         counting.Control->Stop();
         result.Seconds = (GetTickCount() - start) / 1000.0;
         result.Counted = counter.Count();
     }
+    if (withSink)
+        trace.Report(333333, 300,
+                     avitest::OutputPath((L"avimux_bench_" + std::to_wstring(height) + L".csv").c_str()));
     const avitest::AviFile avi = avitest::ReadAvi(path);
     if (!avi.Error.empty()) {
         std::printf("  file unreadable: %s\n", avi.Error.c_str());
@@ -161,7 +173,9 @@ double WriterAlone() {
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+    benchload::SpinIfAsked(argc, argv);
+    const benchload::TCpuLoad load(benchload::TakeLoadOption(argc, argv));
     graphtest::ComScope com;
     if (avitest::RegisterPlatform() != 0 ||
         testsupport::RunRegsvr32(L"/s \"" + testsupport::ProgramFolder() + L"Pixenta.dll\"") != 0) {

@@ -2,15 +2,18 @@
 // class identifiers, in Wine's filter graph with sources of the tests' own:
 // connection, recording, skipped frame numbers, sound only, refused types,
 // missing file names and folders, a full medium, a full disk under the file
-// writer, and the file closed when the graph has stopped whichever filter
+// writer, a slow disk that must not hold the source, and the file closed when the graph has stopped whichever filter
 // stops first.
 #include "tests/fixtures/wine_platform/avi_reader.h"
 #include "tests/fixtures/wine_platform/platform_graph.h"
 #include "tests/fixtures/wine_platform/test_sources.h"
+#include "shared/owner.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
+#include <mutex>
 
 using namespace avitest;
 
@@ -292,6 +295,75 @@ TEST_F(AviMuxGraph, AFullMediumAbortsTheStreamAndLeavesTheFileUnfinished) {
     ASSERT_GE(sink->Pin->Bytes.size(), 8u);
     EXPECT_EQ(Le32(sink->Pin->Bytes.data() + 4), 0u);
     EXPECT_GE(sink->Pin->Commits.load(), 1) << "the writer may let the file go";
+}
+
+TEST_F(AviMuxGraph, ASlowDiskDoesNotHoldTheSourceAndEveryFrameStillReachesTheFile) {
+    ClocklessGraph g;
+    ASSERT_TRUE(g.Graph);
+    ComPtr<IBaseFilter> mux = CreateByClass(CLSID_AviDest);
+    auto* sink = new TStreamSink;
+    ComPtr<IBaseFilter> sinkFilter(sink);
+    TKernelHandle release(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    ASSERT_TRUE(release);
+    constexpr LONG width = 320, height = 240, frameBytes = width * height * 3;
+    sink->Pin->HoldFrom = frameBytes;
+    sink->Pin->Resume = release.Get();
+    auto* frames = new TFrameSource(width, height, TFrameSource::Numbers(0, 10));
+    ComPtr<IBaseFilter> frameFilter(frames);
+    ASSERT_EQ(g.Graph->AddFilter(mux.Get(), L"Mux"), S_OK);
+    ASSERT_EQ(g.Graph->AddFilter(sinkFilter.Get(), L"Sink"), S_OK);
+    ASSERT_EQ(g.Graph->AddFilter(frameFilter.Get(), L"Frames"), S_OK);
+    ASSERT_EQ(g.Graph->ConnectDirect(Pins(mux.Get(), PINDIR_OUTPUT)[0].Get(), sink->Pin, nullptr),
+              S_OK);
+    ASSERT_EQ(g.Graph->ConnectDirect(Pins(frameFilter.Get(), PINDIR_OUTPUT)[0].Get(),
+                                     Pins(mux.Get(), PINDIR_INPUT)[0].Get(), nullptr),
+              S_OK);
+    ASSERT_EQ(g.Control->Run(), S_OK);
+    // Every frame leaves the source while the disk holds the first write.
+    for (int i = 0; i < 1000 && frames->Pin->Delivered.load() < 10; ++i) Sleep(10);
+    EXPECT_EQ(frames->Pin->Delivered.load(), 10);
+    EXPECT_EQ(sink->Pin->Held.load(), 1);
+    // The stop writes what is queued before it finishes the file.
+    SetEvent(release.Get());
+    g.Control->Stop();
+    std::lock_guard<std::mutex> lock(sink->Pin->Mutex);
+    const std::vector<BYTE>& bytes = sink->Pin->Bytes;
+    ASSERT_GE(bytes.size(), 8u);
+    EXPECT_NE(Le32(bytes.data() + 4), 0u);
+    int chunks = 0;
+    for (size_t at = 0; at + 8 <= bytes.size(); ++at)
+        if (std::memcmp(bytes.data() + at, "00db", 4) == 0 &&
+            Le32(bytes.data() + at + 4) == static_cast<uint32_t>(frameBytes))
+            ++chunks;
+    EXPECT_EQ(chunks, 10);
+}
+
+TEST_F(AviMuxGraph, AFileTheMediumFailsToStoreAtTheEndFailsTheStop) {
+    ClocklessGraph g;
+    ASSERT_TRUE(g.Graph);
+    ComPtr<IBaseFilter> mux = CreateByClass(CLSID_AviDest);
+    auto* sink = new TStreamSink;
+    ComPtr<IBaseFilter> sinkFilter(sink);
+    sink->Pin->CommitResult = HRESULT_FROM_WIN32(ERROR_DISK_FULL);
+    auto* frames = new TFrameSource(64, 64, TFrameSource::Numbers(0, 5));
+    ComPtr<IBaseFilter> frameFilter(frames);
+    ASSERT_EQ(g.Graph->AddFilter(mux.Get(), L"Mux"), S_OK);
+    ASSERT_EQ(g.Graph->AddFilter(sinkFilter.Get(), L"Sink"), S_OK);
+    ASSERT_EQ(g.Graph->AddFilter(frameFilter.Get(), L"Frames"), S_OK);
+    ASSERT_EQ(g.Graph->ConnectDirect(Pins(mux.Get(), PINDIR_OUTPUT)[0].Get(), sink->Pin, nullptr),
+              S_OK);
+    ASSERT_EQ(g.Graph->ConnectDirect(Pins(frameFilter.Get(), PINDIR_OUTPUT)[0].Get(),
+                                     Pins(mux.Get(), PINDIR_INPUT)[0].Get(), nullptr),
+              S_OK);
+    ASSERT_EQ(g.Control->Run(), S_OK);
+    for (int i = 0; i < 1000 && frames->Pin->Delivered.load() < 5; ++i) Sleep(10);
+    // The headers and frames went in; the last flush fails: the recording
+    // is not reported whole.
+    EXPECT_EQ(mux->Stop(), HRESULT_FROM_WIN32(ERROR_DISK_FULL));
+    LONG_PTR error = 0;
+    EXPECT_TRUE(graphtest::WaitForGraphEvent(g.Events.Get(), EC_ERRORABORT, &error, 5000));
+    EXPECT_EQ(error, HRESULT_FROM_WIN32(ERROR_DISK_FULL));
+    g.Control->Stop();
 }
 
 TEST_F(AviMuxGraph, HeadersThatFindNoRoomFailThePauseAndLetTheWriterGo) {
