@@ -2,6 +2,7 @@
 #include "wine_platform/sample_trace.h"
 
 #include "shared/com_ptr.h"
+#include "shared/owner.h"
 
 #include <uuids.h>
 
@@ -61,7 +62,7 @@ namespace {
 
 struct TThreadNote {
     TWinePlatformTraceThread Figures{};
-    HANDLE Handle = nullptr;
+    TKernelHandle Handle;
     ULONGLONG KernelAtStart = 0, UserAtStart = 0;
 };
 
@@ -88,12 +89,6 @@ bool ThreadTimes(HANDLE thread, ULONGLONG* kernel, ULONGLONG* user) {
     *kernel = Ticks(k);
     *user = Ticks(u);
     return true;
-}
-
-void ForgetThreads(TTrace& trace) {
-    for (TThreadNote& note : trace.Threads)
-        if (note.Handle != nullptr) CloseHandle(note.Handle);
-    trace.Threads.clear();
 }
 
 }  // namespace
@@ -157,9 +152,9 @@ void NoteThread(TThreadRole role) {
     TThreadNote note;
     note.Figures.ThreadId = id;
     note.Figures.Role = role;
-    note.Handle = OpenThread(THREAD_QUERY_INFORMATION, FALSE, id);
-    if (note.Handle != nullptr) ThreadTimes(note.Handle, &note.KernelAtStart, &note.UserAtStart);
-    trace.Threads.push_back(note);
+    note.Handle.Reset(OpenThread(THREAD_QUERY_INFORMATION, FALSE, id));
+    if (note.Handle) ThreadTimes(note.Handle.Get(), &note.KernelAtStart, &note.UserAtStart);
+    trace.Threads.push_back(std::move(note));
 }
 
 HRESULT CreateTimingAllocator(IMemAllocator** allocator, TTimingAllocator** timing) {
@@ -187,7 +182,7 @@ void WINAPI WinePlatformTraceStart() {
     TTrace& trace = Trace();
     std::lock_guard<std::mutex> lock(trace.Lock);
     trace.Samples.clear();
-    ForgetThreads(trace);
+    trace.Threads.clear();
     LARGE_INTEGER frequency;
     QueryPerformanceFrequency(&frequency);
     trace.TicksPerMs = static_cast<double>(frequency.QuadPart) / 1000.0;
@@ -214,7 +209,7 @@ BOOL WINAPI WinePlatformTraceThread(int index, TWinePlatformTraceThread* thread)
     TThreadNote& note = trace.Threads[index];
     *thread = note.Figures;
     ULONGLONG kernel = 0, user = 0;
-    if (note.Handle != nullptr && ThreadTimes(note.Handle, &kernel, &user)) {
+    if (note.Handle && ThreadTimes(note.Handle.Get(), &kernel, &user)) {
         thread->KernelMs = static_cast<double>(kernel - note.KernelAtStart) / 10000.0;
         thread->UserMs = static_cast<double>(user - note.UserAtStart) / 10000.0;
     }
