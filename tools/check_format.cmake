@@ -4,8 +4,8 @@
 #   cmake -DROOT=<source folder> -DCLANG_FORMAT=<clang-format> -P tools/check_format.cmake
 #
 # The product folders (cmake/TavrelLayers.cmake), tests, bench and tools are
-# checked; the layering check's sample tree is not, its odd layout is what it
-# tests. Every file that differs is printed as
+# checked; the sample trees of the layering and ownership checks are not,
+# their odd layout is what they test. Every file that differs is printed as
 #   UNFORMATTED <file>
 # and the script fails when there is one. To lay a file out:
 #   clang-format -i <file>
@@ -29,7 +29,7 @@ foreach(folder IN LISTS TAVREL_LAYERS ITEMS tests bench tools)
   list(APPEND patterns ${ROOT}/${folder}/*.cpp ${ROOT}/${folder}/*.h)
 endforeach()
 file(GLOB_RECURSE sources RELATIVE ${ROOT} ${patterns})
-list(FILTER sources EXCLUDE REGEX "^tests/layering/sample/")
+list(FILTER sources EXCLUDE REGEX "^tests/layering/(sample|ownership_sample)/")
 list(SORT sources)
 list(LENGTH sources total)
 if(total EQUAL 0)
