@@ -103,10 +103,18 @@ void TFormCaptureSize::FormKeyDown(TObject*, WORD& Key, TShiftState Shift) {
     const bool resize = (Shift & ssShift) != 0;
     int dx = 0, dy = 0;
     switch (Key) {
-        case VK_LEFT: dx = -1; break;
-        case VK_UP: dy = -1; break;
-        case VK_RIGHT: dx = 1; break;
-        default: dy = 1; break;
+    case VK_LEFT:
+        dx = -1;
+        break;
+    case VK_UP:
+        dy = -1;
+        break;
+    case VK_RIGHT:
+        dx = 1;
+        break;
+    default:
+        dy = 1;
+        break;
     }
     if (resize) {
         SetWidth(Width() + 4 * dx);

@@ -171,15 +171,34 @@ void TFormMain::pngBtnCaptureAreaClick(TObject* Sender) {
     if (!c || !FormCaptureSize) return;
     int w, h;
     switch (c->Tag()) {
-        case 1: w = 320; h = 240; break;
-        case 2: w = 320; h = 180; break;
-        case 3: w = 480; h = 320; break;
-        case 4: w = 480; h = 270; break;
-        case 5:
-        case 7: w = 1024; h = 768; break;
-        case 6:
-        case 8: w = 1024; h = 576; break;
-        default: return;
+    case 1:
+        w = 320;
+        h = 240;
+        break;
+    case 2:
+        w = 320;
+        h = 180;
+        break;
+    case 3:
+        w = 480;
+        h = 320;
+        break;
+    case 4:
+        w = 480;
+        h = 270;
+        break;
+    case 5:
+    case 7:
+        w = 1024;
+        h = 768;
+        break;
+    case 6:
+    case 8:
+        w = 1024;
+        h = 576;
+        break;
+    default:
+        return;
     }
     FormCaptureSize->SetSize(w, h);
     FormCaptureSize->Show();

@@ -180,10 +180,10 @@ DWORD TFormMain::RunUntilEndOrCancel(TDosCommand& Command) {
 bool TFormMain::ReportsWriteFailure(const std::wstring& Line) {
     // The converter's own words when a write to its output fails (a full or
     // lost drive): the trailer, a packet or the closing of the file.
-    static const wchar_t* const marks[] = {
-        L"Error writing trailer", L"No space left on device", L"Error closing file",
-        L"av_interleaved_write_frame()", L"Error muxing a packet", L"Error submitting a packet to the muxer",
-        L"Disk quota exceeded"};
+    static const wchar_t* const marks[] = {L"Error writing trailer", L"No space left on device",
+                                           L"Error closing file",    L"av_interleaved_write_frame()",
+                                           L"Error muxing a packet", L"Error submitting a packet to the muxer",
+                                           L"Disk quota exceeded"};
     for (const wchar_t* mark : marks)
         if (Line.find(mark) != std::wstring::npos) return true;
     return false;
@@ -255,8 +255,7 @@ void TFormMain::RemoveUnfinishedOutput(const std::wstring& Path) {
     for (int i = 0; i < 200; ++i) {
         if (DeleteFileW(Path.c_str())) return;
         const DWORD error = GetLastError();
-        if (error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED && error != ERROR_LOCK_VIOLATION)
-            return;
+        if (error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED && error != ERROR_LOCK_VIOLATION) return;
         Application->ProcessMessages();
         Sleep(10);
     }

@@ -18,8 +18,7 @@
 
 const TAudioFormatPreferences AudioFormatPreferences = {
     {16, 16, 16, 16, 16, 16, 16, 16, 8, 8, 8, 8, 8, 8, 8, 8},
-    {48000, 44100, 24000, 16000, 44100, 48000, 24000, 16000, 44100, 48000, 24000, 16000, 44100, 48000, 24000,
-     16000},
+    {48000, 44100, 24000, 16000, 44100, 48000, 24000, 16000, 44100, 48000, 24000, 16000, 44100, 48000, 24000, 16000},
     {2, 2, 2, 2, 1, 1, 1, 1, 2, 2, 2, 2, 1, 1, 1, 1},
 };
 
@@ -59,16 +58,24 @@ void StopEveryFilter(IGraphBuilder* Graph) {
 // The window's message for a step of the recording graph that failed.
 const wchar_t* RecordingGraphMessage(TRecordingGraphStep Step) {
     switch (Step) {
-    case rgsScreenSource: return L"videoCaptureFilterの初期化に失敗しました";
-    case rgsScreenConfig: return L"videoCaptureFilterConfigの初期化に失敗しました";
-    case rgsCompressor: return L"圧縮フィルタの追加に失敗しました";
-    case rgsLoopback: return L"オーディオフィルタ(LoopBack)の追加に失敗しました";
-    case rgsCaptureDevice: return L"オーディオフィルタ(Device)の追加に失敗しました";
-    case rgsRenderSound: return L"オーディオフィルタのレンダリングに失敗しました";
-    case rgsRenderVideo: return L"ビデオフィルタのレンダリングに失敗しました";
+    case rgsScreenSource:
+        return L"videoCaptureFilterの初期化に失敗しました";
+    case rgsScreenConfig:
+        return L"videoCaptureFilterConfigの初期化に失敗しました";
+    case rgsCompressor:
+        return L"圧縮フィルタの追加に失敗しました";
+    case rgsLoopback:
+        return L"オーディオフィルタ(LoopBack)の追加に失敗しました";
+    case rgsCaptureDevice:
+        return L"オーディオフィルタ(Device)の追加に失敗しました";
+    case rgsRenderSound:
+        return L"オーディオフィルタのレンダリングに失敗しました";
+    case rgsRenderVideo:
+        return L"ビデオフィルタのレンダリングに失敗しました";
     case rgsBuilt:
     case rgsGraph:
-    case rgsMultiplexer: break;
+    case rgsMultiplexer:
+        break;
     }
     return L"multiplexerの初期化に失敗しました";
 }

@@ -182,63 +182,63 @@ void TFormMain::SetUiState(TUiState State) {
     TPNGButton* const presets[] = {pngBtnCaptureSizeIPod,       pngBtnCaptureSizeIPodWide, pngBtnCaptureSizeIPhone,
                                    pngBtnCaptureSizeIPhoneWide, pngBtnCaptureSizeIPad,     pngBtnCaptureSizeIPadWide};
     switch (State) {
-        case usInitial: {
-            SettingsToUi();
-            for (TEdit* e : {EditCapturePosLeft, EditCapturePosTop, EditCapturePosRigth, EditCapturePosBottom})
-                e->SetText(L"0");
-            SetBounds(0, 0, Width(), Height());
-            pngCaptureFinish->SetEnabled(false);
-            const TTimeParts now = DecodeTime(Now());
-            const int start = now.Hour * 60 + now.Minute + 1;
-            DateTimePickerStart->SetDateTime(MinuteOfDay(start));
-            DateTimePickerEnd->SetDateTime(MinuteOfDay(start + 60));
-            RBRecNowClick(RBRecNow);
-            SetExpanded(true);
-            break;
+    case usInitial: {
+        SettingsToUi();
+        for (TEdit* e : {EditCapturePosLeft, EditCapturePosTop, EditCapturePosRigth, EditCapturePosBottom})
+            e->SetText(L"0");
+        SetBounds(0, 0, Width(), Height());
+        pngCaptureFinish->SetEnabled(false);
+        const TTimeParts now = DecodeTime(Now());
+        const int start = now.Hour * 60 + now.Minute + 1;
+        DateTimePickerStart->SetDateTime(MinuteOfDay(start));
+        DateTimePickerEnd->SetDateTime(MinuteOfDay(start + 60));
+        RBRecNowClick(RBRecNow);
+        SetExpanded(true);
+        break;
+    }
+    case usRecording: {
+        pngBtnChangeSaveDir->SetEnabled(false);
+        for (TPNGButton* b : presets) b->SetEnabled(false);
+        for (TControl* c : std::initializer_list<TControl*>{
+                 SERecTimeNN, SERecTimeSS, CBCompressorListVideo, pngBtnCompressorListVideoConfig, CBFPS,
+                 CBContainCursor, RBUseAudioDevice, CBAudioDeviceName, CBAudioSourseName, RBUseLoopBack, CBMovieSize,
+                 CBMovieQuality, CBMovieType, pngCaptureStart, pngCaptureAndiTunesStart})
+            c->SetEnabled(false);
+        pngCaptureFinish->SetEnabled(true);
+        for (TControl* c : std::initializer_list<TControl*>{RBRecNow, RBRecTime, RBRecStart, DateTimePickerStart,
+                                                            DateTimePickerEnd, CBRecRange})
+            c->SetEnabled(false);
+        if (!RBRecTime->Checked()) {
+            if (FormCaptureSize) FormCaptureSize->Hide();
+            SetWindowPos(Handle(), HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
         }
-        case usRecording: {
-            pngBtnChangeSaveDir->SetEnabled(false);
-            for (TPNGButton* b : presets) b->SetEnabled(false);
-            for (TControl* c : std::initializer_list<TControl*>{
-                     SERecTimeNN, SERecTimeSS, CBCompressorListVideo, pngBtnCompressorListVideoConfig, CBFPS,
-                     CBContainCursor, RBUseAudioDevice, CBAudioDeviceName, CBAudioSourseName, RBUseLoopBack,
-                     CBMovieSize, CBMovieQuality, CBMovieType, pngCaptureStart, pngCaptureAndiTunesStart})
-                c->SetEnabled(false);
-            pngCaptureFinish->SetEnabled(true);
-            for (TControl* c : std::initializer_list<TControl*>{RBRecNow, RBRecTime, RBRecStart, DateTimePickerStart,
-                                                                 DateTimePickerEnd, CBRecRange})
-                c->SetEnabled(false);
-            if (!RBRecTime->Checked()) {
-                if (FormCaptureSize) FormCaptureSize->Hide();
-                SetWindowPos(Handle(), HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
-            }
-            break;
+        break;
+    }
+    case usIdle: {
+        pngBtnChangeSaveDir->SetEnabled(true);
+        if (FormCaptureSize) FormCaptureSize->Show();
+        for (TPNGButton* b : presets) b->SetEnabled(true);
+        for (TControl* c : std::initializer_list<TControl*>{SERecTimeNN, SERecTimeSS, CBCompressorListVideo,
+                                                            pngBtnCompressorListVideoConfig, CBFPS, CBContainCursor,
+                                                            RBUseAudioDevice})
+            c->SetEnabled(true);
+        if (FLoopbackAvailable) RBUseLoopBack->SetEnabled(true);
+        CBAudioDeviceName->SetEnabled(RBUseAudioDevice->Checked());
+        CBAudioSourseName->SetEnabled(RBUseAudioDevice->Checked());
+        CBMovieSize->SetEnabled(true);
+        if (CBMovieSize->ItemIndex() != oscAudioOnly) {
+            CBMovieQuality->SetEnabled(true);
+            CBMovieType->SetEnabled(true);
         }
-        case usIdle: {
-            pngBtnChangeSaveDir->SetEnabled(true);
-            if (FormCaptureSize) FormCaptureSize->Show();
-            for (TPNGButton* b : presets) b->SetEnabled(true);
-            for (TControl* c : std::initializer_list<TControl*>{SERecTimeNN, SERecTimeSS, CBCompressorListVideo,
-                                                                 pngBtnCompressorListVideoConfig, CBFPS,
-                                                                 CBContainCursor, RBUseAudioDevice})
-                c->SetEnabled(true);
-            if (FLoopbackAvailable) RBUseLoopBack->SetEnabled(true);
-            CBAudioDeviceName->SetEnabled(RBUseAudioDevice->Checked());
-            CBAudioSourseName->SetEnabled(RBUseAudioDevice->Checked());
-            CBMovieSize->SetEnabled(true);
-            if (CBMovieSize->ItemIndex() != oscAudioOnly) {
-                CBMovieQuality->SetEnabled(true);
-                CBMovieType->SetEnabled(true);
-            }
-            pngCaptureStart->SetEnabled(true);
-            pngCaptureAndiTunesStart->SetEnabled(true);
-            pngCaptureFinish->SetEnabled(false);
-            for (TControl* c : std::initializer_list<TControl*>{RBRecNow, RBRecTime, RBRecStart, DateTimePickerStart,
-                                                                 DateTimePickerEnd, CBRecRange})
-                c->SetEnabled(true);
-            SetWindowPos(Handle(), HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
-            lblCaptureTime->SetCaption(L"（経過時間 00：00：00）");
-            break;
-        }
+        pngCaptureStart->SetEnabled(true);
+        pngCaptureAndiTunesStart->SetEnabled(true);
+        pngCaptureFinish->SetEnabled(false);
+        for (TControl* c : std::initializer_list<TControl*>{RBRecNow, RBRecTime, RBRecStart, DateTimePickerStart,
+                                                            DateTimePickerEnd, CBRecRange})
+            c->SetEnabled(true);
+        SetWindowPos(Handle(), HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+        lblCaptureTime->SetCaption(L"（経過時間 00：00：00）");
+        break;
+    }
     }
 }

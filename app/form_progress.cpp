@@ -56,8 +56,7 @@ void TFormProgress::FormShow(TObject*) {
         // first, so that it can always be seen and moved.
         MONITORINFO monitor{};
         monitor.cbSize = sizeof monitor;
-        if (GetMonitorInfoW(MonitorFromWindow(main->Handle(), MONITOR_DEFAULTTONEAREST),
-                            &monitor)) {
+        if (GetMonitorInfoW(MonitorFromWindow(main->Handle(), MONITOR_DEFAULTTONEAREST), &monitor)) {
             const RECT& area = monitor.rcWork;
             x = std::max<int>(area.left, std::min<int>(x, area.right - Width()));
             y = std::max<int>(area.top, std::min<int>(y, area.bottom - Height()));

@@ -38,8 +38,8 @@ void AddToITunesLibrary(const std::wstring& Path) {
 
     DISPPARAMS none{};
     TVariant playlistValue;
-    Check(app->Invoke(DispatchId(app.Get(), L"LibraryPlaylist"), IID_NULL, LOCALE_USER_DEFAULT,
-                      DISPATCH_PROPERTYGET, &none, playlistValue.Put(), nullptr, nullptr));
+    Check(app->Invoke(DispatchId(app.Get(), L"LibraryPlaylist"), IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET,
+                      &none, playlistValue.Put(), nullptr, nullptr));
     if (playlistValue->vt != VT_DISPATCH || !playlistValue->pdispVal) throw EITunesCall();
     IDispatch* playlist = playlistValue->pdispVal;
 
@@ -52,8 +52,8 @@ void AddToITunesLibrary(const std::wstring& Path) {
     params.cArgs = 1;
     // The operation status object comes back here and goes unexamined.
     TVariant status;
-    Check(playlist->Invoke(DispatchId(playlist, L"AddFile"), IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD,
-                           &params, status.Put(), nullptr, nullptr));
+    Check(playlist->Invoke(DispatchId(playlist, L"AddFile"), IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params,
+                           status.Put(), nullptr, nullptr));
 }
 
 }  // namespace

@@ -43,13 +43,21 @@ std::wstring TMciPlayer::Mode() const {
     if (mciSendCommandA(FDevice, MCI_STATUS, MCI_STATUS_ITEM | MCI_WAIT, reinterpret_cast<DWORD_PTR>(&status)))
         return {};
     switch (status.dwReturn) {
-        case MCI_MODE_NOT_READY: return L"not ready";
-        case MCI_MODE_STOP: return L"stopped";
-        case MCI_MODE_PLAY: return L"playing";
-        case MCI_MODE_RECORD: return L"recording";
-        case MCI_MODE_SEEK: return L"seeking";
-        case MCI_MODE_PAUSE: return L"paused";
-        case MCI_MODE_OPEN: return L"open";
-        default: return L"unknown";
+    case MCI_MODE_NOT_READY:
+        return L"not ready";
+    case MCI_MODE_STOP:
+        return L"stopped";
+    case MCI_MODE_PLAY:
+        return L"playing";
+    case MCI_MODE_RECORD:
+        return L"recording";
+    case MCI_MODE_SEEK:
+        return L"seeking";
+    case MCI_MODE_PAUSE:
+        return L"paused";
+    case MCI_MODE_OPEN:
+        return L"open";
+    default:
+        return L"unknown";
     }
 }

@@ -26,9 +26,7 @@ std::int32_t ReadInteger(const std::string& path, const char* key, std::int32_t 
     return IniIntegerValue(ReadRaw(path, key, ""), def);
 }
 
-bool ReadBool(const std::string& path, const char* key, bool def) {
-    return ReadInteger(path, key, def ? 1 : 0) != 0;
-}
+bool ReadBool(const std::string& path, const char* key, bool def) { return ReadInteger(path, key, def ? 1 : 0) != 0; }
 
 std::uint8_t ReadByte(const std::string& path, const char* key, std::int32_t def) {
     return static_cast<std::uint8_t>(static_cast<std::uint32_t>(ReadInteger(path, key, def)) & 0xFF);
@@ -121,16 +119,24 @@ POINT MvCaptureAndConvertInfo::CaptureSize() const {
 
 POINT OutputSize(const MvCaptureAndConvertInfo& Settings) {
     switch (Settings.Category) {
-        case oscCaptureSize: return Settings.CaptureSize();
-        case oscIPod: return POINT{320, 240};
-        case oscIPodWide: return POINT{320, 180};
-        case oscIPhone: return POINT{480, 320};
-        case oscIPhoneWide: return POINT{480, 270};
-        case oscIPad:
-        case oscIPadMini: return POINT{1024, 768};
-        case oscIPadWide:
-        case oscIPadMiniWide: return POINT{1024, 576};
-        default: return POINT{0, 0};
+    case oscCaptureSize:
+        return Settings.CaptureSize();
+    case oscIPod:
+        return POINT{320, 240};
+    case oscIPodWide:
+        return POINT{320, 180};
+    case oscIPhone:
+        return POINT{480, 320};
+    case oscIPhoneWide:
+        return POINT{480, 270};
+    case oscIPad:
+    case oscIPadMini:
+        return POINT{1024, 768};
+    case oscIPadWide:
+    case oscIPadMiniWide:
+        return POINT{1024, 576};
+    default:
+        return POINT{0, 0};
     }
 }
 
@@ -154,10 +160,18 @@ std::wstring MvCaptureAndConvertInfo::BuildFfmpegArgs() const {
     else if (MovieType == mtMpeg1)
         s += L" -r 30 -vcodec mpeg1video -acodec mp2 -ac 2 -f mpeg -async 1000 ";
     switch (Quality) {
-        case 2: s += L" -b 1024k -ar 44100 -ab 128k "; break;
-        case 3: s += L" -b 512k -ar 44100 -ab 64k "; break;
-        case 4: s += L" -b 384k -ar 22050 -ab 64k "; break;
-        default: s += L" -b 2500k -ar 48000 -ab 160k "; break;
+    case 2:
+        s += L" -b 1024k -ar 44100 -ab 128k ";
+        break;
+    case 3:
+        s += L" -b 512k -ar 44100 -ab 64k ";
+        break;
+    case 4:
+        s += L" -b 384k -ar 22050 -ab 64k ";
+        break;
+    default:
+        s += L" -b 2500k -ar 48000 -ab 160k ";
+        break;
     }
     return s + quote + SaveDir + FileName + quote;
 }

@@ -10,8 +10,7 @@
 
 class TBCAudioInputLinePin : public TBCBasePin, public IAMAudioInputMixer {
 public:
-    TBCAudioInputLinePin(const wchar_t* objectName, TBCBaseFilter* filter, TBCCritSec* lock,
-                         const wchar_t* pinName);
+    TBCAudioInputLinePin(const wchar_t* objectName, TBCBaseFilter* filter, TBCCritSec* lock, const wchar_t* pinName);
 
     TBC_DECLARE_PIN_IUNKNOWN
     HRESULT STDMETHODCALLTYPE NonDelegatingQueryInterface(REFIID iid, void** object) override;

@@ -28,8 +28,7 @@ std::atomic<LONG> ServerLockCount{0};
 // Decrements without going below zero; returns the new count.
 LONG DecrementToZero(std::atomic<LONG>& counter) {
     LONG value = counter.load();
-    while (value > 0 && !counter.compare_exchange_weak(value, value - 1)) {
-    }
+    while (value > 0 && !counter.compare_exchange_weak(value, value - 1)) {}
     return value > 0 ? value - 1 : 0;
 }
 
@@ -48,14 +47,13 @@ HRESULT WriteClassKeys(const TBCFilterRegistration& registration, const wchar_t*
     const std::wstring path = ClassKeyPath(*registration.ClassId);
     TRegKey classKey;
     TRegKey serverKey;
-    const bool written =
-        RegCreateKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr,
-                        classKey.Put(), nullptr) == ERROR_SUCCESS &&
-        SetStringValue(classKey.Get(), nullptr, registration.Name) == ERROR_SUCCESS &&
-        RegCreateKeyExW(classKey.Get(), L"InprocServer32", 0, nullptr, 0, KEY_WRITE, nullptr,
-                        serverKey.Put(), nullptr) == ERROR_SUCCESS &&
-        SetStringValue(serverKey.Get(), nullptr, modulePath) == ERROR_SUCCESS &&
-        SetStringValue(serverKey.Get(), L"ThreadingModel", L"Both") == ERROR_SUCCESS;
+    const bool written = RegCreateKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr,
+                                         classKey.Put(), nullptr) == ERROR_SUCCESS &&
+                         SetStringValue(classKey.Get(), nullptr, registration.Name) == ERROR_SUCCESS &&
+                         RegCreateKeyExW(classKey.Get(), L"InprocServer32", 0, nullptr, 0, KEY_WRITE, nullptr,
+                                         serverKey.Put(), nullptr) == ERROR_SUCCESS &&
+                         SetStringValue(serverKey.Get(), nullptr, modulePath) == ERROR_SUCCESS &&
+                         SetStringValue(serverKey.Get(), L"ThreadingModel", L"Both") == ERROR_SUCCESS;
     return written ? S_OK : SELFREG_E_CLASS;
 }
 
@@ -68,8 +66,8 @@ void RemoveClassKeys(const TBCFilterRegistration& registration) {
 HRESULT MapFilter(const TBCFilterRegistration& registration, bool doRegister) {
     const CLSID& classId = *registration.ClassId;
     ComPtr<IFilterMapper2> mapper2;
-    HRESULT hr = CoCreateInstance(CLSID_FilterMapper2, nullptr, CLSCTX_INPROC_SERVER,
-                                  IID_IFilterMapper2, mapper2.PutVoid());
+    HRESULT hr =
+        CoCreateInstance(CLSID_FilterMapper2, nullptr, CLSCTX_INPROC_SERVER, IID_IFilterMapper2, mapper2.PutVoid());
     if (SUCCEEDED(hr)) {
         mapper2->UnregisterFilter(registration.Category, nullptr, classId);
         if (!doRegister) return S_OK;
@@ -78,21 +76,18 @@ HRESULT MapFilter(const TBCFilterRegistration& registration, bool doRegister) {
         filter.dwMerit = registration.Merit;
         filter.cPins = registration.PinCount;
         filter.rgPins = registration.Pins;
-        return mapper2->RegisterFilter(classId, registration.Name, nullptr,
-                                       registration.Category, nullptr, &filter);
+        return mapper2->RegisterFilter(classId, registration.Name, nullptr, registration.Category, nullptr, &filter);
     }
 
     ComPtr<IFilterMapper> mapper;
-    hr = CoCreateInstance(CLSID_FilterMapper, nullptr, CLSCTX_INPROC_SERVER, IID_IFilterMapper,
-                          mapper.PutVoid());
+    hr = CoCreateInstance(CLSID_FilterMapper, nullptr, CLSCTX_INPROC_SERVER, IID_IFilterMapper, mapper.PutVoid());
     if (FAILED(hr)) return hr;
     mapper->UnregisterFilter(classId);
     if (!doRegister) return S_OK;
     hr = mapper->RegisterFilter(classId, registration.Name, registration.Merit);
     for (UINT i = 0; SUCCEEDED(hr) && i < registration.PinCount; ++i) {
         const REGFILTERPINS& pin = registration.Pins[i];
-        hr = mapper->RegisterPin(classId, pin.strName, pin.bRendered, pin.bOutput, pin.bZero,
-                                 pin.bMany,
+        hr = mapper->RegisterPin(classId, pin.strName, pin.bRendered, pin.bOutput, pin.bZero, pin.bMany,
                                  pin.clsConnectsToFilter ? *pin.clsConnectsToFilter : GUID_NULL,
                                  const_cast<LPWSTR>(pin.strConnectsToPin));
         for (UINT t = 0; SUCCEEDED(hr) && t < pin.nMediaTypes; ++t) {
@@ -106,8 +101,7 @@ HRESULT MapFilter(const TBCFilterRegistration& registration, bool doRegister) {
 
 std::wstring OwnModulePath() {
     HMODULE module = nullptr;
-    if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
-                                GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+    if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
                             reinterpret_cast<LPCWSTR>(&OwnModulePath), &module))
         return {};
     std::wstring path(MAX_PATH, L'\0');
@@ -124,8 +118,7 @@ std::wstring OwnModulePath() {
 
 }  // namespace
 
-TBCClassFactory::TBCClassFactory(const TBCFilterRegistration& registration)
-    : FRegistration(registration) {
+TBCClassFactory::TBCClassFactory(const TBCFilterRegistration& registration) : FRegistration(registration) {
     FactoryList().push_back(this);
 }
 
@@ -145,16 +138,11 @@ HRESULT STDMETHODCALLTYPE TBCClassFactory::QueryInterface(REFIID iid, void** obj
     return E_NOINTERFACE;
 }
 
-ULONG STDMETHODCALLTYPE TBCClassFactory::AddRef() {
-    return static_cast<ULONG>(++FactoryReferences);
-}
+ULONG STDMETHODCALLTYPE TBCClassFactory::AddRef() { return static_cast<ULONG>(++FactoryReferences); }
 
-ULONG STDMETHODCALLTYPE TBCClassFactory::Release() {
-    return static_cast<ULONG>(DecrementToZero(FactoryReferences));
-}
+ULONG STDMETHODCALLTYPE TBCClassFactory::Release() { return static_cast<ULONG>(DecrementToZero(FactoryReferences)); }
 
-HRESULT STDMETHODCALLTYPE TBCClassFactory::CreateInstance(IUnknown* outer, REFIID iid,
-                                                          void** object) {
+HRESULT STDMETHODCALLTYPE TBCClassFactory::CreateInstance(IUnknown* outer, REFIID iid, void** object) {
     if (object == nullptr) return E_POINTER;
     *object = nullptr;
     if (outer != nullptr && iid != IID_IUnknown) return CLASS_E_NOAGGREGATION;
@@ -234,8 +222,7 @@ STDAPI DllGetClassObject(REFCLSID classId, REFIID iid, LPVOID* object) {
 }
 
 STDAPI DllCanUnloadNow() {
-    return TBCClassFactory::ServerLocks() == 0 && TBCUnknown::ActiveObjects() == 0 ? S_OK
-                                                                                   : S_FALSE;
+    return TBCClassFactory::ServerLocks() == 0 && TBCUnknown::ActiveObjects() == 0 ? S_OK : S_FALSE;
 }
 
 STDAPI DllRegisterServer() { return TBCRegisterAllServers(true); }

@@ -27,8 +27,7 @@ class TBCClassFactory;
 
 // The class's virtual constructor: S_OK and a new object with no references
 // yet in *object, or the failure and null.
-using TBCFactoryConstructor = HRESULT (*)(TBCClassFactory* factory, IUnknown* outer,
-                                          TBCUnknown** object);
+using TBCFactoryConstructor = HRESULT (*)(TBCClassFactory* factory, IUnknown* outer, TBCUnknown** object);
 
 // The virtual constructor of a class whose construction fails only for want
 // of memory: `make` returns the new object or null.
@@ -41,10 +40,10 @@ HRESULT TBCCreateOrOutOfMemory(TBCClassFactory* factory, IUnknown* outer, TBCUnk
 
 // What a factory creates and what registration writes.
 struct TBCFilterRegistration {
-    const wchar_t* Name;              // friendly name, factory and filter name
+    const wchar_t* Name;  // friendly name, factory and filter name
     const CLSID* ClassId;
     TBCFactoryConstructor Create;
-    const CLSID* Category;            // filter-mapper category; null: COM class keys only
+    const CLSID* Category;  // filter-mapper category; null: COM class keys only
     DWORD Merit;
     UINT PinCount;
     const REGFILTERPINS* Pins;
@@ -66,8 +65,7 @@ public:
     ULONG STDMETHODCALLTYPE Release() override;
 
     // Aggregation only through IUnknown (CLASS_E_NOAGGREGATION otherwise).
-    HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid,
-                                             void** object) override;
+    HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid, void** object) override;
     HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override;
 
     const wchar_t* Name() const { return FRegistration.Name; }

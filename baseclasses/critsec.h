@@ -14,8 +14,7 @@ public:
     void Unlock() { LeaveCriticalSection(&FSection); }
     // True when the calling thread holds the section.
     bool OwnedByCurrentThread() const {
-        return FSection.OwningThread ==
-               reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(GetCurrentThreadId()));
+        return FSection.OwningThread == reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(GetCurrentThreadId()));
     }
 
 private:

@@ -93,8 +93,7 @@ ULONG STDMETHODCALLTYPE TBCEnumMediaTypes::Release() {
     return static_cast<ULONG>(count);
 }
 
-HRESULT STDMETHODCALLTYPE TBCEnumMediaTypes::Next(ULONG count, AM_MEDIA_TYPE** types,
-                                                  ULONG* fetched) {
+HRESULT STDMETHODCALLTYPE TBCEnumMediaTypes::Next(ULONG count, AM_MEDIA_TYPE** types, ULONG* fetched) {
     if (types == nullptr) return E_POINTER;
     if (fetched == nullptr && count != 1) return E_INVALIDARG;
     ULONG done = 0;

@@ -9,8 +9,7 @@
 #include <new>
 #include <utility>
 
-TBCBaseFilter::TBCBaseFilter(const wchar_t* objectName, IUnknown* outer, TBCCritSec* lock,
-                             REFCLSID classId)
+TBCBaseFilter::TBCBaseFilter(const wchar_t* objectName, IUnknown* outer, TBCCritSec* lock, REFCLSID classId)
     : TBCUnknown(objectName, outer), FLock(lock), FClassId(classId) {}
 
 TBCBaseFilter::~TBCBaseFilter() = default;

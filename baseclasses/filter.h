@@ -16,8 +16,7 @@ class TBCBaseFilter : public TBCUnknown, public IBaseFilter {
 public:
     // lock: the filter's state lock, held for state changes and connection.
     // It must outlive the filter.
-    TBCBaseFilter(const wchar_t* objectName, IUnknown* outer, TBCCritSec* lock,
-                  REFCLSID classId);
+    TBCBaseFilter(const wchar_t* objectName, IUnknown* outer, TBCCritSec* lock, REFCLSID classId);
     ~TBCBaseFilter() override;
 
     TBC_DECLARE_IUNKNOWN

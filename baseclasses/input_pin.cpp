@@ -2,14 +2,13 @@
 
 #include "baseclasses/filter.h"
 
-TBCBaseInputPin::TBCBaseInputPin(const wchar_t* objectName, TBCBaseFilter* filter,
-                                 TBCCritSec* lock, const wchar_t* pinName)
+TBCBaseInputPin::TBCBaseInputPin(const wchar_t* objectName, TBCBaseFilter* filter, TBCCritSec* lock,
+                                 const wchar_t* pinName)
     : TBCBasePin(objectName, filter, lock, pinName, PINDIR_INPUT) {}
 
 TBCBaseInputPin::~TBCBaseInputPin() = default;
 
-HRESULT STDMETHODCALLTYPE TBCBaseInputPin::NonDelegatingQueryInterface(REFIID iid,
-                                                                      void** object) {
+HRESULT STDMETHODCALLTYPE TBCBaseInputPin::NonDelegatingQueryInterface(REFIID iid, void** object) {
     if (object == nullptr) return E_POINTER;
     if (iid == IID_IMemInputPin) return GetInterface(static_cast<IMemInputPin*>(this), object);
     return TBCBasePin::NonDelegatingQueryInterface(iid, object);
@@ -20,15 +19,14 @@ HRESULT STDMETHODCALLTYPE TBCBaseInputPin::GetAllocator(IMemAllocator** allocato
     *allocator = nullptr;
     TBCAutoLock lock(FLock);
     if (!FAllocator) {
-        const HRESULT hr = CoCreateInstance(CLSID_MemoryAllocator, nullptr, CLSCTX_INPROC_SERVER,
-                                            IID_IMemAllocator, FAllocator.PutVoid());
+        const HRESULT hr = CoCreateInstance(CLSID_MemoryAllocator, nullptr, CLSCTX_INPROC_SERVER, IID_IMemAllocator,
+                                            FAllocator.PutVoid());
         if (FAILED(hr)) return hr;
     }
     return FAllocator.CopyTo(allocator);
 }
 
-HRESULT STDMETHODCALLTYPE TBCBaseInputPin::NotifyAllocator(IMemAllocator* allocator,
-                                                           BOOL readOnly) {
+HRESULT STDMETHODCALLTYPE TBCBaseInputPin::NotifyAllocator(IMemAllocator* allocator, BOOL readOnly) {
     if (allocator == nullptr) return E_POINTER;
     TBCAutoLock lock(FLock);
     FAllocator = ComPtr<IMemAllocator>(allocator);
@@ -36,9 +34,7 @@ HRESULT STDMETHODCALLTYPE TBCBaseInputPin::NotifyAllocator(IMemAllocator* alloca
     return S_OK;
 }
 
-HRESULT STDMETHODCALLTYPE TBCBaseInputPin::GetAllocatorRequirements(ALLOCATOR_PROPERTIES*) {
-    return E_NOTIMPL;
-}
+HRESULT STDMETHODCALLTYPE TBCBaseInputPin::GetAllocatorRequirements(ALLOCATOR_PROPERTIES*) { return E_NOTIMPL; }
 
 HRESULT STDMETHODCALLTYPE TBCBaseInputPin::Receive(IMediaSample* sample) {
     if (sample == nullptr) return E_POINTER;
@@ -48,8 +44,7 @@ HRESULT STDMETHODCALLTYPE TBCBaseInputPin::Receive(IMediaSample* sample) {
     return S_OK;
 }
 
-HRESULT STDMETHODCALLTYPE TBCBaseInputPin::ReceiveMultiple(IMediaSample** samples, long count,
-                                                           long* processed) {
+HRESULT STDMETHODCALLTYPE TBCBaseInputPin::ReceiveMultiple(IMediaSample** samples, long count, long* processed) {
     if (samples == nullptr || processed == nullptr) return E_POINTER;
     *processed = 0;
     HRESULT hr = S_OK;

@@ -7,8 +7,7 @@
 
 class TBCBaseInputPin : public TBCBasePin, public IMemInputPin {
 public:
-    TBCBaseInputPin(const wchar_t* objectName, TBCBaseFilter* filter, TBCCritSec* lock,
-                    const wchar_t* pinName);
+    TBCBaseInputPin(const wchar_t* objectName, TBCBaseFilter* filter, TBCCritSec* lock, const wchar_t* pinName);
     ~TBCBaseInputPin() override;
 
     // IPin, IQualityControl and IMemInputPin.
@@ -25,8 +24,7 @@ public:
     // VFW_E_WRONG_STATE while stopped, S_FALSE while flushing or after the
     // end of the stream, the stream's error after it failed.
     HRESULT STDMETHODCALLTYPE Receive(IMediaSample* sample) override;
-    HRESULT STDMETHODCALLTYPE ReceiveMultiple(IMediaSample** samples, long count,
-                                              long* processed) override;
+    HRESULT STDMETHODCALLTYPE ReceiveMultiple(IMediaSample** samples, long count, long* processed) override;
     HRESULT STDMETHODCALLTYPE ReceiveCanBlock() override;
 
     // IPin stream notifications: flushing drops the end of stream.

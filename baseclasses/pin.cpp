@@ -14,8 +14,7 @@
 namespace {
 
 bool IsPartial(const AM_MEDIA_TYPE* type) {
-    return type->majortype == GUID_NULL || type->subtype == GUID_NULL ||
-           type->formattype == GUID_NULL;
+    return type->majortype == GUID_NULL || type->subtype == GUID_NULL || type->formattype == GUID_NULL;
 }
 
 // Whether a complete type fits the fields a partial type names.
@@ -24,9 +23,8 @@ bool MatchesPartial(const AM_MEDIA_TYPE* type, const AM_MEDIA_TYPE* partial) {
     if (partial->subtype != GUID_NULL && partial->subtype != type->subtype) return false;
     if (partial->formattype != GUID_NULL) {
         if (partial->formattype != type->formattype) return false;
-        if (partial->cbFormat != 0 &&
-            (partial->cbFormat != type->cbFormat ||
-             std::memcmp(partial->pbFormat, type->pbFormat, type->cbFormat) != 0))
+        if (partial->cbFormat != 0 && (partial->cbFormat != type->cbFormat ||
+                                       std::memcmp(partial->pbFormat, type->pbFormat, type->cbFormat) != 0))
             return false;
     }
     return true;
@@ -36,8 +34,8 @@ bool MatchesPartial(const AM_MEDIA_TYPE* type, const AM_MEDIA_TYPE* partial) {
 
 // ---- TBCBasePin ----
 
-TBCBasePin::TBCBasePin(const wchar_t* objectName, TBCBaseFilter* filter, TBCCritSec* lock,
-                       const wchar_t* pinName, PIN_DIRECTION direction)
+TBCBasePin::TBCBasePin(const wchar_t* objectName, TBCBaseFilter* filter, TBCCritSec* lock, const wchar_t* pinName,
+                       PIN_DIRECTION direction)
     : TBCUnknown(objectName, nullptr),
       FFilter(filter),
       FLock(lock),
@@ -48,10 +46,8 @@ TBCBasePin::~TBCBasePin() = default;
 
 HRESULT STDMETHODCALLTYPE TBCBasePin::NonDelegatingQueryInterface(REFIID iid, void** object) {
     if (object == nullptr) return E_POINTER;
-    if (iid == IID_IPin || iid == IID_IUnknown)
-        return GetInterface(static_cast<IPin*>(this), object);
-    if (iid == IID_IQualityControl)
-        return GetInterface(static_cast<IQualityControl*>(this), object);
+    if (iid == IID_IPin || iid == IID_IUnknown) return GetInterface(static_cast<IPin*>(this), object);
+    if (iid == IID_IQualityControl) return GetInterface(static_cast<IQualityControl*>(this), object);
     *object = nullptr;
     return E_NOINTERFACE;
 }
@@ -76,8 +72,7 @@ HRESULT TBCBasePin::AgreeMediaType(IPin* receivePin, const AM_MEDIA_TYPE* partia
     // Our own types first, then the receiver's.
     for (int round = 0; round < 2; ++round) {
         ComPtr<IEnumMediaTypes> types;
-        const HRESULT hr = round == 0 ? EnumMediaTypes(types.Put())
-                                      : receivePin->EnumMediaTypes(types.Put());
+        const HRESULT hr = round == 0 ? EnumMediaTypes(types.Put()) : receivePin->EnumMediaTypes(types.Put());
         if (FAILED(hr) || !types) continue;
         const HRESULT tried = TryMediaTypes(receivePin, partial, types.Get());
         if (SUCCEEDED(tried)) return S_OK;
@@ -86,8 +81,7 @@ HRESULT TBCBasePin::AgreeMediaType(IPin* receivePin, const AM_MEDIA_TYPE* partia
     return failure;
 }
 
-HRESULT TBCBasePin::TryMediaTypes(IPin* receivePin, const AM_MEDIA_TYPE* partial,
-                                  IEnumMediaTypes* types) {
+HRESULT TBCBasePin::TryMediaTypes(IPin* receivePin, const AM_MEDIA_TYPE* partial, IEnumMediaTypes* types) {
     HRESULT failure = VFW_E_NO_ACCEPTABLE_TYPES;
     for (;;) {
         AM_MEDIA_TYPE* fetchedType = nullptr;
@@ -129,8 +123,7 @@ HRESULT TBCBasePin::AttemptConnection(IPin* receivePin, const AM_MEDIA_TYPE* typ
     return FAILED(hr) ? hr : VFW_E_TYPE_NOT_ACCEPTED;
 }
 
-HRESULT STDMETHODCALLTYPE TBCBasePin::ReceiveConnection(IPin* connector,
-                                                        const AM_MEDIA_TYPE* type) {
+HRESULT STDMETHODCALLTYPE TBCBasePin::ReceiveConnection(IPin* connector, const AM_MEDIA_TYPE* type) {
     if (connector == nullptr || type == nullptr) return E_POINTER;
     TBCAutoLock lock(FLock);
     if (FConnected) return VFW_E_ALREADY_CONNECTED;
@@ -219,16 +212,13 @@ HRESULT STDMETHODCALLTYPE TBCBasePin::EnumMediaTypes(IEnumMediaTypes** types) {
     return *types ? S_OK : E_OUTOFMEMORY;
 }
 
-HRESULT STDMETHODCALLTYPE TBCBasePin::QueryInternalConnections(IPin**, ULONG*) {
-    return E_NOTIMPL;
-}
+HRESULT STDMETHODCALLTYPE TBCBasePin::QueryInternalConnections(IPin**, ULONG*) { return E_NOTIMPL; }
 
 HRESULT STDMETHODCALLTYPE TBCBasePin::EndOfStream() { return S_OK; }
 HRESULT STDMETHODCALLTYPE TBCBasePin::BeginFlush() { return S_OK; }
 HRESULT STDMETHODCALLTYPE TBCBasePin::EndFlush() { return S_OK; }
 
-HRESULT STDMETHODCALLTYPE TBCBasePin::NewSegment(REFERENCE_TIME start, REFERENCE_TIME stop,
-                                                 double rate) {
+HRESULT STDMETHODCALLTYPE TBCBasePin::NewSegment(REFERENCE_TIME start, REFERENCE_TIME stop, double rate) {
     FSegmentStart = start;
     FSegmentStop = stop;
     FSegmentRate = rate;
@@ -267,8 +257,8 @@ HRESULT TBCBasePin::Run(REFERENCE_TIME) { return S_OK; }
 
 // ---- TBCBaseOutputPin ----
 
-TBCBaseOutputPin::TBCBaseOutputPin(const wchar_t* objectName, TBCBaseFilter* filter,
-                                   TBCCritSec* lock, const wchar_t* pinName)
+TBCBaseOutputPin::TBCBaseOutputPin(const wchar_t* objectName, TBCBaseFilter* filter, TBCCritSec* lock,
+                                   const wchar_t* pinName)
     : TBCBasePin(objectName, filter, lock, pinName, PINDIR_OUTPUT) {}
 
 TBCBaseOutputPin::~TBCBaseOutputPin() = default;
@@ -338,12 +328,12 @@ HRESULT TBCBaseOutputPin::DecideAllocator(IMemInputPin* input, IMemAllocator** a
 }
 
 HRESULT TBCBaseOutputPin::InitAllocator(IMemAllocator** allocator) {
-    return CoCreateInstance(CLSID_MemoryAllocator, nullptr, CLSCTX_INPROC_SERVER,
-                            IID_IMemAllocator, reinterpret_cast<void**>(allocator));
+    return CoCreateInstance(CLSID_MemoryAllocator, nullptr, CLSCTX_INPROC_SERVER, IID_IMemAllocator,
+                            reinterpret_cast<void**>(allocator));
 }
 
-HRESULT TBCBaseOutputPin::GetDeliveryBuffer(IMediaSample** sample, REFERENCE_TIME* start,
-                                            REFERENCE_TIME* stop, DWORD flags) {
+HRESULT TBCBaseOutputPin::GetDeliveryBuffer(IMediaSample** sample, REFERENCE_TIME* start, REFERENCE_TIME* stop,
+                                            DWORD flags) {
     if (sample == nullptr) return E_POINTER;
     *sample = nullptr;
     if (!FAllocator) return VFW_E_NO_ALLOCATOR;
@@ -370,8 +360,7 @@ HRESULT TBCBaseOutputPin::DeliverEndFlush() {
     return FConnected->EndFlush();
 }
 
-HRESULT TBCBaseOutputPin::DeliverNewSegment(REFERENCE_TIME start, REFERENCE_TIME stop,
-                                            double rate) {
+HRESULT TBCBaseOutputPin::DeliverNewSegment(REFERENCE_TIME start, REFERENCE_TIME stop, double rate) {
     if (!FConnected) return VFW_E_NOT_CONNECTED;
     return FConnected->NewSegment(start, stop, rate);
 }

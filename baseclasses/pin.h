@@ -28,8 +28,8 @@ class TBCBasePin : public TBCUnknown, public IPin, public IQualityControl {
 public:
     // lock: the filter's state lock. The pin's references are the filter's:
     // AddRef and Release go to the filter.
-    TBCBasePin(const wchar_t* objectName, TBCBaseFilter* filter, TBCCritSec* lock,
-               const wchar_t* pinName, PIN_DIRECTION direction);
+    TBCBasePin(const wchar_t* objectName, TBCBaseFilter* filter, TBCCritSec* lock, const wchar_t* pinName,
+               PIN_DIRECTION direction);
     ~TBCBasePin() override;
 
     // The pin is its own COM identity; its lifetime is the filter's.
@@ -42,11 +42,10 @@ public:
     // pin's own types first, then the receiver's, each matching the partial
     // type given.
     HRESULT STDMETHODCALLTYPE Connect(IPin* receivePin, const AM_MEDIA_TYPE* type) override;
-    HRESULT STDMETHODCALLTYPE ReceiveConnection(IPin* connector,
-                                                const AM_MEDIA_TYPE* type) override;
+    HRESULT STDMETHODCALLTYPE ReceiveConnection(IPin* connector, const AM_MEDIA_TYPE* type) override;
     // The connection type stays as it was.
     HRESULT STDMETHODCALLTYPE Disconnect() override;
-    HRESULT STDMETHODCALLTYPE ConnectedTo(IPin* *pin) override;
+    HRESULT STDMETHODCALLTYPE ConnectedTo(IPin** pin) override;
     HRESULT STDMETHODCALLTYPE ConnectionMediaType(AM_MEDIA_TYPE* type) override;
     HRESULT STDMETHODCALLTYPE QueryPinInfo(PIN_INFO* info) override;
     HRESULT STDMETHODCALLTYPE QueryDirection(PIN_DIRECTION* direction) override;
@@ -57,8 +56,7 @@ public:
     HRESULT STDMETHODCALLTYPE EndOfStream() override;
     HRESULT STDMETHODCALLTYPE BeginFlush() override;
     HRESULT STDMETHODCALLTYPE EndFlush() override;
-    HRESULT STDMETHODCALLTYPE NewSegment(REFERENCE_TIME start, REFERENCE_TIME stop,
-                                         double rate) override;
+    HRESULT STDMETHODCALLTYPE NewSegment(REFERENCE_TIME start, REFERENCE_TIME stop, double rate) override;
 
     // IQualityControl. The base pin refuses quality messages (E_NOTIMPL).
     HRESULT STDMETHODCALLTYPE Notify(IBaseFilter* sender, Quality quality) override;
@@ -106,15 +104,13 @@ protected:
 
 private:
     HRESULT AttemptConnection(IPin* receivePin, const AM_MEDIA_TYPE* type);
-    HRESULT TryMediaTypes(IPin* receivePin, const AM_MEDIA_TYPE* partial,
-                          IEnumMediaTypes* types);
+    HRESULT TryMediaTypes(IPin* receivePin, const AM_MEDIA_TYPE* partial, IEnumMediaTypes* types);
     HRESULT AgreeMediaType(IPin* receivePin, const AM_MEDIA_TYPE* partial);
 };
 
 class TBCBaseOutputPin : public TBCBasePin {
 public:
-    TBCBaseOutputPin(const wchar_t* objectName, TBCBaseFilter* filter, TBCCritSec* lock,
-                     const wchar_t* pinName);
+    TBCBaseOutputPin(const wchar_t* objectName, TBCBaseFilter* filter, TBCCritSec* lock, const wchar_t* pinName);
     ~TBCBaseOutputPin() override;
 
     // Requires IMemInputPin on the receiver.
@@ -138,14 +134,12 @@ public:
     virtual HRESULT DecideAllocator(IMemInputPin* input, IMemAllocator** allocator);
     // Sets the allocator's properties; properties holds the receiver's
     // requirements (zeros when it stated none).
-    virtual HRESULT DecideBufferSize(IMemAllocator* allocator,
-                                     ALLOCATOR_PROPERTIES* properties) = 0;
+    virtual HRESULT DecideBufferSize(IMemAllocator* allocator, ALLOCATOR_PROPERTIES* properties) = 0;
     // A new memory allocator.
     virtual HRESULT InitAllocator(IMemAllocator** allocator);
 
     // An empty sample from the agreed allocator.
-    virtual HRESULT GetDeliveryBuffer(IMediaSample** sample, REFERENCE_TIME* start,
-                                      REFERENCE_TIME* stop, DWORD flags);
+    virtual HRESULT GetDeliveryBuffer(IMediaSample** sample, REFERENCE_TIME* start, REFERENCE_TIME* stop, DWORD flags);
     // Hands the sample to the receiver; its result.
     virtual HRESULT Deliver(IMediaSample* sample);
     virtual HRESULT DeliverEndOfStream();

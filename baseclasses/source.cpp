@@ -69,8 +69,7 @@ HRESULT TBCSource::PinsResult() {
 
 // ---- TBCSourceStream ----
 
-TBCSourceStream::TBCSourceStream(const wchar_t* objectName, TBCSource* filter,
-                                 const wchar_t* pinName)
+TBCSourceStream::TBCSourceStream(const wchar_t* objectName, TBCSource* filter, const wchar_t* pinName)
     : TBCBaseOutputPin(objectName, filter, filter->StateLock(), pinName), FSource(filter) {
     FRequestEvent.Reset(CreateEventW(nullptr, FALSE, FALSE, nullptr));
     FReplyEvent.Reset(CreateEventW(nullptr, FALSE, FALSE, nullptr));
@@ -106,12 +105,11 @@ HRESULT TBCSourceStream::CheckMediaType(const AM_MEDIA_TYPE* type) {
     TMediaTypeRecord offered;
     const HRESULT hr = GetMediaType(offered.Put());
     if (FAILED(hr)) return hr;
-    const bool same = offered->majortype == type->majortype && offered->subtype == type->subtype &&
-                      offered->formattype == type->formattype &&
-                      offered->cbFormat == type->cbFormat &&
-                      (offered->cbFormat == 0 ||
-                       (type->pbFormat != nullptr &&
-                        std::memcmp(offered->pbFormat, type->pbFormat, offered->cbFormat) == 0));
+    const bool same =
+        offered->majortype == type->majortype && offered->subtype == type->subtype &&
+        offered->formattype == type->formattype && offered->cbFormat == type->cbFormat &&
+        (offered->cbFormat == 0 ||
+         (type->pbFormat != nullptr && std::memcmp(offered->pbFormat, type->pbFormat, offered->cbFormat) == 0));
     return same ? S_OK : E_FAIL;
 }
 
@@ -212,9 +210,7 @@ void TBCSourceStream::Reply(HRESULT result) {
     SetEvent(FReplyEvent.Get());
 }
 
-DWORD WINAPI TBCSourceStream::ThreadEntry(void* self) {
-    return static_cast<TBCSourceStream*>(self)->ThreadProc();
-}
+DWORD WINAPI TBCSourceStream::ThreadEntry(void* self) { return static_cast<TBCSourceStream*>(self)->ThreadProc(); }
 
 DWORD TBCSourceStream::ThreadProc() {
     const TComApartment com(COINIT_MULTITHREADED);
@@ -255,8 +251,7 @@ DWORD TBCSourceStream::ThreadProc() {
     return 0;
 }
 
-bool TBCSourceStream::DeliverFilled(HRESULT fill, ComPtr<IMediaSample> sample,
-                                    HRESULT* result) {
+bool TBCSourceStream::DeliverFilled(HRESULT fill, ComPtr<IMediaSample> sample, HRESULT* result) {
     if (fill == S_OK) {
         const HRESULT delivered = Deliver(sample.Get());
         sample = nullptr;

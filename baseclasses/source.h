@@ -138,7 +138,7 @@ private:
     TKernelHandle FRequestEvent;  // auto-reset: a command waits
     TKernelHandle FReplyEvent;    // auto-reset: the command was answered
     HRESULT FConstructionResult = S_OK;
-    TBCCritSec FCallLock;            // one caller at a time
+    TBCCritSec FCallLock;  // one caller at a time
     Command FCommand = CMD_INIT;
     HRESULT FReturn = S_OK;
     // Set while a command is sent and not yet answered: lets the polling

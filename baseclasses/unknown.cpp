@@ -6,8 +6,7 @@ std::atomic<LONG> LiveObjects{0};
 
 TBCUnknown::TBCUnknown(const wchar_t* objectName, IUnknown* outer)
     : FObjectName(objectName ? objectName : L""),
-      FOwner(outer ? outer
-                   : reinterpret_cast<IUnknown*>(static_cast<INonDelegatingUnknown*>(this))) {
+      FOwner(outer ? outer : reinterpret_cast<IUnknown*>(static_cast<INonDelegatingUnknown*>(this))) {
     ++LiveObjects;
 }
 

@@ -53,9 +53,9 @@ private:
 
 // The three IUnknown methods of a class that implements interfaces on a
 // TBCUnknown: all go to the owner.
-#define TBC_DECLARE_IUNKNOWN                                                        \
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {  \
-        return GetOwner()->QueryInterface(iid, object);                             \
-    }                                                                               \
-    ULONG STDMETHODCALLTYPE AddRef() override { return GetOwner()->AddRef(); }      \
+#define TBC_DECLARE_IUNKNOWN                                                       \
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override { \
+        return GetOwner()->QueryInterface(iid, object);                            \
+    }                                                                              \
+    ULONG STDMETHODCALLTYPE AddRef() override { return GetOwner()->AddRef(); }     \
     ULONG STDMETHODCALLTYPE Release() override { return GetOwner()->Release(); }

@@ -8,22 +8,25 @@
 
 const REGPINTYPES AudeloPinTypes{&MEDIATYPE_Audio, &MEDIASUBTYPE_WAVE};
 
-const REGFILTERPINS AudeloPin{
-    const_cast<LPWSTR>(RegisteredPinName),  // strName
-    FALSE,                                  // bRendered
-    TRUE,                                   // bOutput
-    FALSE,                                  // bZero
-    FALSE,                                  // bMany
-    nullptr,                                // clsConnectsToFilter
-    nullptr,                                // strConnectsToPin
-    1,                                      // nMediaTypes
-    &AudeloPinTypes};
+const REGFILTERPINS AudeloPin{const_cast<LPWSTR>(RegisteredPinName),  // strName
+                              FALSE,                                  // bRendered
+                              TRUE,                                   // bOutput
+                              FALSE,                                  // bZero
+                              FALSE,                                  // bMany
+                              nullptr,                                // clsConnectsToFilter
+                              nullptr,                                // strConnectsToPin
+                              1,                                      // nMediaTypes
+                              &AudeloPinTypes};
 
 namespace {
 
-const TBCFilterRegistration AudeloRegistration{
-    AudeloFilterName, &CLSID_LoopbackAudioSource, &TBCAudioSource::CreateFromFactory,
-    &CLSID_LegacyAmFilterCategory, AudeloMerit, 1, &AudeloPin};
+const TBCFilterRegistration AudeloRegistration{AudeloFilterName,
+                                               &CLSID_LoopbackAudioSource,
+                                               &TBCAudioSource::CreateFromFactory,
+                                               &CLSID_LegacyAmFilterCategory,
+                                               AudeloMerit,
+                                               1,
+                                               &AudeloPin};
 
 TBCClassFactory AudeloFactory(AudeloRegistration);
 

@@ -12,20 +12,16 @@
 #include <string>
 #include <utility>
 
-const int32_t FormatCandidates::Bits[Count] = {16, 16, 16, 16, 16, 16, 16, 16,
-                                                8,  8,  8,  8,  8,  8,  8,  8};
-const int32_t FormatCandidates::Rates[Count] = {48000, 44100, 24000, 16000, 44100, 48000,
-                                                 24000, 16000, 44100, 48000, 24000, 16000,
-                                                 44100, 48000, 24000, 16000};
-const int32_t FormatCandidates::Channels[Count] = {2, 2, 2, 2, 1, 1, 1, 1,
-                                                    2, 2, 2, 2, 1, 1, 1, 1};
+const int32_t FormatCandidates::Bits[Count] = {16, 16, 16, 16, 16, 16, 16, 16, 8, 8, 8, 8, 8, 8, 8, 8};
+const int32_t FormatCandidates::Rates[Count] = {48000, 44100, 24000, 16000, 44100, 48000, 24000, 16000,
+                                                44100, 48000, 24000, 16000, 44100, 48000, 24000, 16000};
+const int32_t FormatCandidates::Channels[Count] = {2, 2, 2, 2, 1, 1, 1, 1, 2, 2, 2, 2, 1, 1, 1, 1};
 
 namespace {
 
 // Class context of the enumerator and the audio client: in-process server,
 // in-process handler and local server.
-constexpr DWORD CoreAudioContext = CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER |
-                                   CLSCTX_LOCAL_SERVER;
+constexpr DWORD CoreAudioContext = CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER | CLSCTX_LOCAL_SERVER;
 
 // Bytes of the offered format block: a WAVEFORMATEX followed by zeros.
 constexpr ULONG OfferedFormatSize = 66;
@@ -73,8 +69,7 @@ TBCAudioPin::TBCAudioPin(TBCAudioSource* filter, const TCoreAudioSeam* seam)
     if (seam && seam->Diagnostic) FDiagnostic = seam->Diagnostic;
     if (seam && seam->Clock) FClock = seam->Clock;
     LARGE_INTEGER frequency;
-    if (QueryPerformanceFrequency(&frequency) && frequency.QuadPart > 0)
-        FCounterFrequency = frequency.QuadPart;
+    if (QueryPerformanceFrequency(&frequency) && frequency.QuadPart > 0) FCounterFrequency = frequency.QuadPart;
 
     TComApartment apartment;
     FSetupResult = Setup(seam);
@@ -98,8 +93,8 @@ HRESULT TBCAudioPin::Setup(const TCoreAudioSeam* seam) {
     if (seam && seam->CreateEnumerator) {
         hr = seam->CreateEnumerator(FEnumerator.Put());
     } else {
-        hr = CoCreateInstance(__uuidof(MMDeviceEnumerator), nullptr, CoreAudioContext,
-                              __uuidof(IMMDeviceEnumerator), FEnumerator.PutVoid());
+        hr = CoCreateInstance(__uuidof(MMDeviceEnumerator), nullptr, CoreAudioContext, __uuidof(IMMDeviceEnumerator),
+                              FEnumerator.PutVoid());
     }
     if (hr != S_OK || !FEnumerator) {
         Diagnostic("IID_IMMDeviceEnumerator CreateInstance fail");
@@ -114,8 +109,7 @@ HRESULT TBCAudioPin::Setup(const TCoreAudioSeam* seam) {
         return hr != S_OK ? hr : E_POINTER;
     }
 
-    hr = FDevice->Activate(__uuidof(IAudioClient), CoreAudioContext, nullptr,
-                           FAudioClient.PutVoid());
+    hr = FDevice->Activate(__uuidof(IAudioClient), CoreAudioContext, nullptr, FAudioClient.PutVoid());
     if (hr != S_OK || !FAudioClient) {
         Diagnostic("Activate IAudioClient fail");
         FAudioClient = nullptr;
@@ -127,8 +121,8 @@ HRESULT TBCAudioPin::Setup(const TCoreAudioSeam* seam) {
 
     FBlockAlign = static_cast<uint32_t>(FWaveFormat->wBitsPerSample) * FWaveFormat->nChannels / 8;
 
-    hr = FAudioClient->Initialize(AUDCLNT_SHAREMODE_SHARED, AUDCLNT_STREAMFLAGS_LOOPBACK,
-                                  MillisecondsTo100ns(1000), 0, FWaveFormat.Get(), nullptr);
+    hr = FAudioClient->Initialize(AUDCLNT_SHAREMODE_SHARED, AUDCLNT_STREAMFLAGS_LOOPBACK, MillisecondsTo100ns(1000), 0,
+                                  FWaveFormat.Get(), nullptr);
     if (hr != S_OK) {
         Diagnostic(" Initialize FAudioClient fail");
         return hr;
@@ -188,8 +182,7 @@ HRESULT TBCAudioPin::ChooseFormat() {
             // subformat is read or written.
             const bool floatSubFormat =
                 reference->cbSize >= ExtensibleExtraSize && work->cbSize >= ExtensibleExtraSize &&
-                reinterpret_cast<const WAVEFORMATEXTENSIBLE*>(reference.Get())->SubFormat ==
-                    AudeloSubFormatIeeeFloat;
+                reinterpret_cast<const WAVEFORMATEXTENSIBLE*>(reference.Get())->SubFormat == AudeloSubFormatIeeeFloat;
             if (!floatSubFormat) {
                 Diagnostic(" fomat error1");
                 continue;
@@ -266,8 +259,7 @@ HRESULT TBCAudioPin::GetMediaType(AM_MEDIA_TYPE* type) {
     return S_OK;
 }
 
-HRESULT TBCAudioPin::DecideBufferSize(IMemAllocator* allocator,
-                                      ALLOCATOR_PROPERTIES* properties) {
+HRESULT TBCAudioPin::DecideBufferSize(IMemAllocator* allocator, ALLOCATOR_PROPERTIES* properties) {
     if (!allocator || !properties) return E_POINTER;
     TBCAutoLock lock(FSource->StateLock());
     if (!FSetupComplete) return E_UNEXPECTED;
@@ -297,8 +289,7 @@ HRESULT TBCAudioPin::FillBuffer(IMediaSample* sample) {
     // Whole frames only: a torn frame would shift every later sample's
     // channels and bytes.
     length -= length % FBlockAlign;
-    if (FAILED(sample->SetActualDataLength(static_cast<long>(length))))
-        Diagnostic("SetActualDataLength fail");
+    if (FAILED(sample->SetActualDataLength(static_cast<long>(length)))) Diagnostic("SetActualDataLength fail");
 
     const auto frames = static_cast<uint32_t>(length / FBlockAlign);
     if (length > 0) {
@@ -323,8 +314,7 @@ int64_t TBCAudioPin::Now() const {
     if (FAudioClock) {
         UINT64 position = 0;
         UINT64 at = 0;
-        if (SUCCEEDED(FAudioClock->GetPosition(&position, &at)) && at != 0 &&
-            at <= static_cast<UINT64>(INT64_MAX))
+        if (SUCCEEDED(FAudioClock->GetPosition(&position, &at)) && at != 0 && at <= static_cast<UINT64>(INT64_MAX))
             return static_cast<int64_t>(at);
     }
     if (FClock) return FClock();
@@ -340,34 +330,27 @@ int64_t TBCAudioPin::StreamStart(int64_t before) const {
     UINT64 frequency = 0;
     UINT64 position = 0;
     UINT64 at = 0;
-    if (FAILED(FAudioClock->GetFrequency(&frequency)) || frequency == 0 ||
-        frequency > static_cast<UINT64>(INT64_MAX) ||
-        FAILED(FAudioClock->GetPosition(&position, &at)) || at == 0 ||
-        at > static_cast<UINT64>(INT64_MAX) || position > static_cast<UINT64>(INT64_MAX))
+    if (FAILED(FAudioClock->GetFrequency(&frequency)) || frequency == 0 || frequency > static_cast<UINT64>(INT64_MAX) ||
+        FAILED(FAudioClock->GetPosition(&position, &at)) || at == 0 || at > static_cast<UINT64>(INT64_MAX) ||
+        position > static_cast<UINT64>(INT64_MAX))
         return before;
     const int64_t read = static_cast<int64_t>(at);
-    const int64_t start = read - Scale(static_cast<int64_t>(position), TicksPerSecond,
-                                       static_cast<int64_t>(frequency));
+    const int64_t start = read - Scale(static_cast<int64_t>(position), TicksPerSecond, static_cast<int64_t>(frequency));
     // It cannot have started before it was asked to, nor after the reading.
     return std::clamp(start, std::min(before, read), read);
 }
 
-int64_t TBCAudioPin::FramesAt(int64_t time) const {
-    return Scale(time - FRunStart, FSampleRate, TicksPerSecond);
-}
+int64_t TBCAudioPin::FramesAt(int64_t time) const { return Scale(time - FRunStart, FSampleRate, TicksPerSecond); }
 
-void TBCAudioPin::PlacePacket(uint32_t frames, DWORD flags, UINT64 playedAt, int64_t* silence,
-                              int64_t* skipped) const {
+void TBCAudioPin::PlacePacket(uint32_t frames, DWORD flags, UINT64 playedAt, int64_t* silence, int64_t* skipped) const {
     *silence = 0;
     *skipped = 0;
     // Without a position the packet follows what went before.
-    if (playedAt == 0 || playedAt > static_cast<UINT64>(INT64_MAX) ||
-        (flags & AUDCLNT_BUFFERFLAGS_TIMESTAMP_ERROR))
+    if (playedAt == 0 || playedAt > static_cast<UINT64>(INT64_MAX) || (flags & AUDCLNT_BUFFERFLAGS_TIMESTAMP_ERROR))
         return;
     // No packet is handed out before its last frame was played: a position
     // later than that is not believed.
-    const int64_t place =
-        std::min(FramesAt(static_cast<int64_t>(playedAt)), FramesAt(Now()) - frames);
+    const int64_t place = std::min(FramesAt(static_cast<int64_t>(playedAt)), FramesAt(Now()) - frames);
     const int64_t gap = place - FRunFrames;
     // Below a period the packet simply follows on, unless the engine says it
     // lost frames just before it.
@@ -399,8 +382,7 @@ void TBCAudioPin::PrepareSilence(size_t bytes) {
     FCaptureSilent = true;
 }
 
-bool TBCAudioPin::DeliverUnlessEmpty(HRESULT fill, ComPtr<IMediaSample> sample,
-                                     HRESULT* result) {
+bool TBCAudioPin::DeliverUnlessEmpty(HRESULT fill, ComPtr<IMediaSample> sample, HRESULT* result) {
     // Nothing fitted: the sample carries nothing worth delivering.
     if (fill == S_OK && FFilledFrames == 0) return true;
     return DeliverFilled(fill, std::move(sample), result);
@@ -414,8 +396,7 @@ bool TBCAudioPin::DeliverSilence(uint32_t frames, HRESULT* result) {
         return true;
     }
     const int64_t room = std::max<int64_t>(sample->GetSize(), 0);
-    PrepareSilence(static_cast<size_t>(
-        std::min<int64_t>(static_cast<int64_t>(frames) * FBlockAlign, room)));
+    PrepareSilence(static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(frames) * FBlockAlign, room)));
     FFramesAvailable = frames;
     FBufferFlags = AUDCLNT_BUFFERFLAGS_SILENT;
     const HRESULT fill = FillBuffer(sample.Get());
@@ -423,8 +404,7 @@ bool TBCAudioPin::DeliverSilence(uint32_t frames, HRESULT* result) {
     return DeliverUnlessEmpty(fill, std::move(sample), result);
 }
 
-bool TBCAudioPin::DeliverSilenceBefore(int64_t frames, ComPtr<IMediaSample>* sample,
-                                       HRESULT* result) {
+bool TBCAudioPin::DeliverSilenceBefore(int64_t frames, ComPtr<IMediaSample>* sample, HRESULT* result) {
     while (frames > 0 && *sample) {
         const int64_t room = std::max<int64_t>((*sample)->GetSize(), 0);
         const int64_t part = std::min<int64_t>(frames, room / FBlockAlign);
@@ -460,8 +440,8 @@ bool TBCAudioPin::DeliverPacket(HRESULT* result) {
     FBufferFlags = 0;
     UINT64 devicePosition = 0;
     UINT64 playedAt = 0;
-    const HRESULT got = FCaptureClient->GetBuffer(&FCaptureData, &FFramesAvailable, &FBufferFlags,
-                                                  &devicePosition, &playedAt);
+    const HRESULT got =
+        FCaptureClient->GetBuffer(&FCaptureData, &FFramesAvailable, &FBufferFlags, &devicePosition, &playedAt);
     if (FAILED(got)) {
         // What a failed call leaves in its out fields is not trusted.
         Diagnostic("GetBuffer fail");
@@ -504,8 +484,8 @@ bool TBCAudioPin::DeliverPacket(HRESULT* result) {
         FCaptureSilent = false;
     } else {
         const int64_t room = std::max<int64_t>(sample->GetSize(), 0);
-        PrepareSilence(static_cast<size_t>(
-            std::min<int64_t>(static_cast<int64_t>(remainingFrames) * FBlockAlign, room)));
+        PrepareSilence(
+            static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(remainingFrames) * FBlockAlign, room)));
     }
     FBufferFlags = flags;
 

@@ -40,8 +40,7 @@ public:
     HRESULT STDMETHODCALLTYPE Notify(IBaseFilter* sender, Quality quality) override;
     // Buffers of one second of audio each, two unless downstream asks for a
     // count.
-    HRESULT DecideBufferSize(IMemAllocator* allocator,
-                             ALLOCATOR_PROPERTIES* properties) override;
+    HRESULT DecideBufferSize(IMemAllocator* allocator, ALLOCATOR_PROPERTIES* properties) override;
     // Copies the current packet (or zeros) into the sample, as much as fits in
     // whole frames, and stamps it from the count of frames delivered so far.
     HRESULT FillBuffer(IMediaSample* sample) override;
@@ -96,8 +95,7 @@ private:
     // (100-ns units) GetBuffer reported for its first frame: *silence frames
     // of silence before it, or its first *skipped frames dropped because
     // silence already took their time.
-    void PlacePacket(uint32_t frames, DWORD flags, UINT64 playedAt, int64_t* silence,
-                     int64_t* skipped) const;
+    void PlacePacket(uint32_t frames, DWORD flags, UINT64 playedAt, int64_t* silence, int64_t* skipped) const;
     // Frames of silence due now: the time that no late packet can still
     // claim and that the delivered audio does not yet cover; 0 when less
     // than a period is due.

@@ -19,12 +19,10 @@ HRESULT TBCAudioSource::Create(const wchar_t* name, IUnknown* outer, const TCore
     });
 }
 
-HRESULT TBCAudioSource::CreateFromFactory(TBCClassFactory* factory, IUnknown* outer,
-                                          TBCUnknown** object) {
+HRESULT TBCAudioSource::CreateFromFactory(TBCClassFactory* factory, IUnknown* outer, TBCUnknown** object) {
     if (object == nullptr) return E_POINTER;
     TBCAudioSource* filter = nullptr;
-    const HRESULT hr =
-        Create(factory ? factory->Name() : AudeloFilterName, outer, nullptr, &filter);
+    const HRESULT hr = Create(factory ? factory->Name() : AudeloFilterName, outer, nullptr, &filter);
     *object = filter;
     return hr;
 }

@@ -16,13 +16,11 @@ public:
     // may end incomplete without failing the creation: its outcome is the
     // pin's SetupResult, and an incomplete pin refuses to connect.
     // seam: null for the platform's own Core Audio objects.
-    static HRESULT Create(const wchar_t* name, IUnknown* outer, const TCoreAudioSeam* seam,
-                          TBCAudioSource** filter);
+    static HRESULT Create(const wchar_t* name, IUnknown* outer, const TCoreAudioSeam* seam, TBCAudioSource** filter);
     ~TBCAudioSource() override;
 
     // The class factory's virtual constructor.
-    static HRESULT CreateFromFactory(TBCClassFactory* factory, IUnknown* outer,
-                                     TBCUnknown** object);
+    static HRESULT CreateFromFactory(TBCClassFactory* factory, IUnknown* outer, TBCUnknown** object);
 
     // A live source: paused, it answers VFW_S_CANT_CUE, as the platform's
     // contract for capture filters asks, so that nothing waits for it to cue

@@ -26,8 +26,7 @@ ComPtr<IMoniker> TBaseFilter::GetMoniker() const {
     stream.WriteBuffer(Data(), DataLength());
     stream.SetPosition(0);
     ComPtr<IMoniker> moniker;
-    if (FAILED(OleLoadFromStream(TStreamAdapter::Create(stream).Get(), IID_IMoniker, moniker.PutVoid())))
-        return {};
+    if (FAILED(OleLoadFromStream(TStreamAdapter::Create(stream).Get(), IID_IMoniker, moniker.PutVoid()))) return {};
     return moniker;
 }
 

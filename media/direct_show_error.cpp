@@ -4,7 +4,6 @@
 
 #include <dshow.h>
 
-
 namespace {
 
 constexpr DWORD ErrorTextLength = 255;

@@ -20,8 +20,7 @@ HRESULT ShowPropertyPages(HWND parent, IBaseFilter* filter) {
     hr = filter->QueryFilterInfo(info.Put());
     if (FAILED(hr)) return hr;
     IUnknown* object = filter;
-    return OleCreatePropertyFrame(parent, 0, 0, info->achName, 1, &object, pages.cElems, pages.pElems, 0, 0,
-                                  nullptr);
+    return OleCreatePropertyFrame(parent, 0, 0, info->achName, 1, &object, pages.cElems, pages.pElems, 0, 0, nullptr);
 }
 
 HRESULT ShowCaptureDialog(HWND parent, IBaseFilter* filter, int dialog) {
@@ -47,10 +46,14 @@ HRESULT ShowCompressDialog(HWND parent, IBaseFilter* filter, int query, int dial
 HRESULT ShowFilterDialog(HWND Parent, IBaseFilter* Filter, TFilterDialogKind Kind) {
     if (!Filter) return S_FALSE;
     switch (Kind) {
-    case fdkPropertyPages: return ShowPropertyPages(Parent, Filter);
-    case fdkCaptureDisplay: return ShowCaptureDialog(Parent, Filter, VfwCaptureDialog_Display);
-    case fdkCaptureFormat: return ShowCaptureDialog(Parent, Filter, VfwCaptureDialog_Format);
-    case fdkCaptureSource: return ShowCaptureDialog(Parent, Filter, VfwCaptureDialog_Source);
+    case fdkPropertyPages:
+        return ShowPropertyPages(Parent, Filter);
+    case fdkCaptureDisplay:
+        return ShowCaptureDialog(Parent, Filter, VfwCaptureDialog_Display);
+    case fdkCaptureFormat:
+        return ShowCaptureDialog(Parent, Filter, VfwCaptureDialog_Format);
+    case fdkCaptureSource:
+        return ShowCaptureDialog(Parent, Filter, VfwCaptureDialog_Source);
     case fdkCompressConfig:
         return ShowCompressDialog(Parent, Filter, VfwCompressDialog_QueryConfig, VfwCompressDialog_Config);
     case fdkCompressAbout:

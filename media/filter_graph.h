@@ -35,8 +35,7 @@ enum TGraphRunState : int32_t { gsInactive = 0, gsStopped = 1, gsPaused = 2, gsR
 // The private message that the graph posts to the notify window per event.
 inline constexpr UINT WM_GRAPHNOTIFY = WM_APP + 1;
 
-class TFilterGraph
-    : public TImplements<TComponent, IServiceProvider, IAMGraphBuilderCallback> {
+class TFilterGraph : public TImplements<TComponent, IServiceProvider, IAMGraphBuilderCallback> {
 public:
     explicit TFilterGraph(TComponent* AOwner);
     ~TFilterGraph() override;
@@ -104,8 +103,8 @@ public:
     // Events.
     TNotifyEvent OnActivate;
     TOnDSEvent OnDSEvent;
-    TNotifyEvent OnGraphClockChanged, OnGraphChanged, OnGraphPaletteChanged, OnGraphQualityChange,
-        OnGraphStepComplete, OnGraphUserAbort, OnGraphClockUnset;
+    TNotifyEvent OnGraphClockChanged, OnGraphChanged, OnGraphPaletteChanged, OnGraphQualityChange, OnGraphStepComplete,
+        OnGraphUserAbort, OnGraphClockUnset;
     TOnGraphBufferingData OnGraphBufferingData;
     TOnGraphComplete OnGraphComplete;
     TOnGraphDeviceLost OnGraphDeviceLost;

@@ -23,17 +23,14 @@ ULONG STDMETHODCALLTYPE CallbackRelease(TFilterGraphCallback* self) { return sel
 #else
 #define TAVREL_PIN_HANDLER
 #endif
-extern "C" TAVREL_PIN_HANDLER HRESULT TavrelUnableToRenderPin(IPin* Pin) noexcept
-    asm("tavrel_unable_to_render_pin");
-extern "C" HRESULT TavrelUnableToRenderPin(IPin* Pin) noexcept {
-    return TFilterGraph::UnableToRender(Pin);
-}
+extern "C" TAVREL_PIN_HANDLER HRESULT TavrelUnableToRenderPin(IPin* Pin) noexcept asm("tavrel_unable_to_render_pin");
+extern "C" HRESULT TavrelUnableToRenderPin(IPin* Pin) noexcept { return TFilterGraph::UnableToRender(Pin); }
 
 #if defined(__i386__)
 
 // Defined below in assembly; it also accepts the thiscall form.
-extern "C" HRESULT STDMETHODCALLTYPE TavrelUnableToRenderEntry(TFilterGraphCallback* self, IPin* Pin)
-    asm("tavrel_unable_to_render_entry");
+extern "C" HRESULT STDMETHODCALLTYPE TavrelUnableToRenderEntry(TFilterGraphCallback* self,
+                                                               IPin* Pin) asm("tavrel_unable_to_render_entry");
 extern "C" const TFilterGraphCallbackVtbl TavrelFilterGraphCallbackVtbl asm("tavrel_filter_graph_callback_vtbl");
 
 // thiscall (the documented convention):  ECX = object, [esp+4] = pin, ret 4.
@@ -70,9 +67,7 @@ tavrel_unable_to_render_entry:
 namespace {
 
 // x64 has one calling convention: the object, then the pin.
-HRESULT STDMETHODCALLTYPE UnableToRenderEntry(TFilterGraphCallback*, IPin* Pin) {
-    return TavrelUnableToRenderPin(Pin);
-}
+HRESULT STDMETHODCALLTYPE UnableToRenderEntry(TFilterGraphCallback*, IPin* Pin) { return TavrelUnableToRenderPin(Pin); }
 
 }  // namespace
 

@@ -84,20 +84,48 @@ void TFilterGraph::DoEvent(long Event, LONG_PTR Param1, LONG_PTR Param2) {
     const auto p1 = static_cast<uint32_t>(Param1);
     const auto p2 = static_cast<uint32_t>(Param2);
     switch (Event) {
-    case EC_USERABORT: Raise(&OnGraphUserAbort, this); break;
-    case EC_PALETTE_CHANGED: Raise(&OnGraphPaletteChanged, this); break;
-    case EC_QUALITY_CHANGE: Raise(&OnGraphQualityChange, this); break;
-    case EC_CLOCK_CHANGED: Raise(&OnGraphClockChanged, this); break;
-    case EC_STEP_COMPLETE: Raise(&OnGraphStepComplete, this); break;
-    case EC_GRAPH_CHANGED: Raise(&OnGraphChanged, this); break;
-    case EC_CLOCK_UNSET: Raise(&OnGraphClockUnset, this); break;
-    case EC_DVD_STILL_OFF: Raise(&OnDVDStillOff, this); break;
-    case EC_DVD_CHAPTER_AUTOSTOP: Raise(&OnDVDChapterAutoStop, this); break;
-    case EC_DVD_NO_FP_PGC: Raise(&OnDVDNoFP_PGC, this); break;
-    case EC_DVD_PLAYBACK_STOPPED: Raise(&OnDVDPlaybackStopped, this); break;
-    case EC_DVD_PLAYPERIOD_AUTOSTOP: Raise(&OnDVDPlayPeriodAutoStop, this); break;
-    case EC_DVD_DISC_EJECTED: Raise(&OnDVDDiscEjected, this); break;
-    case EC_DVD_DISC_INSERTED: Raise(&OnDVDDiscInserted, this); break;
+    case EC_USERABORT:
+        Raise(&OnGraphUserAbort, this);
+        break;
+    case EC_PALETTE_CHANGED:
+        Raise(&OnGraphPaletteChanged, this);
+        break;
+    case EC_QUALITY_CHANGE:
+        Raise(&OnGraphQualityChange, this);
+        break;
+    case EC_CLOCK_CHANGED:
+        Raise(&OnGraphClockChanged, this);
+        break;
+    case EC_STEP_COMPLETE:
+        Raise(&OnGraphStepComplete, this);
+        break;
+    case EC_GRAPH_CHANGED:
+        Raise(&OnGraphChanged, this);
+        break;
+    case EC_CLOCK_UNSET:
+        Raise(&OnGraphClockUnset, this);
+        break;
+    case EC_DVD_STILL_OFF:
+        Raise(&OnDVDStillOff, this);
+        break;
+    case EC_DVD_CHAPTER_AUTOSTOP:
+        Raise(&OnDVDChapterAutoStop, this);
+        break;
+    case EC_DVD_NO_FP_PGC:
+        Raise(&OnDVDNoFP_PGC, this);
+        break;
+    case EC_DVD_PLAYBACK_STOPPED:
+        Raise(&OnDVDPlaybackStopped, this);
+        break;
+    case EC_DVD_PLAYPERIOD_AUTOSTOP:
+        Raise(&OnDVDPlayPeriodAutoStop, this);
+        break;
+    case EC_DVD_DISC_EJECTED:
+        Raise(&OnDVDDiscEjected, this);
+        break;
+    case EC_DVD_DISC_INSERTED:
+        Raise(&OnDVDDiscInserted, this);
+        break;
 
     case EC_DVD_DOMAIN_CHANGE: {
         const TNotifyEvent* domains[] = {&OnDVDDomainFirstPlay, &OnDVDDomainVideoManagerMenu,
@@ -118,9 +146,12 @@ void TFilterGraph::DoEvent(long Event, LONG_PTR Param1, LONG_PTR Param2) {
         break;
     }
     case EC_DVD_WARNING: {
-        const TNotifyEvent* warnings[] = {&OnDVDWarningInvalidDVD1_0Disc, &OnDVDWarningFormatNotSupported,
-                                          &OnDVDWarningIllegalNavCommand, &OnDVDWarningOpen,
-                                          &OnDVDWarningSeek,              &OnDVDWarningRead};
+        const TNotifyEvent* warnings[] = {&OnDVDWarningInvalidDVD1_0Disc,
+                                          &OnDVDWarningFormatNotSupported,
+                                          &OnDVDWarningIllegalNavCommand,
+                                          &OnDVDWarningOpen,
+                                          &OnDVDWarningSeek,
+                                          &OnDVDWarningRead};
         Raise(Pick(Param1, warnings), this);
         break;
     }

@@ -10,8 +10,8 @@
 namespace {
 
 // Field offsets of the persisted 32-bit layout.
-constexpr size_t OffMajor = 0, OffSub = 16, OffFixed = 32, OffTemporal = 36, OffSampleSize = 40,
-                 OffFormatType = 44, OffUnk = 60, OffCbFormat = 64, OffPbFormat = 68;
+constexpr size_t OffMajor = 0, OffSub = 16, OffFixed = 32, OffTemporal = 36, OffSampleSize = 40, OffFormatType = 44,
+                 OffUnk = 60, OffCbFormat = 64, OffPbFormat = 68;
 
 template <class T>
 void Put(uint8_t* bytes, size_t offset, const T& value) {

@@ -35,8 +35,7 @@ bool ReadEntry(IMoniker* moniker, TSysDevEntry& entry) {
         const int wideLength = static_cast<int>(SysStringLen(text));
         const int ansiLength = WideCharToMultiByte(CP_ACP, 0, text, wideLength, nullptr, 0, nullptr, nullptr);
         std::string ansi(static_cast<size_t>(std::max(ansiLength, 0)), '\0');
-        if (ansiLength > 0)
-            WideCharToMultiByte(CP_ACP, 0, text, wideLength, ansi.data(), ansiLength, nullptr, nullptr);
+        if (ansiLength > 0) WideCharToMultiByte(CP_ACP, 0, text, wideLength, ansi.data(), ansiLength, nullptr, nullptr);
         // Cut to 255 bytes, even where that splits a double-byte character.
         const size_t kept = std::min<size_t>(ansi.size(), 255);
         entry.FriendlyName[0] = static_cast<uint8_t>(kept);

@@ -19,19 +19,52 @@ class TLockedStringList : public TStringList {
 public:
     explicit TLockedStringList(std::recursive_mutex& lock) : FLock(lock) {}
 
-    int Count() const override { TGuard g(FLock); return TStringList::Count(); }
-    int Add(const std::wstring& s) override { TGuard g(FLock); return TStringList::Add(s); }
-    int AddObject(const std::wstring& s, TObject* o) override { TGuard g(FLock); return TStringList::AddObject(s, o); }
-    void Insert(int index, const std::wstring& s) override { TGuard g(FLock); TStringList::Insert(index, s); }
-    void Delete(int index) override { TGuard g(FLock); TStringList::Delete(index); }
-    void Clear() override { TGuard g(FLock); TStringList::Clear(); }
-    int IndexOf(std::wstring_view s) const override { TGuard g(FLock); return TStringList::IndexOf(s); }
+    int Count() const override {
+        TGuard g(FLock);
+        return TStringList::Count();
+    }
+    int Add(const std::wstring& s) override {
+        TGuard g(FLock);
+        return TStringList::Add(s);
+    }
+    int AddObject(const std::wstring& s, TObject* o) override {
+        TGuard g(FLock);
+        return TStringList::AddObject(s, o);
+    }
+    void Insert(int index, const std::wstring& s) override {
+        TGuard g(FLock);
+        TStringList::Insert(index, s);
+    }
+    void Delete(int index) override {
+        TGuard g(FLock);
+        TStringList::Delete(index);
+    }
+    void Clear() override {
+        TGuard g(FLock);
+        TStringList::Clear();
+    }
+    int IndexOf(std::wstring_view s) const override {
+        TGuard g(FLock);
+        return TStringList::IndexOf(s);
+    }
 
 protected:
-    std::wstring Get(int index) const override { TGuard g(FLock); return TStringList::Get(index); }
-    void Put(int index, const std::wstring& s) override { TGuard g(FLock); TStringList::Put(index, s); }
-    TObject* GetObject(int index) const override { TGuard g(FLock); return TStringList::GetObject(index); }
-    void PutObject(int index, TObject* o) override { TGuard g(FLock); TStringList::PutObject(index, o); }
+    std::wstring Get(int index) const override {
+        TGuard g(FLock);
+        return TStringList::Get(index);
+    }
+    void Put(int index, const std::wstring& s) override {
+        TGuard g(FLock);
+        TStringList::Put(index, s);
+    }
+    TObject* GetObject(int index) const override {
+        TGuard g(FLock);
+        return TStringList::GetObject(index);
+    }
+    void PutObject(int index, TObject* o) override {
+        TGuard g(FLock);
+        TStringList::PutObject(index, o);
+    }
 
 private:
     std::recursive_mutex& FLock;
@@ -44,18 +77,18 @@ struct TRegisterDosCommand {
 }  // namespace
 
 WORD ShowWindowValue(TShowWindow value) noexcept {
-    static constexpr WORD values[] = {SW_HIDE,          SW_MAXIMIZE,         SW_MINIMIZE,     SW_RESTORE,
-                                      SW_SHOW,          SW_SHOWDEFAULT,      SW_SHOWMAXIMIZED, SW_SHOWMINIMIZED,
-                                      SW_SHOWMINNOACTIVE, SW_SHOWNA,         SW_SHOWNOACTIVATE, SW_SHOWNORMAL};
+    static constexpr WORD values[] = {
+        SW_HIDE,          SW_MAXIMIZE,      SW_MINIMIZE,        SW_RESTORE, SW_SHOW,           SW_SHOWDEFAULT,
+        SW_SHOWMAXIMIZED, SW_SHOWMINIMIZED, SW_SHOWMINNOACTIVE, SW_SHOWNA,  SW_SHOWNOACTIVATE, SW_SHOWNORMAL};
     const auto i = static_cast<unsigned>(value);
     return i < std::size(values) ? values[i] : SW_HIDE;
 }
 
 DWORD CreationFlagValue(TCreationFlag value) noexcept {
-    static constexpr DWORD values[] = {CREATE_DEFAULT_ERROR_MODE,   CREATE_NEW_CONSOLE, CREATE_NEW_PROCESS_GROUP,
-                                       CREATE_SEPARATE_WOW_VDM,     CREATE_SHARED_WOW_VDM, CREATE_SUSPENDED,
-                                       CREATE_UNICODE_ENVIRONMENT,  DEBUG_PROCESS,      DEBUG_ONLY_THIS_PROCESS,
-                                       DETACHED_PROCESS};
+    static constexpr DWORD values[] = {
+        CREATE_DEFAULT_ERROR_MODE, CREATE_NEW_CONSOLE, CREATE_NEW_PROCESS_GROUP,   CREATE_SEPARATE_WOW_VDM,
+        CREATE_SHARED_WOW_VDM,     CREATE_SUSPENDED,   CREATE_UNICODE_ENVIRONMENT, DEBUG_PROCESS,
+        DEBUG_ONLY_THIS_PROCESS,   DETACHED_PROCESS};
     const auto i = static_cast<unsigned>(value);
     return i < std::size(values) ? values[i] : CREATE_NEW_CONSOLE;
 }
@@ -133,10 +166,10 @@ void TDosCommand::Execute() {
             // run's end.
             if (FEventsUnderWay == 0) {
                 FLines->Clear();
-                link.reset(new TDosRunLink(*this, ++FRun,
-                                           TDosRunSettings{FCommandLine, OnNewLine, OnTerminated, FTimer,
-                                                           FMaxTimeAfterBeginning, FMaxTimeAfterLastOutput,
-                                                           FPriorityClass, FShowWindow, FCreationFlag}));
+                link.reset(new TDosRunLink(
+                    *this, ++FRun,
+                    TDosRunSettings{FCommandLine, OnNewLine, OnTerminated, FTimer, FMaxTimeAfterBeginning,
+                                    FMaxTimeAfterLastOutput, FPriorityClass, FShowWindow, FCreationFlag}));
                 break;
             }
         }
@@ -185,17 +218,17 @@ const TPropertyTable& TDosCommand::ClassProperties() {
                      &TDosCommand::SetMaxTimeAfterBeginning)
             .Integer(L"MaxTimeAfterLastOutput", &TDosCommand::MaxTimeAfterLastOutput,
                      &TDosCommand::SetMaxTimeAfterLastOutput)
-            .Enumeration(L"ShowWindow",
-                         {L"swHIDE", L"swMAXIMIZE", L"swMINIMIZE", L"swRESTORE", L"swSHOW", L"swSHOWDEFAULT",
-                          L"swSHOWMAXIMIZED", L"swSHOWMINIMIZED", L"swSHOWMINNOACTIVE", L"swSHOWNA",
-                          L"swSHOWNOACTIVATE", L"swSHOWNORMAL"},
-                         &TDosCommand::ShowWindow, &TDosCommand::SetShowWindow)
-            .Enumeration(L"CreationFlag",
-                         {L"fCREATE_DEFAULT_ERROR_MODE", L"fCREATE_NEW_CONSOLE", L"fCREATE_NEW_PROCESS_GROUP",
-                          L"fCREATE_SEPARATE_WOW_VDM", L"fCREATE_SHARED_WOW_VDM", L"fCREATE_SUSPENDED",
-                          L"fCREATE_UNICODE_ENVIRONMENT", L"fDEBUG_PROCESS", L"fDEBUG_ONLY_THIS_PROCESS",
-                          L"fDETACHED_PROCESS"},
-                         &TDosCommand::CreationFlag, &TDosCommand::SetCreationFlag)
+            .Enumeration(
+                L"ShowWindow",
+                {L"swHIDE", L"swMAXIMIZE", L"swMINIMIZE", L"swRESTORE", L"swSHOW", L"swSHOWDEFAULT", L"swSHOWMAXIMIZED",
+                 L"swSHOWMINIMIZED", L"swSHOWMINNOACTIVE", L"swSHOWNA", L"swSHOWNOACTIVATE", L"swSHOWNORMAL"},
+                &TDosCommand::ShowWindow, &TDosCommand::SetShowWindow)
+            .Enumeration(
+                L"CreationFlag",
+                {L"fCREATE_DEFAULT_ERROR_MODE", L"fCREATE_NEW_CONSOLE", L"fCREATE_NEW_PROCESS_GROUP",
+                 L"fCREATE_SEPARATE_WOW_VDM", L"fCREATE_SHARED_WOW_VDM", L"fCREATE_SUSPENDED",
+                 L"fCREATE_UNICODE_ENVIRONMENT", L"fDEBUG_PROCESS", L"fDEBUG_ONLY_THIS_PROCESS", L"fDETACHED_PROCESS"},
+                &TDosCommand::CreationFlag, &TDosCommand::SetCreationFlag)
             .Enumeration(L"ReturnCode", {L"rcCRLF", L"rcLF"}, &TDosCommand::ReturnCode, &TDosCommand::SetReturnCode)
             .Build();
     return table;

@@ -219,7 +219,7 @@ private:
     TStrings* FOutputLines = nullptr;
     std::unique_ptr<TStringList> FLines;
     std::unique_ptr<TStringList> FInputLines;  // a list whose operations take FLock
-    TProcessTimer* FTimer = nullptr;  // owned as a component
+    TProcessTimer* FTimer = nullptr;           // owned as a component
 
     TDosThread* FCurrent = nullptr;     // the current run's worker
     std::vector<TDosThread*> FWorkers;  // every worker that still uses the component

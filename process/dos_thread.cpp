@@ -179,8 +179,8 @@ void TDosThread::RunStages() {
         SetLastError(ERROR_INVALID_PARAMETER);
     } else {
         created = CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE,
-                                 CreationFlagValue(FSettings.CreationFlag) | FSettings.PriorityClass, nullptr,
-                                 nullptr, &startup, &info);
+                                 CreationFlagValue(FSettings.CreationFlag) | FSettings.PriorityClass, nullptr, nullptr,
+                                 &startup, &info);
     }
     if (!created) {
         FFailureCode = GetLastError();
@@ -330,8 +330,7 @@ bool TDosThread::TimedOut() const {
     if (!timer) return false;
     if (FSettings.MaxTimeAfterBeginning > 0 && timer->TimeAfterBeginning.load() > FSettings.MaxTimeAfterBeginning)
         return true;
-    return FSettings.MaxTimeAfterLastOutput > 0 &&
-           timer->TimeAfterLastOutput.load() > FSettings.MaxTimeAfterLastOutput;
+    return FSettings.MaxTimeAfterLastOutput > 0 && timer->TimeAfterLastOutput.load() > FSettings.MaxTimeAfterLastOutput;
 }
 
 void TDosThread::AddNewLine(const std::string& line, TOutputType type) {
@@ -352,8 +351,10 @@ void TDosThread::DoNewLine() {
     if (TStrings* output = FLink->OutputLines()) {
         TUpdateScope update(*output);
         if (output->Count() == 0) {
-            if (FOutputType == otWholeLine) output->Add(FLine);
-            else output->SetText(FLine);
+            if (FOutputType == otWholeLine)
+                output->Add(FLine);
+            else
+                output->SetText(FLine);
         } else if (FPrevPartial) {
             output->SetStrings(output->Count() - 1, FLine);
         } else {

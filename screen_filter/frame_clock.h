@@ -42,7 +42,6 @@ private:
 // (100 ns units): the nearest whole number of frames, halves going to the
 // even neighbour.
 inline int64_t FrameNumberAt(int64_t elapsedMs, int64_t frameLength) {
-    const double quotient =
-        static_cast<double>(elapsedMs) * 10000.0 / static_cast<double>(frameLength);
+    const double quotient = static_cast<double>(elapsedMs) * 10000.0 / static_cast<double>(frameLength);
     return static_cast<int64_t>(std::nearbyint(quotient));
 }

@@ -30,8 +30,8 @@ VIDEOINFOHEADER* VideoHeader(const AM_MEDIA_TYPE& type) {
 constexpr int CapabilityCount = 4;
 
 LONG Saturate(int64_t value) {
-    return static_cast<LONG>(std::clamp<int64_t>(value, std::numeric_limits<LONG>::min(),
-                                                 std::numeric_limits<LONG>::max()));
+    return static_cast<LONG>(
+        std::clamp<int64_t>(value, std::numeric_limits<LONG>::min(), std::numeric_limits<LONG>::max()));
 }
 
 // One size and one frame length: the format the type describes.
@@ -53,10 +53,9 @@ void FillCapabilities(const VIDEOINFOHEADER& header, VIDEO_STREAM_CONFIG_CAPS& c
     caps.OutputGranularityY = 1;
     caps.MinFrameInterval = header.AvgTimePerFrame;
     caps.MaxFrameInterval = header.AvgTimePerFrame;
-    const int64_t bits =
-        header.AvgTimePerFrame > 0
-            ? static_cast<int64_t>(header.bmiHeader.biSizeImage) * 8 * 10000000 / header.AvgTimePerFrame
-            : 0;
+    const int64_t bits = header.AvgTimePerFrame > 0 ? static_cast<int64_t>(header.bmiHeader.biSizeImage) * 8 *
+                                                          10000000 / header.AvgTimePerFrame
+                                                    : 0;
     caps.MinBitsPerSecond = Saturate(bits);
     caps.MaxBitsPerSecond = Saturate(bits);
 }
@@ -70,11 +69,9 @@ TBCPushPinDesktop::TBCPushPinDesktop(TBCPushSourceDesktop* filter)
 
 TBCPushPinDesktop::~TBCPushPinDesktop() { timeEndPeriod(1); }
 
-HRESULT STDMETHODCALLTYPE TBCPushPinDesktop::NonDelegatingQueryInterface(REFIID iid,
-                                                                         void** object) {
+HRESULT STDMETHODCALLTYPE TBCPushPinDesktop::NonDelegatingQueryInterface(REFIID iid, void** object) {
     if (object == nullptr) return E_POINTER;
-    if (iid == IID_IAMStreamConfig)
-        return GetInterface(static_cast<IAMStreamConfig*>(this), object);
+    if (iid == IID_IAMStreamConfig) return GetInterface(static_cast<IAMStreamConfig*>(this), object);
     if (iid == IID_IVideoCaptureFilterConfig)
         return GetInterface(static_cast<IVideoCaptureFilterConfig*>(this), object);
     return TBCSourceStream::NonDelegatingQueryInterface(iid, object);
@@ -130,8 +127,7 @@ HRESULT TBCPushPinDesktop::CheckMediaType(const AM_MEDIA_TYPE* type) {
     const VIDEOINFOHEADER* header = VideoHeader(*type);
     if (header == nullptr) return E_INVALIDARG;
     if (header->bmiHeader.biWidth != FImageWidth) return E_INVALIDARG;
-    if (std::llabs(static_cast<long long>(header->bmiHeader.biHeight)) != FImageHeight)
-        return E_INVALIDARG;
+    if (std::llabs(static_cast<long long>(header->bmiHeader.biHeight)) != FImageHeight) return E_INVALIDARG;
     if (header->bmiHeader.biHeight < 0) return E_INVALIDARG;
     return S_OK;
 }
@@ -146,15 +142,13 @@ HRESULT TBCPushPinDesktop::SetMediaType(const AM_MEDIA_TYPE* type) {
     return hr;
 }
 
-HRESULT TBCPushPinDesktop::DecideBufferSize(IMemAllocator* allocator,
-                                            ALLOCATOR_PROPERTIES* request) {
+HRESULT TBCPushPinDesktop::DecideBufferSize(IMemAllocator* allocator, ALLOCATOR_PROPERTIES* request) {
     if (allocator == nullptr || request == nullptr) return E_POINTER;
     TBCAutoLock lock(FLock);
     const VIDEOINFOHEADER* header = VideoHeader(*FMediaType);
     if (header == nullptr) return E_UNEXPECTED;
     // A size that does not fit the allocator's signed field is refused.
-    if (header->bmiHeader.biSizeImage > static_cast<DWORD>(std::numeric_limits<LONG>::max()))
-        return E_INVALIDARG;
+    if (header->bmiHeader.biSizeImage > static_cast<DWORD>(std::numeric_limits<LONG>::max())) return E_INVALIDARG;
     request->cBuffers = 1;
     request->cbBuffer = static_cast<LONG>(header->bmiHeader.biSizeImage);
     ALLOCATOR_PROPERTIES actual{};
@@ -195,8 +189,7 @@ HRESULT STDMETHODCALLTYPE TBCPushPinDesktop::GetNumberOfCapabilities(int* count,
 // gives a type and fills the caller's VIDEO_STREAM_CONFIG_CAPS (when given);
 // a negative index is E_INVALIDARG and one past the count S_FALSE, with no
 // type.
-HRESULT STDMETHODCALLTYPE TBCPushPinDesktop::GetStreamCaps(int index, AM_MEDIA_TYPE** type,
-                                                           BYTE* capabilities) {
+HRESULT STDMETHODCALLTYPE TBCPushPinDesktop::GetStreamCaps(int index, AM_MEDIA_TYPE** type, BYTE* capabilities) {
     if (type == nullptr) return E_POINTER;
     *type = nullptr;
     if (index < 0) return E_INVALIDARG;
@@ -224,16 +217,14 @@ HRESULT STDMETHODCALLTYPE TBCPushPinDesktop::GetStreamCaps(int index, AM_MEDIA_T
     result.bFixedSizeSamples = -1;
     result.lSampleSize = header->bmiHeader.biSizeImage;
     result.cbFormat = sizeof(VIDEOINFOHEADER);
-    if (capabilities != nullptr)
-        FillCapabilities(*header, *reinterpret_cast<VIDEO_STREAM_CONFIG_CAPS*>(capabilities));
+    if (capabilities != nullptr) FillCapabilities(*header, *reinterpret_cast<VIDEO_STREAM_CONFIG_CAPS*>(capabilities));
     *type = created.release();
     return S_OK;
 }
 
 // ---- IVideoCaptureFilterConfig ----
 
-HRESULT STDMETHODCALLTYPE TBCPushPinDesktop::GetCaptureRect(LONG* x, LONG* y, LONG* width,
-                                                            LONG* height) {
+HRESULT STDMETHODCALLTYPE TBCPushPinDesktop::GetCaptureRect(LONG* x, LONG* y, LONG* width, LONG* height) {
     if (x == nullptr || y == nullptr || width == nullptr || height == nullptr) return E_POINTER;
     *x = FCaptureRect.left;
     *y = FCaptureRect.top;
@@ -242,8 +233,7 @@ HRESULT STDMETHODCALLTYPE TBCPushPinDesktop::GetCaptureRect(LONG* x, LONG* y, LO
     return S_OK;
 }
 
-HRESULT STDMETHODCALLTYPE TBCPushPinDesktop::SetCaptureRect(LONG x, LONG y, LONG width,
-                                                            LONG height) {
+HRESULT STDMETHODCALLTYPE TBCPushPinDesktop::SetCaptureRect(LONG x, LONG y, LONG width, LONG height) {
     // Sums beyond the 32-bit range stop at its edge.
     FCaptureRect = RECT{x, y, Saturate(int64_t{x} + width), Saturate(int64_t{y} + height)};
     FImageWidth = width;
@@ -332,8 +322,8 @@ HRESULT TBCPushPinDesktop::FillBuffer(IMediaSample* sample) {
     return S_OK;
 }
 
-TGdiObject<HBITMAP> TBCPushPinDesktop::CaptureScreen(const RECT& rect, BYTE* buffer,
-                                                     size_t bufferSize, BITMAPINFOHEADER* header) {
+TGdiObject<HBITMAP> TBCPushPinDesktop::CaptureScreen(const RECT& rect, BYTE* buffer, size_t bufferSize,
+                                                     BITMAPINFOHEADER* header) {
     if (rect.right <= rect.left || rect.bottom <= rect.top) return {};
     const TMemoryDC display(CreateDCW(L"DISPLAY", nullptr, nullptr, nullptr));
     if (!display) return {};
@@ -350,16 +340,15 @@ TGdiObject<HBITMAP> TBCPushPinDesktop::CaptureScreen(const RECT& rect, BYTE* buf
 
     // Only the one format the pin offers is written, never more rows than
     // the header describes or the buffer holds.
-    const bool writable = header->biBitCount == 24 && header->biCompression == BI_RGB &&
-                          header->biWidth > 0 && header->biHeight != 0;
+    const bool writable =
+        header->biBitCount == 24 && header->biCompression == BI_RGB && header->biWidth > 0 && header->biHeight != 0;
     const uint64_t rowBytes = writable ? WidthBytes(24u * static_cast<uint32_t>(header->biWidth)) : 0;
     const uint64_t headerRows = writable ? std::llabs(static_cast<long long>(header->biHeight)) : 0;
     const uint64_t bufferRows = rowBytes ? bufferSize / rowBytes : 0;
 
     if (width <= 0 || height <= 0) {
         // Wholly off the primary display: a black frame.
-        std::memset(buffer, 0, std::min<uint64_t>(rowBytes * std::min(headerRows, bufferRows),
-                                                  bufferSize));
+        std::memset(buffer, 0, std::min<uint64_t>(rowBytes * std::min(headerRows, bufferRows), bufferSize));
         return {};
     }
 
@@ -369,8 +358,8 @@ TGdiObject<HBITMAP> TBCPushPinDesktop::CaptureScreen(const RECT& rect, BYTE* buf
     {
         // The bitmap leaves the memory DC before its bits are read.
         const TSelectGuard selected(memory.Get(), bitmap.Get());
-        BitBlt(memory.Get(), 0, 0, static_cast<int>(width), static_cast<int>(height), display.Get(),
-               clamped.left, clamped.top, SRCCOPY);
+        BitBlt(memory.Get(), 0, 0, static_cast<int>(width), static_cast<int>(height), display.Get(), clamped.left,
+               clamped.top, SRCCOPY);
         if (FDrawCursor) DrawCursor(memory.Get(), POINT{clamped.left, clamped.top});
     }
 
@@ -400,6 +389,6 @@ void TBCPushPinDesktop::DrawCursor(HDC memoryDC, POINT corner) {
     const TGdiObject<HBITMAP> color(info.hbmColor);
     const int x = cursor.ptScreenPos.x - static_cast<int>(info.xHotspot) - corner.x;
     const int y = cursor.ptScreenPos.y - static_cast<int>(info.yHotspot) - corner.y;
-    DrawIconEx(memoryDC, x, y, icon.Get(), GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON),
-               0, nullptr, DI_NORMAL);
+    DrawIconEx(memoryDC, x, y, icon.Get(), GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), 0, nullptr,
+               DI_NORMAL);
 }

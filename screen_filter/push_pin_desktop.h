@@ -12,9 +12,7 @@
 
 class TBCPushSourceDesktop;
 
-class TBCPushPinDesktop : public TBCSourceStream,
-                          public IAMStreamConfig,
-                          public IVideoCaptureFilterConfig {
+class TBCPushPinDesktop : public TBCSourceStream, public IAMStreamConfig, public IVideoCaptureFilterConfig {
 public:
     // Built by the filter's creation function, which checks
     // ConstructionResult.
@@ -40,12 +38,10 @@ public:
     HRESULT STDMETHODCALLTYPE SetFormat(AM_MEDIA_TYPE* type) override;
     HRESULT STDMETHODCALLTYPE GetFormat(AM_MEDIA_TYPE** type) override;
     HRESULT STDMETHODCALLTYPE GetNumberOfCapabilities(int* count, int* size) override;
-    HRESULT STDMETHODCALLTYPE GetStreamCaps(int index, AM_MEDIA_TYPE** type,
-                                            BYTE* capabilities) override;
+    HRESULT STDMETHODCALLTYPE GetStreamCaps(int index, AM_MEDIA_TYPE** type, BYTE* capabilities) override;
 
     // IVideoCaptureFilterConfig
-    HRESULT STDMETHODCALLTYPE GetCaptureRect(LONG* x, LONG* y, LONG* width,
-                                             LONG* height) override;
+    HRESULT STDMETHODCALLTYPE GetCaptureRect(LONG* x, LONG* y, LONG* width, LONG* height) override;
     HRESULT STDMETHODCALLTYPE SetCaptureRect(LONG x, LONG y, LONG width, LONG height) override;
     HRESULT STDMETHODCALLTYPE GetFrameRate(LONGLONG* rate) override;
     // Rates outside 1 to 10,000,000 are refused with E_INVALIDARG.
@@ -58,8 +54,7 @@ public:
     // created, or an empty owner when the rectangle is empty or lies wholly
     // off the primary display; in the latter case the image is cleared to
     // black.
-    TGdiObject<HBITMAP> CaptureScreen(const RECT& rect, BYTE* buffer, size_t bufferSize,
-                                      BITMAPINFOHEADER* header);
+    TGdiObject<HBITMAP> CaptureScreen(const RECT& rect, BYTE* buffer, size_t bufferSize, BITMAPINFOHEADER* header);
     // Draws the cursor, if it is showing, relative to the captured corner.
     void DrawCursor(HDC memoryDC, POINT corner);
 
@@ -80,6 +75,4 @@ private:
 };
 
 // Frame duration in 100 ns units for a rate of 1 to 10,000,000 per second.
-constexpr REFERENCE_TIME FrameDuration(int64_t framesPerSecond) {
-    return 10000000 / framesPerSecond;
-}
+constexpr REFERENCE_TIME FrameDuration(int64_t framesPerSecond) { return 10000000 / framesPerSecond; }

@@ -18,8 +18,7 @@ public:
     ~TBCPushSourceDesktop() override;
 
     // The class factory's virtual constructor.
-    static HRESULT CreateFromFactory(TBCClassFactory* factory, IUnknown* outer,
-                                     TBCUnknown** object);
+    static HRESULT CreateFromFactory(TBCClassFactory* factory, IUnknown* outer, TBCUnknown** object);
 
     TBC_DECLARE_IUNKNOWN
     HRESULT STDMETHODCALLTYPE NonDelegatingQueryInterface(REFIID iid, void** object) override;
@@ -29,8 +28,7 @@ public:
     HRESULT STDMETHODCALLTYPE GetState(DWORD timeout, FILTER_STATE* state) override;
 
     // IVideoCaptureFilterConfig: forwarded to the pin.
-    HRESULT STDMETHODCALLTYPE GetCaptureRect(LONG* x, LONG* y, LONG* width,
-                                             LONG* height) override;
+    HRESULT STDMETHODCALLTYPE GetCaptureRect(LONG* x, LONG* y, LONG* width, LONG* height) override;
     HRESULT STDMETHODCALLTYPE SetCaptureRect(LONG x, LONG y, LONG width, LONG height) override;
     HRESULT STDMETHODCALLTYPE GetFrameRate(LONGLONG* rate) override;
     HRESULT STDMETHODCALLTYPE SetFrameRate(LONGLONG rate) override;

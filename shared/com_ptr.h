@@ -12,23 +12,40 @@ public:
     ComPtr() noexcept = default;
     ComPtr(std::nullptr_t) noexcept {}
     // Takes a new reference to p.
-    explicit ComPtr(T* p) noexcept : FPointer(p) { if (FPointer) FPointer->AddRef(); }
-    ComPtr(const ComPtr& o) noexcept : FPointer(o.FPointer) { if (FPointer) FPointer->AddRef(); }
+    explicit ComPtr(T* p) noexcept : FPointer(p) {
+        if (FPointer) FPointer->AddRef();
+    }
+    ComPtr(const ComPtr& o) noexcept : FPointer(o.FPointer) {
+        if (FPointer) FPointer->AddRef();
+    }
     ComPtr(ComPtr&& o) noexcept : FPointer(std::exchange(o.FPointer, nullptr)) {}
     ~ComPtr() { Reset(); }
 
     ComPtr& operator=(const ComPtr& o) noexcept {
-        if (this != &o) { ComPtr tmp(o); Swap(tmp); }
+        if (this != &o) {
+            ComPtr tmp(o);
+            Swap(tmp);
+        }
         return *this;
     }
     ComPtr& operator=(ComPtr&& o) noexcept {
-        if (this != &o) { Reset(); FPointer = std::exchange(o.FPointer, nullptr); }
+        if (this != &o) {
+            Reset();
+            FPointer = std::exchange(o.FPointer, nullptr);
+        }
         return *this;
     }
-    ComPtr& operator=(std::nullptr_t) noexcept { Reset(); return *this; }
+    ComPtr& operator=(std::nullptr_t) noexcept {
+        Reset();
+        return *this;
+    }
 
     // Adopts a reference the caller already owns.
-    static ComPtr Attach(T* p) noexcept { ComPtr r; r.FPointer = p; return r; }
+    static ComPtr Attach(T* p) noexcept {
+        ComPtr r;
+        r.FPointer = p;
+        return r;
+    }
     // Gives up the reference without releasing it.
     T* Detach() noexcept { return std::exchange(FPointer, nullptr); }
 
@@ -43,7 +60,10 @@ public:
     explicit operator bool() const noexcept { return FPointer != nullptr; }
 
     // For out parameters: releases what is held, then lends the slot.
-    T** Put() noexcept { Reset(); return &FPointer; }
+    T** Put() noexcept {
+        Reset();
+        return &FPointer;
+    }
     void** PutVoid() noexcept { return reinterpret_cast<void**>(Put()); }
 
     // QueryInterface into another smart pointer.
@@ -70,6 +90,10 @@ private:
 };
 
 template <class T, class U>
-bool operator==(const ComPtr<T>& a, const ComPtr<U>& b) noexcept { return a.Get() == b.Get(); }
+bool operator==(const ComPtr<T>& a, const ComPtr<U>& b) noexcept {
+    return a.Get() == b.Get();
+}
 template <class T>
-bool operator==(const ComPtr<T>& a, std::nullptr_t) noexcept { return a.Get() == nullptr; }
+bool operator==(const ComPtr<T>& a, std::nullptr_t) noexcept {
+    return a.Get() == nullptr;
+}

@@ -44,8 +44,7 @@ public:
     explicit TMediaTypeRecord(const AM_MEDIA_TYPE& source) { CopyMediaType(&FRecord, &source); }
     TMediaTypeRecord(const TMediaTypeRecord&) = delete;
     TMediaTypeRecord& operator=(const TMediaTypeRecord&) = delete;
-    TMediaTypeRecord(TMediaTypeRecord&& other) noexcept
-        : FRecord(std::exchange(other.FRecord, AM_MEDIA_TYPE{})) {}
+    TMediaTypeRecord(TMediaTypeRecord&& other) noexcept : FRecord(std::exchange(other.FRecord, AM_MEDIA_TYPE{})) {}
     TMediaTypeRecord& operator=(TMediaTypeRecord&& other) noexcept {
         if (this != &other) {
             Reset();

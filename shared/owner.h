@@ -59,14 +59,30 @@ private:
 };
 
 namespace owner_detail {
-struct CloseKernel { void operator()(HANDLE h) const noexcept { CloseHandle(h); } };
-struct CloseKey { void operator()(HKEY h) const noexcept { RegCloseKey(h); } };
-struct DeleteGdi { void operator()(HGDIOBJ h) const noexcept { DeleteObject(h); } };
-struct DeleteCreatedDC { void operator()(HDC h) const noexcept { DeleteDC(h); } };
-struct DestroyIconCall { void operator()(HICON h) const noexcept { DestroyIcon(h); } };
-struct FreeTaskMem { void operator()(void* p) const noexcept { CoTaskMemFree(p); } };
-struct FreeModule { void operator()(HMODULE h) const noexcept { FreeLibrary(h); } };
-struct FreeLocal { void operator()(HLOCAL h) const noexcept { LocalFree(h); } };
+struct CloseKernel {
+    void operator()(HANDLE h) const noexcept { CloseHandle(h); }
+};
+struct CloseKey {
+    void operator()(HKEY h) const noexcept { RegCloseKey(h); }
+};
+struct DeleteGdi {
+    void operator()(HGDIOBJ h) const noexcept { DeleteObject(h); }
+};
+struct DeleteCreatedDC {
+    void operator()(HDC h) const noexcept { DeleteDC(h); }
+};
+struct DestroyIconCall {
+    void operator()(HICON h) const noexcept { DestroyIcon(h); }
+};
+struct FreeTaskMem {
+    void operator()(void* p) const noexcept { CoTaskMemFree(p); }
+};
+struct FreeModule {
+    void operator()(HMODULE h) const noexcept { FreeLibrary(h); }
+};
+struct FreeLocal {
+    void operator()(HLOCAL h) const noexcept { LocalFree(h); }
+};
 }  // namespace owner_detail
 
 // Kernel handles are invalid both as null and as INVALID_HANDLE_VALUE.

@@ -18,10 +18,8 @@ inline constexpr IID IID_IVideoCaptureFilterConfig{
 // methods forward to the pin. Every method answers S_OK for valid arguments.
 struct IVideoCaptureFilterConfig : public IUnknown {
     // x, y = the rectangle's top-left corner; width, height = its size.
-    virtual HRESULT STDMETHODCALLTYPE GetCaptureRect(LONG* x, LONG* y, LONG* width,
-                                                     LONG* height) = 0;
-    virtual HRESULT STDMETHODCALLTYPE SetCaptureRect(LONG x, LONG y, LONG width,
-                                                     LONG height) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetCaptureRect(LONG* x, LONG* y, LONG* width, LONG* height) = 0;
+    virtual HRESULT STDMETHODCALLTYPE SetCaptureRect(LONG x, LONG y, LONG width, LONG height) = 0;
     virtual HRESULT STDMETHODCALLTYPE GetFrameRate(LONGLONG* rate) = 0;
     virtual HRESULT STDMETHODCALLTYPE SetFrameRate(LONGLONG rate) = 0;
     // One byte: non-zero when the cursor is drawn into the frames.
@@ -29,8 +27,7 @@ struct IVideoCaptureFilterConfig : public IUnknown {
     // Only the low byte of the argument counts.
     virtual HRESULT STDMETHODCALLTYPE SetDrawCursor(BOOL draw) = 0;
 };
-__CRT_UUID_DECL(IVideoCaptureFilterConfig, 0x35D258F8, 0xFB94, 0x4C1F, 0xB5, 0x2A, 0x9A,
-                0x2B, 0x02, 0x46, 0x80, 0xDE)
+__CRT_UUID_DECL(IVideoCaptureFilterConfig, 0x35D258F8, 0xFB94, 0x4C1F, 0xB5, 0x2A, 0x9A, 0x2B, 0x02, 0x46, 0x80, 0xDE)
 
 // Registered filter names (also the class factories' and filters' names).
 inline constexpr const wchar_t* PixentaFilterName = L"Pixenta";

@@ -6,7 +6,9 @@
 #include <oleauto.h>
 
 namespace owner_detail {
-struct FreeBstr { void operator()(BSTR s) const noexcept { SysFreeString(s); } };
+struct FreeBstr {
+    void operator()(BSTR s) const noexcept { SysFreeString(s); }
+};
 }  // namespace owner_detail
 
 // A string of SysAllocString (or one a call handed over to its caller).

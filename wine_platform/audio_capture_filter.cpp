@@ -28,17 +28,13 @@ TAudioCaptureFilter::TAudioCaptureFilter(IUnknown* outer, HRESULT* hr)
 
 TAudioCaptureFilter::~TAudioCaptureFilter() = default;
 
-HRESULT STDMETHODCALLTYPE TAudioCaptureFilter::NonDelegatingQueryInterface(REFIID iid,
-                                                                           void** object) {
+HRESULT STDMETHODCALLTYPE TAudioCaptureFilter::NonDelegatingQueryInterface(REFIID iid, void** object) {
     if (object == nullptr) return E_POINTER;
-    if (iid == IID_IPersistPropertyBag)
-        return GetInterface(static_cast<IPersistPropertyBag*>(this), object);
+    if (iid == IID_IPersistPropertyBag) return GetInterface(static_cast<IPersistPropertyBag*>(this), object);
     return TBCSource::NonDelegatingQueryInterface(iid, object);
 }
 
-HRESULT STDMETHODCALLTYPE TAudioCaptureFilter::GetClassID(CLSID* classId) {
-    return TBCSource::GetClassID(classId);
-}
+HRESULT STDMETHODCALLTYPE TAudioCaptureFilter::GetClassID(CLSID* classId) { return TBCSource::GetClassID(classId); }
 
 HRESULT STDMETHODCALLTYPE TAudioCaptureFilter::GetState(DWORD timeoutMs, FILTER_STATE* state) {
     const HRESULT hr = TBCSource::GetState(timeoutMs, state);
@@ -84,9 +80,7 @@ HRESULT STDMETHODCALLTYPE TAudioCaptureFilter::Load(IPropertyBag* bag, IErrorLog
     return S_OK;
 }
 
-HRESULT STDMETHODCALLTYPE TAudioCaptureFilter::Save(IPropertyBag*, BOOL, BOOL) {
-    return E_NOTIMPL;
-}
+HRESULT STDMETHODCALLTYPE TAudioCaptureFilter::Save(IPropertyBag*, BOOL, BOOL) { return E_NOTIMPL; }
 
 TCaptureEndpoint TAudioCaptureFilter::Endpoint() const {
     TBCAutoLock lock(FLock);

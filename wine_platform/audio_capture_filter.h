@@ -36,8 +36,7 @@ public:
     // the default capture endpoint.
     HRESULT STDMETHODCALLTYPE InitNew() override;
     HRESULT STDMETHODCALLTYPE Load(IPropertyBag* bag, IErrorLog* log) override;
-    HRESULT STDMETHODCALLTYPE Save(IPropertyBag* bag, BOOL clearDirty,
-                                   BOOL saveAll) override;
+    HRESULT STDMETHODCALLTYPE Save(IPropertyBag* bag, BOOL clearDirty, BOOL saveAll) override;
 
     // The endpoint recorded.
     TCaptureEndpoint Endpoint() const;

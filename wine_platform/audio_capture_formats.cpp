@@ -6,8 +6,7 @@
 #include <cstring>
 
 const TPcmFormat OfferedCaptureFormats[OfferedCaptureFormatCount] = {
-    {16, 48000, 2}, {16, 44100, 2}, {16, 44100, 1},
-    {16, 48000, 1}, {8, 22050, 1},  {24, 48000, 2},
+    {16, 48000, 2}, {16, 44100, 2}, {16, 44100, 1}, {16, 48000, 1}, {8, 22050, 1}, {24, 48000, 2},
 };
 
 int FindOfferedFormat(const TPcmFormat& format) {
@@ -49,18 +48,15 @@ HRESULT BuildPcmMediaType(const TPcmFormat& format, AM_MEDIA_TYPE* type) {
 bool ReadPcmMediaType(const AM_MEDIA_TYPE* type, TPcmFormat* format) {
     if (type == nullptr || format == nullptr) return false;
     if (type->majortype != MEDIATYPE_Audio || type->subtype != MEDIASUBTYPE_PCM ||
-        type->formattype != FORMAT_WaveFormatEx || type->pbFormat == nullptr ||
-        type->cbFormat < sizeof(PCMWAVEFORMAT))
+        type->formattype != FORMAT_WaveFormatEx || type->pbFormat == nullptr || type->cbFormat < sizeof(PCMWAVEFORMAT))
         return false;
     WAVEFORMATEX wave{};
-    std::memcpy(&wave, type->pbFormat,
-                type->cbFormat < sizeof wave ? type->cbFormat : sizeof wave);
+    std::memcpy(&wave, type->pbFormat, type->cbFormat < sizeof wave ? type->cbFormat : sizeof wave);
     if (wave.wFormatTag != WAVE_FORMAT_PCM) return false;
     const TPcmFormat read{wave.wBitsPerSample, wave.nSamplesPerSec, wave.nChannels};
     const bool bitsOk = read.Bits == 8 || read.Bits == 16 || read.Bits == 24 || read.Bits == 32;
-    if (!bitsOk || read.Channels < 1 || read.Channels > 2 || read.Rate < 1000 ||
-        read.Rate > 192000 || wave.nBlockAlign != read.BlockAlign() ||
-        wave.nAvgBytesPerSec != read.BytesPerSecond())
+    if (!bitsOk || read.Channels < 1 || read.Channels > 2 || read.Rate < 1000 || read.Rate > 192000 ||
+        wave.nBlockAlign != read.BlockAlign() || wave.nAvgBytesPerSec != read.BytesPerSecond())
         return false;
     *format = read;
     return true;

@@ -21,12 +21,9 @@ constexpr DWORD DeliveriesPerSecond = 100;
 constexpr int64_t MaxGapSeconds = 10;
 // Core Audio's own buffer: one second.
 constexpr REFERENCE_TIME EndpointBufferLength = 10000000;
-constexpr DWORD ConvertingFlags =
-    AUDCLNT_STREAMFLAGS_AUTOCONVERTPCM | AUDCLNT_STREAMFLAGS_SRC_DEFAULT_QUALITY;
+constexpr DWORD ConvertingFlags = AUDCLNT_STREAMFLAGS_AUTOCONVERTPCM | AUDCLNT_STREAMFLAGS_SRC_DEFAULT_QUALITY;
 
-DWORD FramesPerSample(const TPcmFormat& format) {
-    return std::max<DWORD>(1, format.Rate / SamplesPerSecond);
-}
+DWORD FramesPerSample(const TPcmFormat& format) { return std::max<DWORD>(1, format.Rate / SamplesPerSecond); }
 
 void FillSilence(BYTE* data, size_t bytes, WORD bits) {
     // 8-bit PCM is unsigned: its silence is the middle value.
@@ -36,9 +33,7 @@ void FillSilence(BYTE* data, size_t bytes, WORD bits) {
 // The performance counter in 100 ns units, as Core Audio gives packet times.
 int64_t CounterNow() {
     LARGE_INTEGER frequency{}, now{};
-    if (!QueryPerformanceFrequency(&frequency) || frequency.QuadPart <= 0 ||
-        !QueryPerformanceCounter(&now))
-        return 0;
+    if (!QueryPerformanceFrequency(&frequency) || frequency.QuadPart <= 0 || !QueryPerformanceCounter(&now)) return 0;
     const int64_t seconds = now.QuadPart / frequency.QuadPart;
     const int64_t rest = now.QuadPart % frequency.QuadPart;
     return seconds * 10000000 + rest * 10000000 / frequency.QuadPart;
@@ -53,11 +48,9 @@ TAudioCapturePin::TAudioCapturePin(HRESULT* hr, TAudioCaptureFilter* filter)
 
 TAudioCapturePin::~TAudioCapturePin() = default;
 
-HRESULT STDMETHODCALLTYPE TAudioCapturePin::NonDelegatingQueryInterface(REFIID iid,
-                                                                        void** object) {
+HRESULT STDMETHODCALLTYPE TAudioCapturePin::NonDelegatingQueryInterface(REFIID iid, void** object) {
     if (object == nullptr) return E_POINTER;
-    if (iid == IID_IAMStreamConfig)
-        return GetInterface(static_cast<IAMStreamConfig*>(this), object);
+    if (iid == IID_IAMStreamConfig) return GetInterface(static_cast<IAMStreamConfig*>(this), object);
     return TBCSourceStream::NonDelegatingQueryInterface(iid, object);
 }
 
@@ -102,15 +95,13 @@ TPcmFormat TAudioCapturePin::CurrentFormat() const {
     return FChosen ? *FChosen : OfferedCaptureFormats[0];
 }
 
-HRESULT TAudioCapturePin::DecideBufferSize(IMemAllocator* allocator,
-                                           ALLOCATOR_PROPERTIES* request) {
+HRESULT TAudioCapturePin::DecideBufferSize(IMemAllocator* allocator, ALLOCATOR_PROPERTIES* request) {
     if (allocator == nullptr || request == nullptr) return E_POINTER;
     TBCAutoLock lock(FLock);
     const TPcmFormat format = CurrentFormat();
     ALLOCATOR_PROPERTIES wanted = *request;
     wanted.cBuffers = std::max<long>(wanted.cBuffers, 8);
-    wanted.cbBuffer = std::max<long>(
-        wanted.cbBuffer, static_cast<long>(FramesPerSample(format) * format.BlockAlign()));
+    wanted.cbBuffer = std::max<long>(wanted.cbBuffer, static_cast<long>(FramesPerSample(format) * format.BlockAlign()));
     if (wanted.cbAlign <= 0) wanted.cbAlign = 1;
     ALLOCATOR_PROPERTIES granted{};
     const HRESULT hr = allocator->SetProperties(&wanted, &granted);
@@ -150,12 +141,10 @@ HRESULT TAudioCapturePin::OpenClient(const TPcmFormat& format) {
     HRESULT hr = OpenCaptureEndpoint(FEndpointId, device.Put());
     if (FAILED(hr) || !device) return FAILED(hr) ? hr : VFW_E_NO_CAPTURE_HARDWARE;
     FClient = nullptr;
-    hr = device->Activate(__uuidof(IAudioClient), CLSCTX_INPROC_SERVER, nullptr,
-                          FClient.PutVoid());
+    hr = device->Activate(__uuidof(IAudioClient), CLSCTX_INPROC_SERVER, nullptr, FClient.PutVoid());
     if (FAILED(hr) || !FClient) return FAILED(hr) ? hr : E_NOINTERFACE;
     const WAVEFORMATEX wave = ToWaveFormat(format);
-    hr = FClient->Initialize(AUDCLNT_SHAREMODE_SHARED, ConvertingFlags, EndpointBufferLength, 0,
-                             &wave, nullptr);
+    hr = FClient->Initialize(AUDCLNT_SHAREMODE_SHARED, ConvertingFlags, EndpointBufferLength, 0, &wave, nullptr);
     if (FAILED(hr)) FClient = nullptr;
     return hr;
 }
@@ -222,8 +211,7 @@ HRESULT TAudioCapturePin::ReadPackets(bool keep) {
             if (FAlignToRunStart) {
                 FAlignToRunStart = false;
                 const int64_t late = static_cast<int64_t>(counter) - FRunStart.load();
-                if (counter != 0 && late > 0)
-                    AppendSilence(late * FStreamFormat.Rate / 10000000);
+                if (counter != 0 && late > 0) AppendSilence(late * FStreamFormat.Rate / 10000000);
             } else if (FDevicePositionKnown && position > FNextDevicePosition) {
                 AppendSilence(static_cast<int64_t>(position - FNextDevicePosition));
             }
@@ -233,8 +221,7 @@ HRESULT TAudioCapturePin::ReadPackets(bool keep) {
             if ((flags & AUDCLNT_BUFFERFLAGS_SILENT) != 0 || data == nullptr)
                 FillSilence(out, static_cast<size_t>(frames) * outBlock, FStreamFormat.Bits);
             else if (FCaptureBits != FStreamFormat.Bits)
-                WidenSamples(data, out, FStreamFormat.Bits,
-                             static_cast<size_t>(frames) * FStreamFormat.Channels);
+                WidenSamples(data, out, FStreamFormat.Bits, static_cast<size_t>(frames) * FStreamFormat.Channels);
             else
                 std::memcpy(out, data, static_cast<size_t>(frames) * outBlock);
         }
@@ -276,11 +263,9 @@ HRESULT TAudioCapturePin::DeliverPending(size_t bytes) {
 
 HRESULT TAudioCapturePin::DoBufferProcessingLoop() {
     OnThreadStartPlay();
-    const size_t sampleBytes =
-        static_cast<size_t>(FramesPerSample(FStreamFormat)) * FStreamFormat.BlockAlign();
+    const size_t sampleBytes = static_cast<size_t>(FramesPerSample(FStreamFormat)) * FStreamFormat.BlockAlign();
     const size_t deliveryBytes =
-        static_cast<size_t>(std::max<DWORD>(1, FStreamFormat.Rate / DeliveriesPerSecond)) *
-        FStreamFormat.BlockAlign();
+        static_cast<size_t>(std::max<DWORD>(1, FStreamFormat.Rate / DeliveriesPerSecond)) * FStreamFormat.BlockAlign();
     for (;;) {
         Command command;
         if (CheckRequest(&command)) {
@@ -314,8 +299,7 @@ HRESULT TAudioCapturePin::DoBufferProcessingLoop() {
 HRESULT STDMETHODCALLTYPE TAudioCapturePin::SetFormat(AM_MEDIA_TYPE* type) {
     if (type == nullptr) return E_POINTER;
     TPcmFormat format;
-    if (!ReadPcmMediaType(type, &format) || FindOfferedFormat(format) < 0)
-        return VFW_E_INVALIDMEDIATYPE;
+    if (!ReadPcmMediaType(type, &format) || FindOfferedFormat(format) < 0) return VFW_E_INVALIDMEDIATYPE;
     TBCAutoLock lock(FLock);
     if (!FFilter->IsStopped()) return VFW_E_NOT_STOPPED;
     if (IsConnected()) {
@@ -335,8 +319,7 @@ HRESULT STDMETHODCALLTYPE TAudioCapturePin::SetFormat(AM_MEDIA_TYPE* type) {
         const std::optional<TPcmFormat> previous = FChosen;
         FChosen = format;
         ComPtr<IFilterGraph2> graph;
-        if (FFilter->Graph() != nullptr)
-            FFilter->Graph()->QueryInterface(IID_IFilterGraph2, graph.PutVoid());
+        if (FFilter->Graph() != nullptr) FFilter->Graph()->QueryInterface(IID_IFilterGraph2, graph.PutVoid());
         hr = graph ? graph->ReconnectEx(this, &wanted) : VFW_E_NOT_IN_GRAPH;
         FreeMediaType(wanted);
         if (FAILED(hr)) FChosen = previous;
@@ -365,8 +348,7 @@ HRESULT STDMETHODCALLTYPE TAudioCapturePin::GetNumberOfCapabilities(int* count, 
     return S_OK;
 }
 
-HRESULT STDMETHODCALLTYPE TAudioCapturePin::GetStreamCaps(int index, AM_MEDIA_TYPE** type,
-                                                          BYTE* capabilities) {
+HRESULT STDMETHODCALLTYPE TAudioCapturePin::GetStreamCaps(int index, AM_MEDIA_TYPE** type, BYTE* capabilities) {
     if (type == nullptr || capabilities == nullptr) return E_POINTER;
     *type = nullptr;
     if (index < 0 || index >= OfferedCaptureFormatCount) return S_FALSE;

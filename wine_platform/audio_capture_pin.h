@@ -76,8 +76,7 @@ public:
     HRESULT STDMETHODCALLTYPE SetFormat(AM_MEDIA_TYPE* type) override;
     HRESULT STDMETHODCALLTYPE GetFormat(AM_MEDIA_TYPE** type) override;
     HRESULT STDMETHODCALLTYPE GetNumberOfCapabilities(int* count, int* size) override;
-    HRESULT STDMETHODCALLTYPE GetStreamCaps(int index, AM_MEDIA_TYPE** type,
-                                            BYTE* capabilities) override;
+    HRESULT STDMETHODCALLTYPE GetStreamCaps(int index, AM_MEDIA_TYPE** type, BYTE* capabilities) override;
 
 private:
     // The format the pin streams or would stream now.

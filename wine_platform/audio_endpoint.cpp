@@ -11,16 +11,16 @@
 namespace {
 
 // The device's friendly name (PKEY_Device_FriendlyName).
-const PROPERTYKEY DeviceFriendlyName{
-    {0xa45c254e, 0xdf1c, 0x4efd, {0x80, 0x20, 0x67, 0xd1, 0x46, 0xa8, 0x50, 0xe0}}, 14};
+const PROPERTYKEY DeviceFriendlyName{{0xa45c254e, 0xdf1c, 0x4efd, {0x80, 0x20, 0x67, 0xd1, 0x46, 0xa8, 0x50, 0xe0}},
+                                     14};
 
 // Asks a wave device for the id of the endpoint that stands behind it.
 constexpr UINT QueryFunctionInstanceId = DRV_RESERVED + 17;
 constexpr UINT QueryFunctionInstanceIdSize = DRV_RESERVED + 18;
 
 HRESULT CreateEnumerator(IMMDeviceEnumerator** enumerator) {
-    return CoCreateInstance(__uuidof(MMDeviceEnumerator), nullptr, CLSCTX_INPROC_SERVER,
-                            __uuidof(IMMDeviceEnumerator), reinterpret_cast<void**>(enumerator));
+    return CoCreateInstance(__uuidof(MMDeviceEnumerator), nullptr, CLSCTX_INPROC_SERVER, __uuidof(IMMDeviceEnumerator),
+                            reinterpret_cast<void**>(enumerator));
 }
 
 std::wstring FriendlyNameOf(IMMDevice* device) {
@@ -29,8 +29,7 @@ std::wstring FriendlyNameOf(IMMDevice* device) {
     PROPVARIANT value;
     PropVariantInit(&value);
     std::wstring name;
-    if (SUCCEEDED(store->GetValue(DeviceFriendlyName, &value)) && value.vt == VT_LPWSTR &&
-        value.pwszVal != nullptr)
+    if (SUCCEEDED(store->GetValue(DeviceFriendlyName, &value)) && value.vt == VT_LPWSTR && value.pwszVal != nullptr)
         name = value.pwszVal;
     PropVariantClear(&value);
     return name;
@@ -50,21 +49,19 @@ std::wstring EndpointIdOfWaveIn(LONG waveInId) {
     if (waveInId < 0 || static_cast<UINT>(waveInId) >= waveInGetNumDevs()) return {};
     const auto handle = reinterpret_cast<HWAVEIN>(static_cast<UINT_PTR>(waveInId));
     ULONG size = 0;
-    if (waveInMessage(handle, QueryFunctionInstanceIdSize, reinterpret_cast<DWORD_PTR>(&size), 0) !=
-            MMSYSERR_NOERROR ||
+    if (waveInMessage(handle, QueryFunctionInstanceIdSize, reinterpret_cast<DWORD_PTR>(&size), 0) != MMSYSERR_NOERROR ||
         size == 0 || size > 4096)
         return {};
     std::vector<wchar_t> text(size / sizeof(wchar_t) + 1, L'\0');
-    if (waveInMessage(handle, QueryFunctionInstanceId, reinterpret_cast<DWORD_PTR>(text.data()),
-                      size) != MMSYSERR_NOERROR)
+    if (waveInMessage(handle, QueryFunctionInstanceId, reinterpret_cast<DWORD_PTR>(text.data()), size) !=
+        MMSYSERR_NOERROR)
         return {};
     return std::wstring(text.data());
 }
 
 }  // namespace
 
-HRESULT FindCaptureEndpoint(LONG waveInId, const std::wstring& friendlyName,
-                            TCaptureEndpoint* endpoint) {
+HRESULT FindCaptureEndpoint(LONG waveInId, const std::wstring& friendlyName, TCaptureEndpoint* endpoint) {
     if (endpoint == nullptr) return E_POINTER;
     if (waveInId < 0 && friendlyName.empty()) return E_INVALIDARG;
     ComPtr<IMMDeviceEnumerator> enumerator;
@@ -88,8 +85,8 @@ HRESULT FindCaptureEndpoint(LONG waveInId, const std::wstring& friendlyName,
             ComPtr<IMMDevice> device;
             if (FAILED(devices->Item(i, device.Put())) || !device) continue;
             const std::wstring name = FriendlyNameOf(device.Get());
-            const bool match = pass == 0 ? name == friendlyName
-                                         : name.compare(0, friendlyName.size(), friendlyName) == 0;
+            const bool match =
+                pass == 0 ? name == friendlyName : name.compare(0, friendlyName.size(), friendlyName) == 0;
             if (match) return Describe(device.Get(), endpoint);
         }
     }
@@ -122,20 +119,19 @@ const wchar_t* const InputLineStateKey = L"Software\\Tavrel\\WinePlatform\\Audio
 bool ReadInputLineEnabled(const std::wstring& endpointId) {
     DWORD value = 1;
     DWORD size = sizeof value;
-    if (RegGetValueW(HKEY_CURRENT_USER, InputLineStateKey, endpointId.c_str(), RRF_RT_REG_DWORD,
-                     nullptr, &value, &size) != ERROR_SUCCESS)
+    if (RegGetValueW(HKEY_CURRENT_USER, InputLineStateKey, endpointId.c_str(), RRF_RT_REG_DWORD, nullptr, &value,
+                     &size) != ERROR_SUCCESS)
         return true;
     return value != 0;
 }
 
 HRESULT WriteInputLineEnabled(const std::wstring& endpointId, bool enabled) {
     HKEY raw = nullptr;
-    LSTATUS status = RegCreateKeyExW(HKEY_CURRENT_USER, InputLineStateKey, 0, nullptr, 0,
-                                     KEY_SET_VALUE, nullptr, &raw, nullptr);
+    LSTATUS status =
+        RegCreateKeyExW(HKEY_CURRENT_USER, InputLineStateKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &raw, nullptr);
     if (status != ERROR_SUCCESS) return HRESULT_FROM_WIN32(status);
     TRegKey key(raw);
     const DWORD value = enabled ? 1 : 0;
-    status = RegSetValueExW(raw, endpointId.c_str(), 0, REG_DWORD,
-                            reinterpret_cast<const BYTE*>(&value), sizeof value);
+    status = RegSetValueExW(raw, endpointId.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
     return HRESULT_FROM_WIN32(status);
 }

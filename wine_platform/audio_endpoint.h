@@ -19,8 +19,7 @@ struct TCaptureEndpoint {
 // is `friendlyName` (or begins with it: wave-in names are cut at 31
 // characters). E_INVALIDARG when neither is given, VFW_E_NO_CAPTURE_HARDWARE
 // when no endpoint matches.
-HRESULT FindCaptureEndpoint(LONG waveInId, const std::wstring& friendlyName,
-                            TCaptureEndpoint* endpoint);
+HRESULT FindCaptureEndpoint(LONG waveInId, const std::wstring& friendlyName, TCaptureEndpoint* endpoint);
 // The default capture endpoint.
 HRESULT DefaultCaptureEndpoint(TCaptureEndpoint* endpoint);
 // Opens the endpoint by its id.

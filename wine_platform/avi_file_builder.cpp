@@ -20,35 +20,31 @@ constexpr DWORD NotKeyFrameBit = 0x80000000u;
 constexpr DWORD DmlhSize = 248;
 
 DWORD StreamChunkId(int number, const char* suffix) {
-    const char text[5] = {static_cast<char>('0' + number / 10), static_cast<char>('0' + number % 10),
-                          suffix[0], suffix[1], 0};
+    const char text[5] = {static_cast<char>('0' + number / 10), static_cast<char>('0' + number % 10), suffix[0],
+                          suffix[1], 0};
     return MakeFourCC(text);
 }
 
 DWORD IndexChunkId(int number) {
-    const char text[5] = {'i', 'x', static_cast<char>('0' + number / 10),
-                          static_cast<char>('0' + number % 10), 0};
+    const char text[5] = {'i', 'x', static_cast<char>('0' + number / 10), static_cast<char>('0' + number % 10), 0};
     return MakeFourCC(text);
 }
 
 const VIDEOINFOHEADER* VideoFormat(const AM_MEDIA_TYPE* type) {
-    if (type->majortype != MEDIATYPE_Video || type->formattype != FORMAT_VideoInfo ||
-        type->pbFormat == nullptr || type->cbFormat < sizeof(VIDEOINFOHEADER))
+    if (type->majortype != MEDIATYPE_Video || type->formattype != FORMAT_VideoInfo || type->pbFormat == nullptr ||
+        type->cbFormat < sizeof(VIDEOINFOHEADER))
         return nullptr;
     return reinterpret_cast<const VIDEOINFOHEADER*>(type->pbFormat);
 }
 
 const WAVEFORMATEX* AudioFormat(const AM_MEDIA_TYPE* type) {
     if (type->majortype != MEDIATYPE_Audio || type->subtype != MEDIASUBTYPE_PCM ||
-        type->formattype != FORMAT_WaveFormatEx || type->pbFormat == nullptr ||
-        type->cbFormat < sizeof(PCMWAVEFORMAT))
+        type->formattype != FORMAT_WaveFormatEx || type->pbFormat == nullptr || type->cbFormat < sizeof(PCMWAVEFORMAT))
         return nullptr;
     return reinterpret_cast<const WAVEFORMATEX*>(type->pbFormat);
 }
 
-bool IsUncompressed(DWORD compression) {
-    return compression == BI_RGB || compression == BI_BITFIELDS;
-}
+bool IsUncompressed(DWORD compression) { return compression == BI_RGB || compression == BI_BITFIELDS; }
 
 }  // namespace
 
@@ -59,17 +55,14 @@ HRESULT TAviFileBuilder::CheckStreamType(const AM_MEDIA_TYPE* type) {
     if (const VIDEOINFOHEADER* video = VideoFormat(type)) {
         const BITMAPINFOHEADER& bmi = video->bmiHeader;
         if (video->AvgTimePerFrame <= 0 || bmi.biWidth <= 0 || bmi.biHeight == 0 ||
-            bmi.biSize < sizeof(BITMAPINFOHEADER) ||
-            bmi.biSize > type->cbFormat - offsetof(VIDEOINFOHEADER, bmiHeader))
+            bmi.biSize < sizeof(BITMAPINFOHEADER) || bmi.biSize > type->cbFormat - offsetof(VIDEOINFOHEADER, bmiHeader))
             return VFW_E_TYPE_NOT_ACCEPTED;
-        if (IsUncompressed(bmi.biCompression) && bmi.biBitCount == 0)
-            return VFW_E_TYPE_NOT_ACCEPTED;
+        if (IsUncompressed(bmi.biCompression) && bmi.biBitCount == 0) return VFW_E_TYPE_NOT_ACCEPTED;
         return S_OK;
     }
     if (const WAVEFORMATEX* audio = AudioFormat(type)) {
-        if (audio->wFormatTag != WAVE_FORMAT_PCM || audio->nChannels == 0 ||
-            audio->nSamplesPerSec == 0 || audio->nBlockAlign == 0 ||
-            audio->wBitsPerSample == 0 ||
+        if (audio->wFormatTag != WAVE_FORMAT_PCM || audio->nChannels == 0 || audio->nSamplesPerSec == 0 ||
+            audio->nBlockAlign == 0 || audio->wBitsPerSample == 0 ||
             audio->nBlockAlign != audio->nChannels * ((audio->wBitsPerSample + 7) / 8))
             return VFW_E_TYPE_NOT_ACCEPTED;
         return S_OK;
@@ -106,8 +99,7 @@ int TAviFileBuilder::AddStream(const AM_MEDIA_TYPE& type) {
         const WAVEFORMATEX* audio = AudioFormat(&type);
         s.ChunkId = StreamChunkId(number, "wb");
         size_t size = type.cbFormat;
-        if (size >= sizeof(WAVEFORMATEX))
-            size = std::min<size_t>(size, sizeof(WAVEFORMATEX) + audio->cbSize);
+        if (size >= sizeof(WAVEFORMATEX)) size = std::min<size_t>(size, sizeof(WAVEFORMATEX) + audio->cbSize);
         s.Format.assign(type.pbFormat, type.pbFormat + size);
         s.SampleSize = audio->nBlockAlign;
         s.Scale = audio->nBlockAlign;
@@ -193,8 +185,7 @@ void TAviFileBuilder::BuildHeaders(std::vector<BYTE>& out) const {
 
     const size_t odmlAt = b.BeginList(MakeFourCC("LIST"), MakeFourCC("odml"));
     const size_t dmlhAt = b.BeginChunk(MakeFourCC("dmlh"));
-    b.Put32(firstVideo ? static_cast<DWORD>(std::min<uint64_t>(firstVideo->Length, 0xFFFFFFFF))
-                       : 0);
+    b.Put32(firstVideo ? static_cast<DWORD>(std::min<uint64_t>(firstVideo->Length, 0xFFFFFFFF)) : 0);
     b.PutZeros(DmlhSize - 4);
     b.EndChunk(dmlhAt);
     b.EndChunk(odmlAt);
@@ -234,8 +225,8 @@ HRESULT TAviFileBuilder::WriteAt(uint64_t pos, const void* data, DWORD size) {
 }
 
 HRESULT TAviFileBuilder::Patch32(uint64_t pos, DWORD value) {
-    BYTE bytes[4] = {static_cast<BYTE>(value), static_cast<BYTE>(value >> 8),
-                     static_cast<BYTE>(value >> 16), static_cast<BYTE>(value >> 24)};
+    BYTE bytes[4] = {static_cast<BYTE>(value), static_cast<BYTE>(value >> 8), static_cast<BYTE>(value >> 16),
+                     static_cast<BYTE>(value >> 24)};
     return WriteAt(pos, bytes, 4);
 }
 
@@ -289,8 +280,7 @@ HRESULT TAviFileBuilder::CloseRiff() {
     for (int i = 0; i < StreamCount(); ++i) {
         TStream& s = FStreams[i];
         if (s.Segment.empty()) continue;
-        if (s.Super.size() >= SuperIndexCapacity)
-            return FFailure = HRESULT_FROM_WIN32(ERROR_FILE_TOO_LARGE);
+        if (s.Super.size() >= SuperIndexCapacity) return FFailure = HRESULT_FROM_WIN32(ERROR_FILE_TOO_LARGE);
         TRiffBuffer b;
         const size_t at = b.BeginChunk(IndexChunkId(i));
         b.Put16(2);  // longs per entry
@@ -305,8 +295,7 @@ HRESULT TAviFileBuilder::CloseRiff() {
             b.Put32(e.Size | (e.Key ? 0 : NotKeyFrameBit));
         }
         b.EndChunk(at);
-        s.Super.push_back(TSuperEntry{FPos, static_cast<DWORD>(b.Size()),
-                                      static_cast<DWORD>(s.SegmentUnits)});
+        s.Super.push_back(TSuperEntry{FPos, static_cast<DWORD>(b.Size()), static_cast<DWORD>(s.SegmentUnits)});
         const HRESULT hr = WriteBytes(b.Data(), static_cast<DWORD>(b.Size()));
         if (FAILED(hr)) return hr;
         s.Segment.clear();
@@ -333,13 +322,11 @@ HRESULT TAviFileBuilder::CloseRiff() {
     return Patch32(FRiffStart + 4, static_cast<DWORD>(FPos - FRiffStart - 8));
 }
 
-HRESULT TAviFileBuilder::WriteChunk(int stream, const BYTE* data, DWORD size, bool key,
-                                    uint64_t units) {
+HRESULT TAviFileBuilder::WriteChunk(int stream, const BYTE* data, DWORD size, bool key, uint64_t units) {
     TStream& s = FStreams[stream];
     const uint64_t padded = 8 + uint64_t{size} + (size & 1);
     const bool riffHasData = FPos > FMoviStart + 12;
-    if (riffHasData &&
-        FPos + padded - FRiffStart + PendingIndexBytes(stream, 1) > FRiffLimit) {
+    if (riffHasData && FPos + padded - FRiffStart + PendingIndexBytes(stream, 1) > FRiffLimit) {
         HRESULT hr = CloseRiff();
         if (SUCCEEDED(hr)) hr = OpenRiff(false);
         if (FAILED(hr)) return hr;
@@ -356,8 +343,8 @@ HRESULT TAviFileBuilder::WriteChunk(int stream, const BYTE* data, DWORD size, bo
     s.Segment.push_back(TIndexEntry{headerPos + 8, size, key});
     s.SegmentUnits += units;
     if (FFirstRiff)
-        FLegacy.push_back(TLegacyEntry{s.ChunkId, key ? AviifKeyFrame : 0,
-                                       static_cast<DWORD>(headerPos - (FMoviStart + 8)), size});
+        FLegacy.push_back(
+            TLegacyEntry{s.ChunkId, key ? AviifKeyFrame : 0, static_cast<DWORD>(headerPos - (FMoviStart + 8)), size});
     s.MaxChunk = std::max(s.MaxChunk, size);
     s.Length += units;
     s.Bytes += size;
@@ -365,15 +352,14 @@ HRESULT TAviFileBuilder::WriteChunk(int stream, const BYTE* data, DWORD size, bo
     return S_OK;
 }
 
-HRESULT TAviFileBuilder::WriteVideo(int stream, const REFERENCE_TIME* start, const BYTE* data,
-                                    DWORD size, bool keyFrame) {
+HRESULT TAviFileBuilder::WriteVideo(int stream, const REFERENCE_TIME* start, const BYTE* data, DWORD size,
+                                    bool keyFrame) {
     if (!Started()) return E_UNEXPECTED;
     if (stream < 0 || stream >= StreamCount() || !FStreams[stream].Video) return E_INVALIDARG;
     TStream& s = FStreams[stream];
     uint64_t position = s.NextFrame;
     if (start != nullptr && *start > 0) {
-        const uint64_t wanted =
-            static_cast<uint64_t>((*start + s.FrameLength / 2) / s.FrameLength);
+        const uint64_t wanted = static_cast<uint64_t>((*start + s.FrameLength / 2) / s.FrameLength);
         position = std::max(position, wanted);
     }
     // Frame numbers the source skipped keep their place as empty chunks.

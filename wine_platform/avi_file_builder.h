@@ -41,8 +41,7 @@ public:
     // the frame length, rounded); frame numbers skipped since the last frame
     // become empty chunks. Without a start time, or for a position already
     // written, the frame takes the next position.
-    HRESULT WriteVideo(int stream, const REFERENCE_TIME* start, const BYTE* data, DWORD size,
-                       bool keyFrame);
+    HRESULT WriteVideo(int stream, const REFERENCE_TIME* start, const BYTE* data, DWORD size, bool keyFrame);
     HRESULT WriteAudio(int stream, const BYTE* data, DWORD size);
     // Empty chunks after the last frame up to the frame position that the
     // end time gives (rounded), so the video lasts as long as the recording

@@ -23,13 +23,10 @@ std::wstring InputPinName(size_t number) {
 
 // ---- TAviMuxInputPin ----
 
-TAviMuxInputPin::TAviMuxInputPin(TAviMux* mux, TBCCritSec* lock, HRESULT*,
-                                 const wchar_t* name)
+TAviMuxInputPin::TAviMuxInputPin(TAviMux* mux, TBCCritSec* lock, HRESULT*, const wchar_t* name)
     : TBCBaseInputPin(L"AVI Mux input", mux, lock, name), FMux(mux) {}
 
-HRESULT TAviMuxInputPin::CheckMediaType(const AM_MEDIA_TYPE* type) {
-    return TAviFileBuilder::CheckStreamType(type);
-}
+HRESULT TAviMuxInputPin::CheckMediaType(const AM_MEDIA_TYPE* type) { return TAviFileBuilder::CheckStreamType(type); }
 
 HRESULT TAviMuxInputPin::CompleteConnect(IPin* receivePin) {
     const HRESULT hr = TBCBaseInputPin::CompleteConnect(receivePin);
@@ -44,10 +41,9 @@ HRESULT STDMETHODCALLTYPE TAviMuxInputPin::Receive(IMediaSample* sample) {
         sampletrace::NoteThread(video ? sampletrace::VideoStreaming : sampletrace::SoundStreaming);
         REFERENCE_TIME start = 0, stop = 0;
         const bool timed = SUCCEEDED(sample->GetTime(&start, &stop));
-        trace = sampletrace::Received(StreamNumber, video, timed ? &start : nullptr,
-                                      FAllocator && FAllocator.Get() == FTimingAllocator
-                                          ? sampletrace::LastHandedOut(FTiming)
-                                          : -1);
+        trace = sampletrace::Received(
+            StreamNumber, video, timed ? &start : nullptr,
+            FAllocator && FAllocator.Get() == FTimingAllocator ? sampletrace::LastHandedOut(FTiming) : -1);
     }
     bool waited = false;
     HRESULT hr = TBCBaseInputPin::Receive(sample);
@@ -89,9 +85,7 @@ TAviMuxOutputPin::TAviMuxOutputPin(TAviMux* mux, TBCCritSec* lock, HRESULT*)
 
 HRESULT TAviMuxOutputPin::CheckMediaType(const AM_MEDIA_TYPE* type) {
     if (type == nullptr) return E_POINTER;
-    return type->majortype == MEDIATYPE_Stream && type->subtype == MEDIASUBTYPE_Avi
-               ? S_OK
-               : VFW_E_TYPE_NOT_ACCEPTED;
+    return type->majortype == MEDIATYPE_Stream && type->subtype == MEDIASUBTYPE_Avi ? S_OK : VFW_E_TYPE_NOT_ACCEPTED;
 }
 
 HRESULT TAviMuxOutputPin::GetMediaType(int position, AM_MEDIA_TYPE* type) {
@@ -119,8 +113,7 @@ HRESULT TAviMuxOutputPin::BreakConnect() {
     return TBCBaseOutputPin::BreakConnect();
 }
 
-HRESULT TAviMuxOutputPin::DecideBufferSize(IMemAllocator* allocator,
-                                           ALLOCATOR_PROPERTIES* properties) {
+HRESULT TAviMuxOutputPin::DecideBufferSize(IMemAllocator* allocator, ALLOCATOR_PROPERTIES* properties) {
     // The file goes through IStream; the allocator only completes the
     // connection.
     properties->cBuffers = std::max<long>(properties->cBuffers, 1);
@@ -234,8 +227,7 @@ HRESULT STDMETHODCALLTYPE TAviMux::Stop() {
             // could not store whole is a failed recording.
             if (stream != nullptr) {
                 const HRESULT committed = stream->Commit(STGC_DEFAULT);
-                if (SUCCEEDED(finish) && SUCCEEDED(FFailure) && FAILED(committed))
-                    finish = committed;
+                if (SUCCEEDED(finish) && SUCCEEDED(FFailure) && FAILED(committed)) finish = committed;
             }
             if (FAILED(finish)) FFailure = finish;
         }
@@ -277,8 +269,7 @@ void TAviMux::StopWriting() {
     FSpare.clear();
 }
 
-HRESULT TAviMux::WriteSample(TAviMuxInputPin* pin, IMediaSample* sample, int traceIndex,
-                             bool* waited) {
+HRESULT TAviMux::WriteSample(TAviMuxInputPin* pin, IMediaSample* sample, int traceIndex, bool* waited) {
     BYTE* data = nullptr;
     HRESULT hr = sample->GetPointer(&data);
     if (FAILED(hr)) return hr;
@@ -357,8 +348,8 @@ void TAviMux::WriteQueue() {
             TBCAutoLock write(FWriteLock);
             const DWORD size = static_cast<DWORD>(item->Data.size());
             const BYTE* data = item->Data.data();
-            hr = item->Video ? FBuilder->WriteVideo(item->Stream, item->Timed ? &item->Start : nullptr,
-                                                    data, size, item->KeyFrame)
+            hr = item->Video ? FBuilder->WriteVideo(item->Stream, item->Timed ? &item->Start : nullptr, data, size,
+                                                    item->KeyFrame)
                              : FBuilder->WriteAudio(item->Stream, data, size);
         }
         // A sample queued before a failed write is not written.
@@ -379,9 +370,7 @@ void TAviMux::WriteQueue() {
     }
 }
 
-void TAviMux::Fail(HRESULT error) {
-    NotifyEvent(EC_ERRORABORT, error, 0);
-}
+void TAviMux::Fail(HRESULT error) { NotifyEvent(EC_ERRORABORT, error, 0); }
 
 void TAviMux::InputEnded() {
     bool allEnded = true;
@@ -396,9 +385,8 @@ void TAviMux::InputEnded() {
     {
         // The end goes downstream once what came before it is in the file.
         std::unique_lock<std::mutex> queue(FQueueLock);
-        FQueueChanged.wait(queue, [this] {
-            return (FQueue.empty() && !FWriting) || !FSessionOpen || FAILED(FFailure);
-        });
+        FQueueChanged.wait(queue,
+                           [this] { return (FQueue.empty() && !FWriting) || !FSessionOpen || FAILED(FFailure); });
     }
     FOutput->DeliverEndOfStream();
 }

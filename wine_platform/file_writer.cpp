@@ -21,17 +21,13 @@ HRESULT LastError() {
 TFileWriterInputPin::TFileWriterInputPin(TFileWriter* writer, TBCCritSec* lock, HRESULT*)
     : TBCBaseInputPin(L"File writer input", writer, lock, L"in"), FWriter(writer) {}
 
-HRESULT STDMETHODCALLTYPE TFileWriterInputPin::NonDelegatingQueryInterface(REFIID iid,
-                                                                          void** object) {
+HRESULT STDMETHODCALLTYPE TFileWriterInputPin::NonDelegatingQueryInterface(REFIID iid, void** object) {
     if (object == nullptr) return E_POINTER;
-    if (iid == IID_IStream || iid == IID_ISequentialStream)
-        return GetInterface(static_cast<IStream*>(this), object);
+    if (iid == IID_IStream || iid == IID_ISequentialStream) return GetInterface(static_cast<IStream*>(this), object);
     return TBCBaseInputPin::NonDelegatingQueryInterface(iid, object);
 }
 
-HRESULT TFileWriterInputPin::CheckMediaType(const AM_MEDIA_TYPE* type) {
-    return type != nullptr ? S_OK : E_POINTER;
-}
+HRESULT TFileWriterInputPin::CheckMediaType(const AM_MEDIA_TYPE* type) { return type != nullptr ? S_OK : E_POINTER; }
 
 HRESULT STDMETHODCALLTYPE TFileWriterInputPin::Receive(IMediaSample* sample) {
     HRESULT hr = TBCBaseInputPin::Receive(sample);
@@ -45,8 +41,7 @@ HRESULT STDMETHODCALLTYPE TFileWriterInputPin::Receive(IMediaSample* sample) {
     if (placed && start < 0) hr = E_INVALIDARG;
     DWORD written = 0;
     if (SUCCEEDED(hr))
-        hr = FWriter->WriteAt(placed ? &start : nullptr, data,
-                              length > 0 ? static_cast<DWORD>(length) : 0, &written);
+        hr = FWriter->WriteAt(placed ? &start : nullptr, data, length > 0 ? static_cast<DWORD>(length) : 0, &written);
     if (FAILED(hr)) {
         SetStreamError(hr);
         FWriter->WriteFailed(hr);
@@ -65,8 +60,7 @@ HRESULT STDMETHODCALLTYPE TFileWriterInputPin::Read(void* data, ULONG size, ULON
     return FWriter->ReadAt(data, size, read);
 }
 
-HRESULT STDMETHODCALLTYPE TFileWriterInputPin::Write(const void* data, ULONG size,
-                                                     ULONG* written) {
+HRESULT STDMETHODCALLTYPE TFileWriterInputPin::Write(const void* data, ULONG size, ULONG* written) {
     if (data == nullptr && size > 0) return STG_E_INVALIDPOINTER;
     DWORD done = 0;
     const HRESULT hr = FWriter->WriteAt(nullptr, static_cast<const BYTE*>(data), size, &done);
@@ -74,17 +68,13 @@ HRESULT STDMETHODCALLTYPE TFileWriterInputPin::Write(const void* data, ULONG siz
     return hr;
 }
 
-HRESULT STDMETHODCALLTYPE TFileWriterInputPin::Seek(LARGE_INTEGER move, DWORD origin,
-                                                    ULARGE_INTEGER* position) {
+HRESULT STDMETHODCALLTYPE TFileWriterInputPin::Seek(LARGE_INTEGER move, DWORD origin, ULARGE_INTEGER* position) {
     return FWriter->SeekTo(move, origin, position);
 }
 
-HRESULT STDMETHODCALLTYPE TFileWriterInputPin::SetSize(ULARGE_INTEGER size) {
-    return FWriter->SetFileSize(size);
-}
+HRESULT STDMETHODCALLTYPE TFileWriterInputPin::SetSize(ULARGE_INTEGER size) { return FWriter->SetFileSize(size); }
 
-HRESULT STDMETHODCALLTYPE TFileWriterInputPin::CopyTo(IStream*, ULARGE_INTEGER, ULARGE_INTEGER*,
-                                                      ULARGE_INTEGER*) {
+HRESULT STDMETHODCALLTYPE TFileWriterInputPin::CopyTo(IStream*, ULARGE_INTEGER, ULARGE_INTEGER*, ULARGE_INTEGER*) {
     return E_NOTIMPL;
 }
 
@@ -93,8 +83,7 @@ HRESULT STDMETHODCALLTYPE TFileWriterInputPin::Revert() { return E_NOTIMPL; }
 HRESULT STDMETHODCALLTYPE TFileWriterInputPin::LockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) {
     return STG_E_INVALIDFUNCTION;
 }
-HRESULT STDMETHODCALLTYPE TFileWriterInputPin::UnlockRegion(ULARGE_INTEGER, ULARGE_INTEGER,
-                                                            DWORD) {
+HRESULT STDMETHODCALLTYPE TFileWriterInputPin::UnlockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) {
     return STG_E_INVALIDFUNCTION;
 }
 HRESULT STDMETHODCALLTYPE TFileWriterInputPin::Stat(STATSTG* stat, DWORD flags) {
@@ -128,10 +117,8 @@ TBCUnknown* TFileWriter::CreateFromFactory(TBCClassFactory* factory, IUnknown* o
 
 HRESULT STDMETHODCALLTYPE TFileWriter::NonDelegatingQueryInterface(REFIID iid, void** object) {
     if (object == nullptr) return E_POINTER;
-    if (iid == IID_IFileSinkFilter)
-        return GetInterface(static_cast<IFileSinkFilter*>(this), object);
-    if (iid == IID_IAMFilterMiscFlags)
-        return GetInterface(static_cast<IAMFilterMiscFlags*>(this), object);
+    if (iid == IID_IFileSinkFilter) return GetInterface(static_cast<IFileSinkFilter*>(this), object);
+    if (iid == IID_IAMFilterMiscFlags) return GetInterface(static_cast<IAMFilterMiscFlags*>(this), object);
     return TBCBaseFilter::NonDelegatingQueryInterface(iid, object);
 }
 
@@ -142,8 +129,8 @@ HRESULT TFileWriter::OpenFile() {
     CloseFile();
     FStreamWriting = false;
     if (FFileName.empty()) return HRESULT_FROM_WIN32(ERROR_INVALID_NAME);
-    FFile.Reset(CreateFileW(FFileName.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
-                            nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    FFile.Reset(CreateFileW(FFileName.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!FFile) return LastError();
     StartFlushing();
     return S_OK;
@@ -264,8 +251,7 @@ HRESULT STDMETHODCALLTYPE TFileWriter::GetCurFile(LPOLESTR* fileName, AM_MEDIA_T
 
 ULONG STDMETHODCALLTYPE TFileWriter::GetMiscFlags() { return AM_FILTER_MISC_FLAGS_IS_RENDERER; }
 
-HRESULT TFileWriter::WriteAt(const LONGLONG* offset, const BYTE* data, DWORD size,
-                             DWORD* written) {
+HRESULT TFileWriter::WriteAt(const LONGLONG* offset, const BYTE* data, DWORD size, DWORD* written) {
     *written = 0;
     TBCAutoLock write(FWriteLock);
     if (!FFile) return E_UNEXPECTED;
@@ -325,8 +311,7 @@ HRESULT TFileWriter::SetFileSize(ULARGE_INTEGER size) {
     LARGE_INTEGER now{}, zero{}, to;
     to.QuadPart = static_cast<LONGLONG>(size.QuadPart);
     if (!SetFilePointerEx(FFile.Get(), zero, &now, FILE_CURRENT)) return LastError();
-    if (!SetFilePointerEx(FFile.Get(), to, nullptr, FILE_BEGIN) || !SetEndOfFile(FFile.Get()))
-        return LastError();
+    if (!SetFilePointerEx(FFile.Get(), to, nullptr, FILE_BEGIN) || !SetEndOfFile(FFile.Get())) return LastError();
     SetFilePointerEx(FFile.Get(), now, nullptr, FILE_BEGIN);
     return S_OK;
 }

@@ -36,17 +36,14 @@ public:
     // Stat; the rest E_NOTIMPL.
     HRESULT STDMETHODCALLTYPE Read(void* data, ULONG size, ULONG* read) override;
     HRESULT STDMETHODCALLTYPE Write(const void* data, ULONG size, ULONG* written) override;
-    HRESULT STDMETHODCALLTYPE Seek(LARGE_INTEGER move, DWORD origin,
-                                   ULARGE_INTEGER* position) override;
+    HRESULT STDMETHODCALLTYPE Seek(LARGE_INTEGER move, DWORD origin, ULARGE_INTEGER* position) override;
     HRESULT STDMETHODCALLTYPE SetSize(ULARGE_INTEGER size) override;
     HRESULT STDMETHODCALLTYPE CopyTo(IStream* target, ULARGE_INTEGER size, ULARGE_INTEGER* read,
                                      ULARGE_INTEGER* written) override;
     HRESULT STDMETHODCALLTYPE Commit(DWORD flags) override;
     HRESULT STDMETHODCALLTYPE Revert() override;
-    HRESULT STDMETHODCALLTYPE LockRegion(ULARGE_INTEGER offset, ULARGE_INTEGER size,
-                                         DWORD type) override;
-    HRESULT STDMETHODCALLTYPE UnlockRegion(ULARGE_INTEGER offset, ULARGE_INTEGER size,
-                                           DWORD type) override;
+    HRESULT STDMETHODCALLTYPE LockRegion(ULARGE_INTEGER offset, ULARGE_INTEGER size, DWORD type) override;
+    HRESULT STDMETHODCALLTYPE UnlockRegion(ULARGE_INTEGER offset, ULARGE_INTEGER size, DWORD type) override;
     HRESULT STDMETHODCALLTYPE Stat(STATSTG* stat, DWORD flags) override;
     HRESULT STDMETHODCALLTYPE Clone(IStream** clone) override;
 

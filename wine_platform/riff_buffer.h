@@ -9,8 +9,7 @@
 #include <vector>
 
 constexpr DWORD MakeFourCC(const char (&text)[5]) {
-    return static_cast<DWORD>(static_cast<BYTE>(text[0])) |
-           (static_cast<DWORD>(static_cast<BYTE>(text[1])) << 8) |
+    return static_cast<DWORD>(static_cast<BYTE>(text[0])) | (static_cast<DWORD>(static_cast<BYTE>(text[1])) << 8) |
            (static_cast<DWORD>(static_cast<BYTE>(text[2])) << 16) |
            (static_cast<DWORD>(static_cast<BYTE>(text[3])) << 24);
 }

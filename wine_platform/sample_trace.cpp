@@ -32,8 +32,7 @@ public:
         if (n == 0) delete this;
         return static_cast<ULONG>(n);
     }
-    HRESULT STDMETHODCALLTYPE SetProperties(ALLOCATOR_PROPERTIES* request,
-                                            ALLOCATOR_PROPERTIES* actual) override {
+    HRESULT STDMETHODCALLTYPE SetProperties(ALLOCATOR_PROPERTIES* request, ALLOCATOR_PROPERTIES* actual) override {
         return FInner->SetProperties(request, actual);
     }
     HRESULT STDMETHODCALLTYPE GetProperties(ALLOCATOR_PROPERTIES* properties) override {
@@ -41,15 +40,13 @@ public:
     }
     HRESULT STDMETHODCALLTYPE Commit() override { return FInner->Commit(); }
     HRESULT STDMETHODCALLTYPE Decommit() override { return FInner->Decommit(); }
-    HRESULT STDMETHODCALLTYPE GetBuffer(IMediaSample** sample, REFERENCE_TIME* start,
-                                        REFERENCE_TIME* stop, DWORD flags) override {
+    HRESULT STDMETHODCALLTYPE GetBuffer(IMediaSample** sample, REFERENCE_TIME* start, REFERENCE_TIME* stop,
+                                        DWORD flags) override {
         const HRESULT hr = FInner->GetBuffer(sample, start, stop, flags);
         HandedOut.store(Now());
         return hr;
     }
-    HRESULT STDMETHODCALLTYPE ReleaseBuffer(IMediaSample* sample) override {
-        return FInner->ReleaseBuffer(sample);
-    }
+    HRESULT STDMETHODCALLTYPE ReleaseBuffer(IMediaSample* sample) override { return FInner->ReleaseBuffer(sample); }
 
     std::atomic<double> HandedOut{-1};
 
@@ -159,8 +156,8 @@ void NoteThread(TThreadRole role) {
 
 HRESULT CreateTimingAllocator(IMemAllocator** allocator, TTimingAllocator** timing) {
     ComPtr<IMemAllocator> inner;
-    const HRESULT hr = CoCreateInstance(CLSID_MemoryAllocator, nullptr, CLSCTX_INPROC_SERVER,
-                                        IID_IMemAllocator, inner.PutVoid());
+    const HRESULT hr =
+        CoCreateInstance(CLSID_MemoryAllocator, nullptr, CLSCTX_INPROC_SERVER, IID_IMemAllocator, inner.PutVoid());
     if (FAILED(hr)) return hr;
     auto* wrapper = new TTimingAllocator(std::move(inner));
     *allocator = wrapper;
@@ -168,9 +165,7 @@ HRESULT CreateTimingAllocator(IMemAllocator** allocator, TTimingAllocator** timi
     return S_OK;
 }
 
-double LastHandedOut(TTimingAllocator* timing) {
-    return timing != nullptr ? timing->HandedOut.load() : -1;
-}
+double LastHandedOut(TTimingAllocator* timing) { return timing != nullptr ? timing->HandedOut.load() : -1; }
 
 }  // namespace sampletrace
 
@@ -195,8 +190,7 @@ void WINAPI WinePlatformTraceStop() { gEnabled.store(false); }
 BOOL WINAPI WinePlatformTraceSample(int index, TWinePlatformTraceSample* record) {
     TTrace& trace = Trace();
     std::lock_guard<std::mutex> lock(trace.Lock);
-    if (record == nullptr || index < 0 || index >= static_cast<int>(trace.Samples.size()))
-        return FALSE;
+    if (record == nullptr || index < 0 || index >= static_cast<int>(trace.Samples.size())) return FALSE;
     *record = trace.Samples[index];
     return TRUE;
 }
@@ -204,8 +198,7 @@ BOOL WINAPI WinePlatformTraceSample(int index, TWinePlatformTraceSample* record)
 BOOL WINAPI WinePlatformTraceThread(int index, TWinePlatformTraceThread* thread) {
     TTrace& trace = Trace();
     std::lock_guard<std::mutex> lock(trace.Lock);
-    if (thread == nullptr || index < 0 || index >= static_cast<int>(trace.Threads.size()))
-        return FALSE;
+    if (thread == nullptr || index < 0 || index >= static_cast<int>(trace.Threads.size())) return FALSE;
     TThreadNote& note = trace.Threads[index];
     *thread = note.Figures;
     ULONGLONG kernel = 0, user = 0;

@@ -17,24 +17,24 @@
 
 // Times in milliseconds since WinePlatformTraceStart; -1 when not known.
 struct TWinePlatformTraceSample {
-    int Stream;            // the stream's number in the file, -1 before one is known
+    int Stream;  // the stream's number in the file, -1 before one is known
     BOOL Video;
-    BOOL Timed;            // the sample carried a start time
-    LONGLONG Start;        // its start time (100 ns)
-    double HandedOut;      // the source got the empty sample from the allocator
-    double Received;       // the filled sample reached the multiplexer
-    double Returned;       // the multiplexer returned from Receive
-    double Written;        // its chunk was written to the file
-    BOOL WaitedForRoom;    // Receive waited for room in the write queue
-    HRESULT Result;        // what Receive answered (S_OK, or why it was refused)
-    HRESULT WriteResult;   // what the write gave; S_FALSE when never written
+    BOOL Timed;           // the sample carried a start time
+    LONGLONG Start;       // its start time (100 ns)
+    double HandedOut;     // the source got the empty sample from the allocator
+    double Received;      // the filled sample reached the multiplexer
+    double Returned;      // the multiplexer returned from Receive
+    double Written;       // its chunk was written to the file
+    BOOL WaitedForRoom;   // Receive waited for room in the write queue
+    HRESULT Result;       // what Receive answered (S_OK, or why it was refused)
+    HRESULT WriteResult;  // what the write gave; S_FALSE when never written
 };
 
 // Processor time of a thread over the trace: from when it first carried a
 // sample (or started writing) to the moment of the query, or to its end.
 struct TWinePlatformTraceThread {
     DWORD ThreadId;
-    int Role;              // 0 video streaming, 1 sound streaming, 2 the multiplexer's writer
+    int Role;  // 0 video streaming, 1 sound streaming, 2 the multiplexer's writer
     double KernelMs;
     double UserMs;
 };

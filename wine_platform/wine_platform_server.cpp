@@ -13,26 +13,26 @@
 
 namespace {
 
-const REGPINTYPES MuxInputTypes[] = {{&MEDIATYPE_Video, &GUID_NULL},
-                                     {&MEDIATYPE_Audio, &MEDIASUBTYPE_PCM}};
+const REGPINTYPES MuxInputTypes[] = {{&MEDIATYPE_Video, &GUID_NULL}, {&MEDIATYPE_Audio, &MEDIASUBTYPE_PCM}};
 const REGPINTYPES MuxOutputTypes[] = {{&MEDIATYPE_Stream, &MEDIASUBTYPE_Avi}};
 const REGFILTERPINS MuxPins[] = {
-    {const_cast<LPWSTR>(L"Input 01"), FALSE, FALSE, FALSE, TRUE, &GUID_NULL, nullptr, 2,
-     MuxInputTypes},
-    {const_cast<LPWSTR>(L"AVI Out"), FALSE, TRUE, FALSE, FALSE, &GUID_NULL, nullptr, 1,
-     MuxOutputTypes}};
+    {const_cast<LPWSTR>(L"Input 01"), FALSE, FALSE, FALSE, TRUE, &GUID_NULL, nullptr, 2, MuxInputTypes},
+    {const_cast<LPWSTR>(L"AVI Out"), FALSE, TRUE, FALSE, FALSE, &GUID_NULL, nullptr, 1, MuxOutputTypes}};
 
 const REGPINTYPES WriterInputTypes[] = {{&MEDIATYPE_Stream, &GUID_NULL}};
-const REGFILTERPINS WriterPins[] = {{const_cast<LPWSTR>(L"in"), TRUE, FALSE, FALSE, FALSE,
-                                     &GUID_NULL, nullptr, 1, WriterInputTypes}};
+const REGFILTERPINS WriterPins[] = {
+    {const_cast<LPWSTR>(L"in"), TRUE, FALSE, FALSE, FALSE, &GUID_NULL, nullptr, 1, WriterInputTypes}};
 
 // One line per class. Audio capture devices bind the capture class through
 // their monikers; it gets no filter-mapper entry of its own, so the device
 // list stays the system's.
 const TBCFilterRegistration Registrations[] = {
-    {L"AVI Mux", &CLSID_AviDest, &TBCCreateOrOutOfMemory<&TAviMux::CreateFromFactory>, &CLSID_LegacyAmFilterCategory, MERIT_DO_NOT_USE, 2, MuxPins},
-    {L"File writer", &CLSID_FileWriter, &TBCCreateOrOutOfMemory<&TFileWriter::CreateFromFactory>, &CLSID_LegacyAmFilterCategory, MERIT_DO_NOT_USE, 1, WriterPins},
-    {L"Audio Capture Filter", &CLSID_AudioRecord, &TBCCreateOrOutOfMemory<&TAudioCaptureFilter::CreateFromFactory>, nullptr, MERIT_DO_NOT_USE, 0, nullptr},
+    {L"AVI Mux", &CLSID_AviDest, &TBCCreateOrOutOfMemory<&TAviMux::CreateFromFactory>, &CLSID_LegacyAmFilterCategory,
+     MERIT_DO_NOT_USE, 2, MuxPins},
+    {L"File writer", &CLSID_FileWriter, &TBCCreateOrOutOfMemory<&TFileWriter::CreateFromFactory>,
+     &CLSID_LegacyAmFilterCategory, MERIT_DO_NOT_USE, 1, WriterPins},
+    {L"Audio Capture Filter", &CLSID_AudioRecord, &TBCCreateOrOutOfMemory<&TAudioCaptureFilter::CreateFromFactory>,
+     nullptr, MERIT_DO_NOT_USE, 0, nullptr},
 };
 
 // A class factory for each line above, alive as long as the library.

@@ -159,8 +159,7 @@ bool RunOne(int width, int height, double seconds) {
     Clock::time_point finish{};
     std::atomic<double> firstLine{-1}, ended{-1};
     TNewLineEvent keeping = FormMain->DosCommandConvert->OnNewLine;
-    FormMain->DosCommandConvert->OnNewLine = [&, keeping](TObject* sender, const std::wstring& line,
-                                                          TOutputType type) {
+    FormMain->DosCommandConvert->OnNewLine = [&, keeping](TObject* sender, const std::wstring& line, TOutputType type) {
         if (firstLine.load() < 0) firstLine.store(SecondsSince(finish));
         keeping(sender, line, type);
     };
@@ -190,7 +189,8 @@ bool RunOne(int width, int height, double seconds) {
     trace.Report(333333, static_cast<int>(seconds * 30 + 0.5),
                  dir + L"frames_" + std::to_wstring(width) + L"x" + std::to_wstring(height) + L".csv");
     const std::wstring report = FormProgress->LabelStatus->Caption();
-    const std::wstring expected = L"全ての処理が完了しました\r\n保存ファイル名【" + FormMain->FSettings->FileName + L"】";
+    const std::wstring expected =
+        L"全ての処理が完了しました\r\n保存ファイル名【" + FormMain->FSettings->FileName + L"】";
     for (const auto& t : windows.Boxes.Texts) std::printf("  message: %s\n", WideToUtf8(t).c_str());
     if (report != expected) std::printf("  report: %s\n", WideToUtf8(report).c_str());
     if (!linked && !copied) {
@@ -214,9 +214,10 @@ bool RunOne(int width, int height, double seconds) {
     const BareRun run = RunHidden(L"lib\\ffmpeg.exe" + bare.BuildFfmpegArgs(), dir + L"bare.txt");
     const double converterStart =
         gConverterStart == Clock::time_point{} ? -1 : std::chrono::duration<double>(gConverterStart - finish).count();
-    std::printf("  from the finish: the graph stopped and the converter started at %.3f s, its first line at %.3f s, "
-                "its end at %.3f s\n",
-                converterStart, firstLine.load(), ended.load());
+    std::printf(
+        "  from the finish: the graph stopped and the converter started at %.3f s, its first line at %.3f s, "
+        "its end at %.3f s\n",
+        converterStart, firstLine.load(), ended.load());
     std::printf("  finish to report %.3f s, converter by hand %.3f s (exit code %ld), ratio %.3f\n", finishToReport,
                 run.Seconds, run.ExitCode, run.Seconds > 0 ? finishToReport / run.Seconds : 0.0);
     FormProgress->BtnCloseClick(nullptr);

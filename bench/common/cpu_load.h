@@ -44,14 +44,13 @@ public:
             STARTUPINFOW startup{};
             startup.cb = sizeof startup;
             PROCESS_INFORMATION info{};
-            if (CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW,
-                               nullptr, nullptr, &startup, &info)) {
+            if (CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
+                               &startup, &info)) {
                 CloseHandle(info.hThread);
                 FChildren.push_back(info.hProcess);
             }
         }
-        if (processes > 0)
-            std::printf("load: %zu CPU-bound processes running\n", FChildren.size());
+        if (processes > 0) std::printf("load: %zu CPU-bound processes running\n", FChildren.size());
         Sleep(processes > 0 ? 500 : 0);  // let them start spinning
     }
     ~TCpuLoad() {

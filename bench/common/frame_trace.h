@@ -97,8 +97,7 @@ public:
             }
         }
         const double T = frameLength / 10000.0;  // ms
-        std::sort(video.begin(), video.end(),
-                  [](const auto& a, const auto& b) { return a.Start < b.Start; });
+        std::sort(video.begin(), video.end(), [](const auto& a, const auto& b) { return a.Start < b.Start; });
         const auto number = [&](const TWinePlatformTraceSample& f) {
             return static_cast<long>((f.Start + frameLength / 2) / frameLength);
         };
@@ -113,9 +112,10 @@ public:
         std::vector<double> captureMs, receiveMs, writeMs;
         FILE* csv = _wfopen(csvPath.c_str(), L"w");
         if (csv)
-            std::fprintf(csv, "number,capture_begin_ms,received_ms,returned_ms,written_ms,"
-                              "capture_ms,in_receive_ms,received_to_written_ms,result,"
-                              "missing_before_by_capture,by_downstream,by_loop\n");
+            std::fprintf(csv,
+                         "number,capture_begin_ms,received_ms,returned_ms,written_ms,"
+                         "capture_ms,in_receive_ms,received_to_written_ms,result,"
+                         "missing_before_by_capture,by_downstream,by_loop\n");
         long previous = 0;
         const TWinePlatformTraceSample* last = nullptr;
         for (const auto& f : video) {
@@ -127,43 +127,51 @@ public:
                     continue;
                 }
                 const double moment = t0 + m * T;
-                if (moment < last->Received) ++byCapture;
-                else if (moment < last->Returned) ++byDownstream;
-                else if (moment < began(f)) ++(f.HandedOut >= 0 ? byLoop : byDownstream);
-                else ++byCapture;  // its moment passed while this frame's capture ran
+                if (moment < last->Received)
+                    ++byCapture;
+                else if (moment < last->Returned)
+                    ++byDownstream;
+                else if (moment < began(f))
+                    ++(f.HandedOut >= 0 ? byLoop : byDownstream);
+                else
+                    ++byCapture;  // its moment passed while this frame's capture ran
             }
             lateCapture += byCapture;
             downstream += byDownstream;
             loop += byLoop;
-            if (f.Result != S_OK) ++refused;
-            else if (f.Written < 0 || FAILED(f.WriteResult)) ++dropped;
-            else ++written;
+            if (f.Result != S_OK)
+                ++refused;
+            else if (f.Written < 0 || FAILED(f.WriteResult))
+                ++dropped;
+            else
+                ++written;
             if (f.WaitedForRoom) ++waitedForRoom;
             captureMs.push_back(f.Received - began(f));
             receiveMs.push_back(f.Returned - f.Received);
             if (f.Written >= 0) writeMs.push_back(f.Written - f.Received);
             if (csv)
-                std::fprintf(csv, "%ld,%.2f,%.2f,%.2f,%.2f,%.2f,%.2f,%.2f,0x%08lx,%d,%d,%d\n", n,
-                             began(f), f.Received, f.Returned, f.Written, f.Received - began(f),
-                             f.Returned - f.Received, f.Written >= 0 ? f.Written - f.Received : -1.0,
-                             static_cast<unsigned long>(f.Result), byCapture, byDownstream, byLoop);
+                std::fprintf(csv, "%ld,%.2f,%.2f,%.2f,%.2f,%.2f,%.2f,%.2f,0x%08lx,%d,%d,%d\n", n, began(f), f.Received,
+                             f.Returned, f.Written, f.Received - began(f), f.Returned - f.Received,
+                             f.Written >= 0 ? f.Written - f.Received : -1.0, static_cast<unsigned long>(f.Result),
+                             byCapture, byDownstream, byLoop);
             previous = n;
             last = &f;
         }
         if (previous < expected) afterLast = static_cast<int>(expected - previous);
         if (csv) std::fclose(csv);
 
-        std::printf("  frame trace: %zu frames delivered to the multiplexer, %d written, %d refused, "
-                    "%d dropped in it; %d waited for room in its queue\n",
-                    video.size(), written, refused, dropped, waitedForRoom);
-        std::printf("  numbers never delivered: %d skipped while the previous capture ran late, %d while "
-                    "the source waited downstream, %d in the source's loop, %d before the first frame, "
-                    "%d after the last (of %d)\n",
-                    lateCapture, downstream, loop, beforeFirst, afterLast, expected);
-        std::printf("  capture ms median/p95/max %s; in Receive %s; received to written %s\n",
-                    Stats(captureMs).c_str(), Stats(receiveMs).c_str(), Stats(writeMs).c_str());
-        std::printf("  sound: %d samples, %d refused, %d waited for room\n", sound, soundRefused,
-                    soundWaited);
+        std::printf(
+            "  frame trace: %zu frames delivered to the multiplexer, %d written, %d refused, "
+            "%d dropped in it; %d waited for room in its queue\n",
+            video.size(), written, refused, dropped, waitedForRoom);
+        std::printf(
+            "  numbers never delivered: %d skipped while the previous capture ran late, %d while "
+            "the source waited downstream, %d in the source's loop, %d before the first frame, "
+            "%d after the last (of %d)\n",
+            lateCapture, downstream, loop, beforeFirst, afterLast, expected);
+        std::printf("  capture ms median/p95/max %s; in Receive %s; received to written %s\n", Stats(captureMs).c_str(),
+                    Stats(receiveMs).c_str(), Stats(writeMs).c_str());
+        std::printf("  sound: %d samples, %d refused, %d waited for room\n", sound, soundRefused, soundWaited);
         std::printf("  CPU over the recording: GUI thread %.0f ms", guiCpu);
         static const char* const roles[] = {"video streaming", "sound streaming", "multiplexer writer"};
         for (const TWinePlatformTraceThread& t : FThreads)

@@ -67,8 +67,8 @@ protected:
         got.Length = sample->GetActualDataLength();
         std::lock_guard<std::mutex> lock(FLock);
         if (!FThread)
-            DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(),
-                            FThread.Put(), THREAD_QUERY_INFORMATION, FALSE, 0);
+            DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(), FThread.Put(),
+                            THREAD_QUERY_INFORMATION, FALSE, 0);
         FSamples.push_back(std::move(got));
     }
 
@@ -91,8 +91,7 @@ struct Scenario {
     std::vector<FakeHold> Hiccups;
 };
 
-const Scenario EndsPlaying{{FakeGap{2000, 3500}, FakeGap{6000, 6500}},
-                           {FakeHold{4500, 4530}, FakeHold{7000, 7100}}};
+const Scenario EndsPlaying{{FakeGap{2000, 3500}, FakeGap{6000, 6500}}, {FakeHold{4500, 4530}, FakeHold{7000, 7100}}};
 const Scenario EndsQuiet{{FakeGap{2000, 3500}, FakeGap{8000, 10000 + 1000}}, {}};
 
 // Which stretch a delivery belongs to: from the stretch's start up to and
@@ -101,8 +100,7 @@ const Scenario EndsQuiet{{FakeGap{2000, 3500}, FakeGap{8000, 10000 + 1000}}, {}}
 template <class Stretch>
 class StretchTracker {
 public:
-    StretchTracker(const std::vector<Stretch>& stretches, double after)
-        : FStretches(stretches), FAfter(after) {}
+    StretchTracker(const std::vector<Stretch>& stretches, double after) : FStretches(stretches), FAfter(after) {}
     bool Inside(double ms) {
         for (size_t i = 0; i < FStretches.size(); ++i) {
             if (ms < FStretches[i].FromMs || FDone.count(i)) continue;
@@ -118,8 +116,8 @@ private:
     std::set<size_t> FDone;
 };
 
-void Report(const char* title, double cpuMs, const std::vector<ReceivedSample>& samples,
-            const FakeEndpoint& endpoint, const Scenario& scenario, double elapsedAtStopMs) {
+void Report(const char* title, double cpuMs, const std::vector<ReceivedSample>& samples, const FakeEndpoint& endpoint,
+            const Scenario& scenario, double elapsedAtStopMs) {
     std::printf("%s\n", title);
     if (samples.empty()) {
         std::printf("  no samples delivered\n");
@@ -150,22 +148,21 @@ void Report(const char* title, double cpuMs, const std::vector<ReceivedSample>& 
     }
     const double deliveredS = static_cast<double>(bytes) / 4 / 48000;
     const double realS = static_cast<double>(endpoint.RealFramesOut) / 48000;
-    std::printf("  %zu samples, %.3f s of audio delivered: %.3f s real, %.3f s silence\n",
-                samples.size(), deliveredS, realS, deliveredS - realS);
-    std::printf("  streaming thread CPU: %.0f ms in %.0f s = %.2f %% of one core\n", cpuMs,
-                RunMs / 1000.0, cpuMs * 100.0 / RunMs);
+    std::printf("  %zu samples, %.3f s of audio delivered: %.3f s real, %.3f s silence\n", samples.size(), deliveredS,
+                realS, deliveredS - realS);
+    std::printf("  streaming thread CPU: %.0f ms in %.0f s = %.2f %% of one core\n", cpuMs, RunMs / 1000.0,
+                cpuMs * 100.0 / RunMs);
     auto lags = [](const char* what, std::vector<double> values) {
         if (values.empty()) return;
         std::sort(values.begin(), values.end());
-        std::printf("  lag %s: worst %.1f ms, 99th percentile %.1f ms, median %.1f ms\n", what,
-                    values.back(), values[values.size() * 99 / 100], values[values.size() / 2]);
+        std::printf("  lag %s: worst %.1f ms, 99th percentile %.1f ms, median %.1f ms\n", what, values.back(),
+                    values[values.size() * 99 / 100], values[values.size() / 2]);
     };
     lags("while playing", steady);
     lags("while quiet", quiet);
     lags("in the hiccups", hiccup);
-    std::printf("  at the stop: %.1f ms elapsed, stream %.1f ms long, short by %.1f ms\n",
-                elapsedAtStopMs, static_cast<double>(covered) / 10000.0,
-                elapsedAtStopMs - static_cast<double>(covered) / 10000.0);
+    std::printf("  at the stop: %.1f ms elapsed, stream %.1f ms long, short by %.1f ms\n", elapsedAtStopMs,
+                static_cast<double>(covered) / 10000.0, elapsedAtStopMs - static_cast<double>(covered) / 10000.0);
 }
 
 // Milliseconds since the endpoint's client started.
@@ -173,8 +170,7 @@ double ElapsedMs(const FakeEndpoint& endpoint) {
     LARGE_INTEGER now, frequency;
     QueryPerformanceCounter(&now);
     QueryPerformanceFrequency(&frequency);
-    return static_cast<double>(now.QuadPart - endpoint.StartCounter) * 1000.0 /
-           static_cast<double>(frequency.QuadPart);
+    return static_cast<double>(now.QuadPart - endpoint.StartCounter) * 1000.0 / static_cast<double>(frequency.QuadPart);
 }
 
 // A filter on the fake endpoint playing a scenario.
@@ -242,8 +238,8 @@ bool RealGraph(const Scenario& scenario) {
         graph.Stop();
         samples = graph.Sink().Samples();
     }
-    Report("pin -> Sample Grabber -> Null Renderer (Wine's graph), ends playing:", cpuMs, samples,
-           *bench.Endpoint, scenario, elapsedMs);
+    Report("pin -> Sample Grabber -> Null Renderer (Wine's graph), ends playing:", cpuMs, samples, *bench.Endpoint,
+           scenario, elapsedMs);
     return true;
 }
 
@@ -251,11 +247,9 @@ bool RealGraph(const Scenario& scenario) {
 
 int main() {
     const TComApartment com(COINIT_MULTITHREADED);
-    std::printf("silence margin %lld ms, engine period %lld ms\n",
-                static_cast<long long>(TBCAudioPin::SilenceMarginMs),
+    std::printf("silence margin %lld ms, engine period %lld ms\n", static_cast<long long>(TBCAudioPin::SilenceMarginMs),
                 static_cast<long long>(TBCAudioPin::PeriodMs));
-    const int result = BarePin("pin into a bare receiving pin, ends playing:", EndsPlaying) &&
-                               RealGraph(EndsPlaying) &&
+    const int result = BarePin("pin into a bare receiving pin, ends playing:", EndsPlaying) && RealGraph(EndsPlaying) &&
                                BarePin("pin into a bare receiving pin, ends quiet:", EndsQuiet)
                            ? 0
                            : 1;

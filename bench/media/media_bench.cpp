@@ -24,9 +24,16 @@ double Milliseconds(Clock::time_point since) {
 
 // Interfaces a probe instance is asked for, cycled to the catalogue's 383
 // queries.
-const IID* const ProbeInterfaces[] = {&IID_IPin, &IID_IBaseFilter, &IID_IMediaFilter, &IID_IPersist,
-                                      &IID_IAMStreamConfig, &IID_IAMVfwCompressDialogs, &IID_IKsPropertySet,
-                                      &IID_IPersistStream, &IID_ISpecifyPropertyPages, &IID_IAMVideoCompression};
+const IID* const ProbeInterfaces[] = {&IID_IPin,
+                                      &IID_IBaseFilter,
+                                      &IID_IMediaFilter,
+                                      &IID_IPersist,
+                                      &IID_IAMStreamConfig,
+                                      &IID_IAMVfwCompressDialogs,
+                                      &IID_IKsPropertySet,
+                                      &IID_IPersistStream,
+                                      &IID_ISpecifyPropertyPages,
+                                      &IID_IAMVideoCompression};
 constexpr int ProbeQueries = 383;
 
 void ProbeCompressor(const TSysDevEnum& devices, int index) {

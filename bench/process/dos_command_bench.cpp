@@ -44,9 +44,7 @@ void BenchSplitter() {
     std::printf("splitter: %.1f MiB/s, %zu lines\n", data.size() / s / (1 << 20), sink.lines);
 }
 
-std::wstring FixtureCommand(const std::wstring& steps) {
-    return testsupport::ConsoleFixtureCommand(steps);
-}
+std::wstring FixtureCommand(const std::wstring& steps) { return testsupport::ConsoleFixtureCommand(steps); }
 
 void BenchRun(const wchar_t* what, const std::wstring& steps) {
     TDosCommand cmd(nullptr);

@@ -74,8 +74,7 @@ public:
         if (n == 0) delete this;
         return static_cast<ULONG>(n);
     }
-    HRESULT STDMETHODCALLTYPE SetProperties(ALLOCATOR_PROPERTIES* request,
-                                            ALLOCATOR_PROPERTIES* actual) override {
+    HRESULT STDMETHODCALLTYPE SetProperties(ALLOCATOR_PROPERTIES* request, ALLOCATOR_PROPERTIES* actual) override {
         return FInner->SetProperties(request, actual);
     }
     HRESULT STDMETHODCALLTYPE GetProperties(ALLOCATOR_PROPERTIES* properties) override {
@@ -83,15 +82,13 @@ public:
     }
     HRESULT STDMETHODCALLTYPE Commit() override { return FInner->Commit(); }
     HRESULT STDMETHODCALLTYPE Decommit() override { return FInner->Decommit(); }
-    HRESULT STDMETHODCALLTYPE GetBuffer(IMediaSample** sample, REFERENCE_TIME* start,
-                                        REFERENCE_TIME* stop, DWORD flags) override {
+    HRESULT STDMETHODCALLTYPE GetBuffer(IMediaSample** sample, REFERENCE_TIME* start, REFERENCE_TIME* stop,
+                                        DWORD flags) override {
         const HRESULT hr = FInner->GetBuffer(sample, start, stop, flags);
         LastHandedOut = Now();
         return hr;
     }
-    HRESULT STDMETHODCALLTYPE ReleaseBuffer(IMediaSample* sample) override {
-        return FInner->ReleaseBuffer(sample);
-    }
+    HRESULT STDMETHODCALLTYPE ReleaseBuffer(IMediaSample* sample) override { return FInner->ReleaseBuffer(sample); }
 
     std::atomic<double> LastHandedOut{0};
 
@@ -115,15 +112,13 @@ public:
     }
 
     HRESULT CheckMediaType(const AM_MEDIA_TYPE* type) override {
-        return type->majortype == MEDIATYPE_Video && type->subtype == MEDIASUBTYPE_RGB24 ? S_OK
-                                                                                         : S_FALSE;
+        return type->majortype == MEDIATYPE_Video && type->subtype == MEDIASUBTYPE_RGB24 ? S_OK : S_FALSE;
     }
 
     HRESULT STDMETHODCALLTYPE GetAllocator(IMemAllocator** allocator) override {
         if (!FAllocator) {
             ComPtr<IMemAllocator> inner;
-            const HRESULT hr = CoCreateInstance(CLSID_MemoryAllocator, nullptr,
-                                                CLSCTX_INPROC_SERVER, IID_IMemAllocator,
+            const HRESULT hr = CoCreateInstance(CLSID_MemoryAllocator, nullptr, CLSCTX_INPROC_SERVER, IID_IMemAllocator,
                                                 inner.PutVoid());
             if (FAILED(hr)) return hr;
             FAllocator = ComPtr<TimingAllocator>::Attach(new TimingAllocator(std::move(inner)));
@@ -133,9 +128,7 @@ public:
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE NotifyAllocator(IMemAllocator*, BOOL) override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE GetAllocatorRequirements(ALLOCATOR_PROPERTIES*) override {
-        return E_NOTIMPL;
-    }
+    HRESULT STDMETHODCALLTYPE GetAllocatorRequirements(ALLOCATOR_PROPERTIES*) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE Receive(IMediaSample* sample) override {
         const double arrived = Now();
         REFERENCE_TIME start = 0, stop = 0;
@@ -147,8 +140,7 @@ public:
         ++Delivered;
         return S_OK;
     }
-    HRESULT STDMETHODCALLTYPE ReceiveMultiple(IMediaSample** samples, long count,
-                                              long* processed) override {
+    HRESULT STDMETHODCALLTYPE ReceiveMultiple(IMediaSample** samples, long count, long* processed) override {
         for (*processed = 0; *processed < count; ++*processed) Receive(samples[*processed]);
         return S_OK;
     }
@@ -200,8 +192,7 @@ void PumpMessages(DWORD milliseconds) {
 
 ComPtr<IBaseFilter> CreatePixenta(HMODULE library) {
     using GetClassObject = HRESULT(WINAPI*)(REFCLSID, REFIID, void**);
-    auto get = reinterpret_cast<GetClassObject>(
-        reinterpret_cast<void*>(GetProcAddress(library, "DllGetClassObject")));
+    auto get = reinterpret_cast<GetClassObject>(reinterpret_cast<void*>(GetProcAddress(library, "DllGetClassObject")));
     ComPtr<IClassFactory> factory;
     ComPtr<IBaseFilter> filter;
     if (get && SUCCEEDED(get(CLSID_ScreenCaptureSource, IID_IClassFactory, factory.PutVoid())))
@@ -233,8 +224,7 @@ bool StreamPixenta(HMODULE library, int width, int height, int seconds) {
     ComPtr<IBaseFilter> sinkRef = ComPtr<IBaseFilter>::Attach(sink);
 
     ComPtr<IGraphBuilder> graph;
-    CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
-                     graph.PutVoid());
+    CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder, graph.PutVoid());
     ComPtr<IMediaFilter> mediaFilter;
     graph->QueryInterface(IID_IMediaFilter, mediaFilter.PutVoid());
     ComPtr<IMediaControl> control;
@@ -254,10 +244,10 @@ bool StreamPixenta(HMODULE library, int width, int height, int seconds) {
     std::lock_guard<std::mutex> lock(sink->Pin->Mutex);
     const Stats cost = Summarise(sink->Pin->Costs);
     const LONGLONG numbers = sink->Pin->MaxNumber;
-    std::printf("Pixenta %dx%d at 30 fps for %d s: %ld frames delivered, highest frame number %lld, "
-                "%lld numbers skipped; capture cost median %.2f ms, 95th percentile %.2f ms\n",
-                width, height, seconds, sink->Pin->Delivered, numbers,
-                numbers - sink->Pin->Delivered, cost.Median, cost.P95);
+    std::printf(
+        "Pixenta %dx%d at 30 fps for %d s: %ld frames delivered, highest frame number %lld, "
+        "%lld numbers skipped; capture cost median %.2f ms, 95th percentile %.2f ms\n",
+        width, height, seconds, sink->Pin->Delivered, numbers, numbers - sink->Pin->Delivered, cost.Median, cost.P95);
     graph->RemoveFilter(sinkRef.Get());
     graph->RemoveFilter(source.Get());
     return true;
@@ -292,15 +282,14 @@ void BareLoopOnThisThread(int width, int height, int iterations) {
             HGDIOBJ previous = SelectObject(memory.Get(), bitmap.Get());
             BitBlt(memory.Get(), 0, 0, width, height, display.Get(), 0, 0, SRCCOPY);
             SelectObject(memory.Get(), previous);
-            GetDIBits(display.Get(), bitmap.Get(), 0, static_cast<UINT>(height), buffer.data(),
-                      &info, DIB_RGB_COLORS);
+            GetDIBits(display.Get(), bitmap.Get(), 0, static_cast<UINT>(height), buffer.data(), &info, DIB_RGB_COLORS);
         }
         costs.push_back(Now() - start);
         Sleep(33);
     }
     const Stats s = Summarise(costs);
-    std::printf("Bare GDI loop %dx%d (%d captures): median %.2f ms, 95th percentile %.2f ms\n",
-                width, height, iterations, s.Median, s.P95);
+    std::printf("Bare GDI loop %dx%d (%d captures): median %.2f ms, 95th percentile %.2f ms\n", width, height,
+                iterations, s.Median, s.P95);
 }
 
 }  // namespace

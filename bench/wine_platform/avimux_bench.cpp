@@ -35,8 +35,7 @@ namespace {
 ComPtr<IBaseFilter> CreateScreen(LONG width, LONG height) {
     ComPtr<IBaseFilter> filter = avitest::CreateByClass(CLSID_ScreenCaptureSource);
     ComPtr<IVideoCaptureFilterConfig> config;
-    if (filter && SUCCEEDED(filter->QueryInterface(IID_IVideoCaptureFilterConfig,
-                                                   config.PutVoid()))) {
+    if (filter && SUCCEEDED(filter->QueryInterface(IID_IVideoCaptureFilterConfig, config.PutVoid()))) {
         config->SetCaptureRect(0, 0, width, height);
         config->SetFrameRate(30);
         config->SetDrawCursor(FALSE);
@@ -72,20 +71,18 @@ Result RunOnce(LONG width, LONG height, bool withSink) {
         }
         if (auto line = capturetest::LineOf(device.Get())) line->put_Enable(TRUE);
         if (!screen || FAILED(recording.Add(screen.Get(), L"MorvoCapture2")) ||
-            FAILED(recording.Add(device.Get(), L"AudioCapFilter2")) ||
-            FAILED(recording.Render(device.Get())) || FAILED(recording.Render(screen.Get())))
+            FAILED(recording.Add(device.Get(), L"AudioCapFilter2")) || FAILED(recording.Render(device.Get())) ||
+            FAILED(recording.Render(screen.Get())))
             return result;
 
         graphtest::SampleRecorder counter(false);
         graphtest::GrabberGraph counting;
         ComPtr<IBaseFilter> counted = CreateScreen(width, height);
-        if (!counted || FAILED(counting.Build(counted.Get(), &counter, false)) ||
-            FAILED(counting.Connect()))
+        if (!counted || FAILED(counting.Build(counted.Get(), &counter, false)) || FAILED(counting.Connect()))
             return result;
 
         const DWORD start = GetTickCount();
-        if ((withSink && FAILED(counting.Control->Run())) || FAILED(recording.Control->Run()))
-            return result;
+        if ((withSink && FAILED(counting.Control->Run())) || FAILED(recording.Control->Run())) return result;
         pixentatest::PatternWindow::Pump(10000);
         if (withSink) trace.MarkFinish();
         recording.Control->Stop();
@@ -94,8 +91,7 @@ Result RunOnce(LONG width, LONG height, bool withSink) {
         result.Counted = counter.Count();
     }
     if (withSink)
-        trace.Report(333333, 300,
-                     avitest::OutputPath((L"avimux_bench_" + std::to_wstring(height) + L".csv").c_str()));
+        trace.Report(333333, 300, avitest::OutputPath((L"avimux_bench_" + std::to_wstring(height) + L".csv").c_str()));
     const avitest::AviFile avi = avitest::ReadAvi(path);
     if (!avi.Error.empty()) {
         std::printf("  file unreadable: %s\n", avi.Error.c_str());
@@ -140,8 +136,8 @@ double ScreenReadMs(LONG width, LONG height) {
         HGDIOBJ previous = SelectObject(memory, bitmap);
         BitBlt(memory, 0, 0, width, height, display, 0, 0, SRCCOPY);
         SelectObject(memory, previous);
-        GetDIBits(display, bitmap, 0, static_cast<UINT>(height), buffer.data(),
-                  reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS);
+        GetDIBits(display, bitmap, 0, static_cast<UINT>(height), buffer.data(), reinterpret_cast<BITMAPINFO*>(&header),
+                  DIB_RGB_COLORS);
         DeleteObject(bitmap);
         DeleteDC(memory);
         DeleteDC(display);
@@ -184,7 +180,10 @@ int main(int argc, char** argv) {
     }
     capturetest::TonePlayer tone;
     if (!tone.Playing()) std::printf("the tone does not play\n");
-    struct Size { LONG Width, Height; size_t Target; };
+    struct Size {
+        LONG Width, Height;
+        size_t Target;
+    };
     bool pass = true;
     for (const Size size : {Size{1280, 720, 299}, Size{1920, 1080, 290}}) {
         const Result r = RunOnce(size.Width, size.Height, true);
@@ -195,24 +194,24 @@ int main(int argc, char** argv) {
         }
         const bool met = r.Written >= size.Target && r.Written >= r.Counted;
         pass = pass && met;
-        std::printf("%ldx%ld: frames written %zu of 300 (target %zu), counting sink %zu; "
-                    "%zu of the missing in the first second; "
-                    "sound %.3f s; file %.1f MB in %.2f s = %.1f MB/s  %s\n",
-                    size.Width, size.Height, r.Written, size.Target, r.Counted,
-                    r.MissedInFirstSecond, r.SoundSeconds,
-                    r.Megabytes, r.Seconds, r.Megabytes / r.Seconds, met ? "met" : "MISSED");
+        std::printf(
+            "%ldx%ld: frames written %zu of 300 (target %zu), counting sink %zu; "
+            "%zu of the missing in the first second; "
+            "sound %.3f s; file %.1f MB in %.2f s = %.1f MB/s  %s\n",
+            size.Width, size.Height, r.Written, size.Target, r.Counted, r.MissedInFirstSecond, r.SoundSeconds,
+            r.Megabytes, r.Seconds, r.Megabytes / r.Seconds, met ? "met" : "MISSED");
     }
     for (const Size size : {Size{1280, 720, 0}, Size{1920, 1080, 0}}) {
         const Result r = RunOnce(size.Width, size.Height, false);
-        std::printf("recording alone, %ldx%ld: frames written %zu of 300, %zu of the missing in "
-                    "the first second\n",
-                    size.Width, size.Height, r.Written, r.MissedInFirstSecond);
+        std::printf(
+            "recording alone, %ldx%ld: frames written %zu of 300, %zu of the missing in "
+            "the first second\n",
+            size.Width, size.Height, r.Written, r.MissedInFirstSecond);
     }
     for (const Size size : {Size{1280, 720, 0}, Size{1920, 1080, 0}}) {
-        std::printf("screen read alone, %ldx%ld: %.1f ms a frame (30 fps needs 33.3)\n",
-                    size.Width, size.Height, ScreenReadMs(size.Width, size.Height));
+        std::printf("screen read alone, %ldx%ld: %.1f ms a frame (30 fps needs 33.3)\n", size.Width, size.Height,
+                    ScreenReadMs(size.Width, size.Height));
     }
-    std::printf("multiplexer and writer alone, 300 frames of 1920x1080: %.1f MB/s\n",
-                WriterAlone());
+    std::printf("multiplexer and writer alone, 300 frames of 1920x1080: %.1f MB/s\n", WriterAlone());
     return pass ? 0 : 1;
 }

@@ -114,8 +114,7 @@ bool TApplication::ProcessMessage(MSG& msg) {
 void TApplication::ProcessMessages() {
     Handle();
     MSG msg;
-    while (ProcessMessage(msg)) {
-    }
+    while (ProcessMessage(msg)) {}
     CheckSynchronize();
 }
 
@@ -151,8 +150,7 @@ void TApplication::Run() {
     // the report of settings that could not be saved) before the user could
     // see it: a modal loop that retrieves WM_QUIT ends and posts it again.
     MSG quit;
-    while (PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
-    }
+    while (PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {}
 }
 
 void TApplication::Terminate() {
@@ -206,9 +204,7 @@ void TApplication::HandleException(TObject* Sender, std::exception_ptr e) {
     }
 }
 
-void TApplication::ShowException(const Exception& E) {
-    ShowMessageBox(E.Message(), Title(), MB_OK | MB_ICONERROR);
-}
+void TApplication::ShowException(const Exception& E) { ShowMessageBox(E.Message(), Title(), MB_OK | MB_ICONERROR); }
 
 void TApplication::ShowException(std::exception_ptr e) {
     bool silent;

@@ -161,7 +161,6 @@ const TComponentClass* FindComponentClass(std::wstring_view name);
 void RegisterRuntimeComponentClasses();
 template <class T>
 void RegisterComponentClass(std::wstring name) {
-    RegisterComponentClassInfo(TComponentClass{std::move(name), [](TComponent* owner) -> TComponent* {
-                                                   return new T(owner);
-                                               }});
+    RegisterComponentClassInfo(
+        TComponentClass{std::move(name), [](TComponent* owner) -> TComponent* { return new T(owner); }});
 }

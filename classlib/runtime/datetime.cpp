@@ -56,8 +56,7 @@ int DaysInMonth(int year, int month) {
 }
 
 bool TryEncodeDate(int year, int month, int day, TDateTime& value) {
-    if (year < 1 || year > 9999 || month < 1 || month > 12 || day < 1 || day > DaysInMonth(year, month))
-        return false;
+    if (year < 1 || year > 9999 || month < 1 || month > 12 || day < 1 || day > DaysInMonth(year, month)) return false;
     value = static_cast<double>(DaysFromCivil(year, month, day) - Epoch);
     return true;
 }

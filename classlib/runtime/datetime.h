@@ -29,9 +29,9 @@ struct TTimeParts {
     int Hour = 0, Minute = 0, Second = 0, MilliSecond = 0;
 };
 
-TDateTime Now();        // the current local date and time
-TDateTime Date();       // today, time of day 0
-TDateTime Time();       // the current time of day, date part 0
+TDateTime Now();   // the current local date and time
+TDateTime Date();  // today, time of day 0
+TDateTime Time();  // the current time of day, date part 0
 
 bool IsLeapYear(int year);
 int DaysInMonth(int year, int month);

@@ -196,10 +196,9 @@ void TStrings::PutObject(int, TObject*) {}
 void TStrings::SetUpdateState(bool) {}
 
 const TPropertyTable& TStrings::ClassProperties() {
-    static const TPropertyTable table =
-        TPropertyTableBuilder<TStrings>(L"TStrings", &TPersistent::ClassProperties())
-            .Strings(L"Strings", &TStrings::ToVector, &TStrings::SetVector)
-            .Build();
+    static const TPropertyTable table = TPropertyTableBuilder<TStrings>(L"TStrings", &TPersistent::ClassProperties())
+                                            .Strings(L"Strings", &TStrings::ToVector, &TStrings::SetVector)
+                                            .Build();
     return table;
 }
 
@@ -250,9 +249,12 @@ int TStringList::AddObject(const std::wstring& s, TObject* o) {
     if (FSorted) {
         if (Find(s, index)) {
             switch (FDuplicates) {
-            case TDuplicates::dupIgnore: return index;
-            case TDuplicates::dupError: throw EListError(L"String list does not allow duplicates");
-            case TDuplicates::dupAccept: break;
+            case TDuplicates::dupIgnore:
+                return index;
+            case TDuplicates::dupError:
+                throw EListError(L"String list does not allow duplicates");
+            case TDuplicates::dupAccept:
+                break;
             }
         }
     }

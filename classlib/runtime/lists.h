@@ -196,7 +196,7 @@ public:
     int Count() const;
     ComPtr<IUnknown> Items(int index) const;  // EListError outside the list
     void SetItems(int index, IUnknown* item);
-    int Add(IUnknown* item);                  // takes a new reference
+    int Add(IUnknown* item);  // takes a new reference
     void Insert(int index, IUnknown* item);
     void Delete(int index);
     // Removes the first item that is the same object (identity by IUnknown);

@@ -43,9 +43,9 @@ EOSError::EOSError(std::wstring message, unsigned long errorCode)
 
 std::wstring SysErrorMessage(unsigned long code) {
     TLocalMem buffer;
-    const DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                       FORMAT_MESSAGE_IGNORE_INSERTS,
-                                   nullptr, code, 0, reinterpret_cast<wchar_t*>(buffer.Put()), 0, nullptr);
+    const DWORD n =
+        FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                       nullptr, code, 0, reinterpret_cast<wchar_t*>(buffer.Put()), 0, nullptr);
     std::wstring text;
     if (n && buffer) text.assign(static_cast<const wchar_t*>(buffer.Get()), n);
     return TrimRight(text);

@@ -80,8 +80,8 @@ struct TBinaryProperty {
 class TBinaryPropertyWriter : public TFiler {
 public:
     using TFiler::TFiler;
-    void DefineBinaryProperty(const std::wstring& Name, const TStreamProc& ReadData,
-                              const TStreamProc& WriteData, bool HasData) override;
+    void DefineBinaryProperty(const std::wstring& Name, const TStreamProc& ReadData, const TStreamProc& WriteData,
+                              bool HasData) override;
     const std::vector<TBinaryProperty>& Properties() const noexcept { return FProperties; }
 
 private:
@@ -93,8 +93,8 @@ private:
 class TBinaryPropertyReader : public TFiler {
 public:
     explicit TBinaryPropertyReader(std::vector<TBinaryProperty> values) : FValues(std::move(values)) {}
-    void DefineBinaryProperty(const std::wstring& Name, const TStreamProc& ReadData,
-                              const TStreamProc& WriteData, bool HasData) override;
+    void DefineBinaryProperty(const std::wstring& Name, const TStreamProc& ReadData, const TStreamProc& WriteData,
+                              bool HasData) override;
     // Names of the values that a reader took.
     const std::vector<std::wstring>& ReadNames() const noexcept { return FRead; }
 

@@ -440,7 +440,9 @@ private:
         p.Set = [set, name, in](TPersistent& o, const TPropertyValue& v, TComponent*) {
             property_detail::CallSet(set, Self(o), in(v, name));
         };
-        p.Get = [get, out](const TPersistent& o) { return TPropertyValue(out(property_detail::CallGet(get, Self(o)))); };
+        p.Get = [get, out](const TPersistent& o) {
+            return TPropertyValue(out(property_detail::CallGet(get, Self(o))));
+        };
         return p;
     }
     TPropertyTableBuilder& Add(TPropInfo p) {

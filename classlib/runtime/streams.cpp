@@ -72,9 +72,15 @@ int64_t TMemoryStream::Write(const void* buffer, int64_t count) {
 int64_t TMemoryStream::Seek(int64_t offset, TSeekOrigin origin) {
     int64_t base = 0;
     switch (origin) {
-    case TSeekOrigin::soBeginning: base = 0; break;
-    case TSeekOrigin::soCurrent: base = FPosition; break;
-    case TSeekOrigin::soEnd: base = GetSize(); break;
+    case TSeekOrigin::soBeginning:
+        base = 0;
+        break;
+    case TSeekOrigin::soCurrent:
+        base = FPosition;
+        break;
+    case TSeekOrigin::soEnd:
+        base = GetSize();
+        break;
     }
     if ((offset > 0 && base > std::numeric_limits<int64_t>::max() - offset) || base + offset < 0)
         throw EStreamError(L"Invalid stream position");
@@ -125,10 +131,21 @@ void TMemoryStream::SaveToFile(const std::wstring& fileName) {
 TFileStream::TFileStream(const std::wstring& fileName, TFileMode mode) : FFileName(fileName) {
     DWORD access = GENERIC_READ, share = FILE_SHARE_READ, disposition = OPEN_EXISTING;
     switch (mode) {
-    case TFileMode::fmCreate: access = GENERIC_READ | GENERIC_WRITE; disposition = CREATE_ALWAYS; share = FILE_SHARE_READ; break;
-    case TFileMode::fmOpenRead: access = GENERIC_READ; share = FILE_SHARE_READ | FILE_SHARE_WRITE; break;
-    case TFileMode::fmOpenWrite: access = GENERIC_WRITE; break;
-    case TFileMode::fmOpenReadWrite: access = GENERIC_READ | GENERIC_WRITE; break;
+    case TFileMode::fmCreate:
+        access = GENERIC_READ | GENERIC_WRITE;
+        disposition = CREATE_ALWAYS;
+        share = FILE_SHARE_READ;
+        break;
+    case TFileMode::fmOpenRead:
+        access = GENERIC_READ;
+        share = FILE_SHARE_READ | FILE_SHARE_WRITE;
+        break;
+    case TFileMode::fmOpenWrite:
+        access = GENERIC_WRITE;
+        break;
+    case TFileMode::fmOpenReadWrite:
+        access = GENERIC_READ | GENERIC_WRITE;
+        break;
     }
     FHandle.Reset(CreateFileW(fileName.c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!FHandle) {
@@ -171,7 +188,9 @@ int64_t TFileStream::Write(const void* buffer, int64_t count) {
 int64_t TFileStream::Seek(int64_t offset, TSeekOrigin origin) {
     LARGE_INTEGER move, pos;
     move.QuadPart = offset;
-    const DWORD how = origin == TSeekOrigin::soBeginning ? FILE_BEGIN : origin == TSeekOrigin::soCurrent ? FILE_CURRENT : FILE_END;
+    const DWORD how = origin == TSeekOrigin::soBeginning ? FILE_BEGIN
+                      : origin == TSeekOrigin::soCurrent ? FILE_CURRENT
+                                                         : FILE_END;
     if (!SetFilePointerEx(FHandle.Get(), move, &pos, how)) throw EStreamError(L"Invalid stream position");
     return pos.QuadPart;
 }
@@ -185,9 +204,7 @@ void TFileStream::SetSize(int64_t newSize) {
 
 // --- TStreamAdapter ------------------------------------------------------
 
-ComPtr<IStream> TStreamAdapter::Create(TStream& stream) {
-    return ComPtr<IStream>::Attach(new TStreamAdapter(stream));
-}
+ComPtr<IStream> TStreamAdapter::Create(TStream& stream) { return ComPtr<IStream>::Attach(new TStreamAdapter(stream)); }
 
 HRESULT TStreamAdapter::QueryInterface(REFIID iid, void** ppv) {
     if (!ppv) return E_POINTER;

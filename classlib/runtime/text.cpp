@@ -25,8 +25,8 @@ std::wstring MultiToWide(UINT codePage, std::string_view text) {
 std::string WideToMulti(UINT codePage, std::wstring_view text) {
     if (text.empty()) return {};
     if (text.size() > static_cast<size_t>(std::numeric_limits<int>::max())) throw EConvertError(L"Text too long");
-    const int n = WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
-                                      nullptr);
+    const int n =
+        WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
     if (n <= 0) return {};
     std::string out(static_cast<size_t>(n), '\0');
     WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), out.data(), n, nullptr, nullptr);
@@ -242,7 +242,8 @@ std::wstring FixedText(double v, int precision) {
 std::wstring ScientificText(double v, int precision) {
     // d.ddddE+ddd, precision significant digits.
     char buf[64];
-    const auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::scientific, precision > 0 ? precision - 1 : 0);
+    const auto r =
+        std::to_chars(buf, buf + sizeof buf, v, std::chars_format::scientific, precision > 0 ? precision - 1 : 0);
     std::string s(buf, r.ptr);
     const auto epos = s.find('e');
     if (epos != std::string::npos) {
@@ -400,7 +401,8 @@ std::wstring FormatArgs(std::wstring_view format, const std::vector<TFormatArg>&
             const std::wstring* p = std::get_if<std::wstring>(&v);
             if (!p) FormatError(format);
             text = *p;
-            if (precision >= 0 && static_cast<int>(text.size()) > precision) text.resize(static_cast<size_t>(precision));
+            if (precision >= 0 && static_cast<int>(text.size()) > precision)
+                text.resize(static_cast<size_t>(precision));
             break;
         }
         case L'p': {
@@ -442,9 +444,7 @@ int CompareText(std::wstring_view a, std::wstring_view b) {
     return ua.compare(ub);
 }
 
-bool SameText(std::wstring_view a, std::wstring_view b) {
-    return a.size() == b.size() && CompareText(a, b) == 0;
-}
+bool SameText(std::wstring_view a, std::wstring_view b) { return a.size() == b.size() && CompareText(a, b) == 0; }
 
 std::wstring TrimLeft(std::wstring_view text) {
     size_t b = 0;

@@ -60,9 +60,11 @@ int64_t Trunc(double value);
 // One argument of Format.
 class TFormatArg {
 public:
-    template <class T, std::enable_if_t<std::is_integral_v<T> && std::is_signed_v<T> && !std::is_same_v<T, bool>, int> = 0>
+    template <class T,
+              std::enable_if_t<std::is_integral_v<T> && std::is_signed_v<T> && !std::is_same_v<T, bool>, int> = 0>
     TFormatArg(T v) : FValue(static_cast<int64_t>(v)), FBits(sizeof(T) * 8) {}
-    template <class T, std::enable_if_t<std::is_integral_v<T> && std::is_unsigned_v<T> && !std::is_same_v<T, bool>, int> = 0>
+    template <class T,
+              std::enable_if_t<std::is_integral_v<T> && std::is_unsigned_v<T> && !std::is_same_v<T, bool>, int> = 0>
     TFormatArg(T v) : FValue(static_cast<uint64_t>(v)), FBits(sizeof(T) * 8) {}
     TFormatArg(bool v) : FValue(static_cast<int64_t>(v)) {}
     TFormatArg(double v) : FValue(v) {}

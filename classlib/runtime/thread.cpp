@@ -149,8 +149,7 @@ unsigned __stdcall TThread::ThreadProc(void* self) {
     const int result = thread->FReturnValue;
     try {
         thread->DoTerminate();
-    } catch (...) {
-    }
+    } catch (...) {}
     thread->FFinished.store(true);
     // Read at the very end: the thread may have asked for it in Execute, or
     // its owner while it ran.

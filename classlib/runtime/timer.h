@@ -1,7 +1,6 @@
-// TTimer: a window timer component. While Enabled and Interval > 0, OnTimer runs every Interval milliseconds on the thread that
-// created the timer (the GUI thread), as that thread processes messages.
-// Enabled and Interval may be changed from any thread: a change made on
-// another thread is handed to the timer's thread, which applies the latest
+// TTimer: a window timer component. While Enabled and Interval > 0, OnTimer runs every Interval milliseconds on the
+// thread that created the timer (the GUI thread), as that thread processes messages. Enabled and Interval may be
+// changed from any thread: a change made on another thread is handed to the timer's thread, which applies the latest
 // state when it next processes messages.
 #pragma once
 

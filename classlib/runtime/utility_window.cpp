@@ -48,8 +48,8 @@ void DefaultHandler(TMessage& Message) {
 HWND AllocateHWnd(TWndMethod method) {
     if (!RegisterUtilityClass()) RaiseLastOSError();
     auto* stored = new TWndMethod(std::move(method));
-    HWND wnd = CreateWindowExW(0, UtilityWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, GetModuleHandleW(nullptr),
-                               stored);
+    HWND wnd = CreateWindowExW(0, UtilityWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                               GetModuleHandleW(nullptr), stored);
     if (!wnd) {
         const DWORD code = GetLastError();
         delete stored;

@@ -55,8 +55,7 @@ void TSpinEdit::InitializeHandle() {
     DestroyArrows();
     // The arrows are a sibling of the edit; their scroll messages reach the
     // parent, which hands them back to this control.
-    FArrows = CreateWindowExW(0, UPDOWN_CLASSW, L"",
-                              WS_CHILD | (Visible() ? WS_VISIBLE : 0) | UDS_ARROWKEYS, 0, 0,
+    FArrows = CreateWindowExW(0, UPDOWN_CLASSW, L"", WS_CHILD | (Visible() ? WS_VISIBLE : 0) | UDS_ARROWKEYS, 0, 0,
                               ScaledPixels(ArrowWidth), Height(), GetParent(FHandle), nullptr,
                               GetModuleHandleW(nullptr), nullptr);
     if (FArrows) {
@@ -74,8 +73,7 @@ void TSpinEdit::PlaceArrows() {
     const int editWidth = Width() > arrowWidth ? Width() - arrowWidth : Width();
     SetWindowPos(FHandle, nullptr, Left(), Top(), editWidth, Height(), SWP_NOZORDER | SWP_NOACTIVATE);
     if (FArrows)
-        SetWindowPos(FArrows, nullptr, Left() + editWidth, Top(), arrowWidth, Height(),
-                     SWP_NOZORDER | SWP_NOACTIVATE);
+        SetWindowPos(FArrows, nullptr, Left() + editWidth, Top(), arrowWidth, Height(), SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void TSpinEdit::SetBounds(int ALeft, int ATop, int AWidth, int AHeight) {
@@ -95,41 +93,40 @@ void TSpinEdit::EnabledChanged() {
 
 void TSpinEdit::WndProc(TMessage& Message) {
     switch (Message.Msg) {
-        case CN_BASE + WM_VSCROLL:
-            if (LOWORD(Message.WParam) == SB_THUMBPOSITION) {
-                const int pos = static_cast<int>(SendMessageW(FArrows, UDM_GETPOS32, 0, 0));
-                if (pos > 50) Step(FIncrement);
-                if (pos < 50) Step(-FIncrement);
-                SendMessageW(FArrows, UDM_SETPOS32, 0, 50);
-            }
+    case CN_BASE + WM_VSCROLL:
+        if (LOWORD(Message.WParam) == SB_THUMBPOSITION) {
+            const int pos = static_cast<int>(SendMessageW(FArrows, UDM_GETPOS32, 0, 0));
+            if (pos > 50) Step(FIncrement);
+            if (pos < 50) Step(-FIncrement);
+            SendMessageW(FArrows, UDM_SETPOS32, 0, 50);
+        }
+        Message.Result = 0;
+        return;
+    case WM_KEYDOWN:
+        if (Message.WParam == VK_UP || Message.WParam == VK_DOWN) {
+            Step(Message.WParam == VK_UP ? FIncrement : -FIncrement);
             Message.Result = 0;
             return;
-        case WM_KEYDOWN:
-            if (Message.WParam == VK_UP || Message.WParam == VK_DOWN) {
-                Step(Message.WParam == VK_UP ? FIncrement : -FIncrement);
-                Message.Result = 0;
-                return;
-            }
-            break;
-        case WM_SIZE: {
-            // The edit is narrower than the control by the arrows' width.
-            DefaultProc(Message);
-            return;
         }
-        default:
-            break;
+        break;
+    case WM_SIZE: {
+        // The edit is narrower than the control by the arrows' width.
+        DefaultProc(Message);
+        return;
+    }
+    default:
+        break;
     }
     TEdit::WndProc(Message);
 }
 
 const TPropertyTable& TSpinEdit::ClassProperties() {
-    static const TPropertyTable table =
-        TPropertyTableBuilder<TSpinEdit>(L"TSpinEdit", &TEdit::ClassProperties())
-            .Integer(L"MinValue", &TSpinEdit::MinValue, &TSpinEdit::SetMinValue)
-            .Integer(L"MaxValue", &TSpinEdit::MaxValue, &TSpinEdit::SetMaxValue)
-            .Integer(L"Increment", &TSpinEdit::Increment, &TSpinEdit::SetIncrement)
-            .Integer(L"Value", &TSpinEdit::Value, &TSpinEdit::SetValue)
-            .Build();
+    static const TPropertyTable table = TPropertyTableBuilder<TSpinEdit>(L"TSpinEdit", &TEdit::ClassProperties())
+                                            .Integer(L"MinValue", &TSpinEdit::MinValue, &TSpinEdit::SetMinValue)
+                                            .Integer(L"MaxValue", &TSpinEdit::MaxValue, &TSpinEdit::SetMaxValue)
+                                            .Integer(L"Increment", &TSpinEdit::Increment, &TSpinEdit::SetIncrement)
+                                            .Integer(L"Value", &TSpinEdit::Value, &TSpinEdit::SetValue)
+                                            .Build();
     return table;
 }
 

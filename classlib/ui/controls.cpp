@@ -174,18 +174,23 @@ void TControl::ParentResized(int oldWidth, int oldHeight, int newWidth, int newH
     const int dw = newWidth - oldWidth, dh = newHeight - oldHeight;
     int l = FLeft, t = FTop, w = FWidth, h = FHeight;
     if (FAnchors & akRight) {
-        if (FAnchors & akLeft) w += dw; else l += dw;
+        if (FAnchors & akLeft)
+            w += dw;
+        else
+            l += dw;
     }
     if (FAnchors & akBottom) {
-        if (FAnchors & akTop) h += dh; else t += dh;
+        if (FAnchors & akTop)
+            h += dh;
+        else
+            t += dh;
     }
     SetBounds(l, t, w, h);
 }
 
 void TControl::ChangeScale(int NewPixelsPerInch, int OldPixelsPerInch) {
     if (NewPixelsPerInch == OldPixelsPerInch) return;
-    if (!FParentFont)
-        FFont.SetHeight(ScalePixels(FFont.Height(), NewPixelsPerInch, OldPixelsPerInch));
+    if (!FParentFont) FFont.SetHeight(ScalePixels(FFont.Height(), NewPixelsPerInch, OldPixelsPerInch));
     if (FAlign == alClient && FParent) {
         SetBounds(0, 0, FParent->ClientWidth(), FParent->ClientHeight());
         return;
@@ -198,8 +203,7 @@ void TControl::ChangeScale(int NewPixelsPerInch, int OldPixelsPerInch) {
 
 int TControl::ScaledPixels(int DesignPixels) const {
     const TCustomForm* form = ParentForm();
-    return ScalePixels(DesignPixels, form ? form->PixelsPerInch() : DesignPixelsPerInch,
-                       DesignPixelsPerInch);
+    return ScalePixels(DesignPixels, form ? form->PixelsPerInch() : DesignPixelsPerInch, DesignPixelsPerInch);
 }
 
 void TControl::Invalidate() {}
@@ -370,8 +374,8 @@ void TWinControl::CreateHandle() {
     HINSTANCE inst = GetModuleHandleW(nullptr);
     if (p.ClassName.empty()) {
         RegisterWindowClass();
-        HWND wnd = CreateWindowExW(p.ExStyle, ControlWindowClass, Caption().c_str(), p.Style, p.X, p.Y, p.Width, p.Height,
-                                   p.Parent, nullptr, inst, this);
+        HWND wnd = CreateWindowExW(p.ExStyle, ControlWindowClass, Caption().c_str(), p.Style, p.X, p.Y, p.Width,
+                                   p.Height, p.Parent, nullptr, inst, this);
         if (!wnd) RaiseLastOSError();
         FHandle = wnd;
     } else {
@@ -618,208 +622,228 @@ void TWinControl::HandleMouse(TMessage& Message) {
     auto local = [&](TControl* c) { return POINT{p.x - c->Left(), p.y - c->Top()}; };
     TMouseButton button = mbLeft;
     switch (Message.Msg) {
-        case WM_RBUTTONDOWN: case WM_RBUTTONUP: case WM_RBUTTONDBLCLK: button = mbRight; break;
-        case WM_MBUTTONDOWN: case WM_MBUTTONUP: case WM_MBUTTONDBLCLK: button = mbMiddle; break;
-        default: break;
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONUP:
+    case WM_RBUTTONDBLCLK:
+        button = mbRight;
+        break;
+    case WM_MBUTTONDOWN:
+    case WM_MBUTTONUP:
+    case WM_MBUTTONDBLCLK:
+        button = mbMiddle;
+        break;
+    default:
+        break;
     }
     switch (Message.Msg) {
-        case WM_MOUSEMOVE:
-            if (target) {
-                const POINT lp = local(target);
-                target->MouseMove(shift, lp.x, lp.y);
-            } else {
-                MouseMove(shift, p.x, p.y);
-            }
-            break;
-        case WM_LBUTTONDOWN: case WM_RBUTTONDOWN: case WM_MBUTTONDOWN:
-        case WM_LBUTTONDBLCLK: case WM_RBUTTONDBLCLK: case WM_MBUTTONDBLCLK: {
-            const bool dbl = Message.Msg == WM_LBUTTONDBLCLK || Message.Msg == WM_RBUTTONDBLCLK ||
-                             Message.Msg == WM_MBUTTONDBLCLK;
-            if (target) {
-                if (!FCaptureControl && target->CapturesMouse()) {
-                    FCaptureControl = target;
-                    SetCapture(FHandle);
-                }
-                // Only a plain left press can end in a click; the second
-                // press of a double click does not.
-                if (button == mbLeft) FClickPending = !dbl;
-                if (dbl && button == mbLeft) target->DblClick();
-                const POINT lp = local(target);
-                target->MouseDown(button, shift | (dbl ? static_cast<unsigned>(ssDouble) : 0u), lp.x, lp.y);
-            } else {
-                if (dbl && button == mbLeft) DblClick();
-                MouseDown(button, shift | (dbl ? static_cast<unsigned>(ssDouble) : 0u), p.x, p.y);
-            }
-            break;
+    case WM_MOUSEMOVE:
+        if (target) {
+            const POINT lp = local(target);
+            target->MouseMove(shift, lp.x, lp.y);
+        } else {
+            MouseMove(shift, p.x, p.y);
         }
-        case WM_LBUTTONUP: case WM_RBUTTONUP: case WM_MBUTTONUP:
-            if (FCaptureControl) {
-                TGraphicControl* c = FCaptureControl;
-                FCaptureControl = nullptr;
-                if (GetCapture() == FHandle) ReleaseCapture();
-                const RECT r = c->BoundsRect();
-                const bool click = button == mbLeft && FClickPending && c->Enabled() && PtInRect(&r, p);
-                FClickPending = false;
-                if (click) c->Click();
-                // The click handler may have freed or moved the control.
-                if (std::find(FControls.begin(), FControls.end(), c) != FControls.end()) {
-                    const POINT lp = local(c);
-                    c->MouseUp(button, shift, lp.x, lp.y);
-                }
-            } else if (target) {
-                const POINT lp = local(target);
-                target->MouseUp(button, shift, lp.x, lp.y);
-            } else {
-                MouseUp(button, shift, p.x, p.y);
+        break;
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+    case WM_MBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+    case WM_RBUTTONDBLCLK:
+    case WM_MBUTTONDBLCLK: {
+        const bool dbl =
+            Message.Msg == WM_LBUTTONDBLCLK || Message.Msg == WM_RBUTTONDBLCLK || Message.Msg == WM_MBUTTONDBLCLK;
+        if (target) {
+            if (!FCaptureControl && target->CapturesMouse()) {
+                FCaptureControl = target;
+                SetCapture(FHandle);
             }
-            break;
-        default:
-            break;
+            // Only a plain left press can end in a click; the second
+            // press of a double click does not.
+            if (button == mbLeft) FClickPending = !dbl;
+            if (dbl && button == mbLeft) target->DblClick();
+            const POINT lp = local(target);
+            target->MouseDown(button, shift | (dbl ? static_cast<unsigned>(ssDouble) : 0u), lp.x, lp.y);
+        } else {
+            if (dbl && button == mbLeft) DblClick();
+            MouseDown(button, shift | (dbl ? static_cast<unsigned>(ssDouble) : 0u), p.x, p.y);
+        }
+        break;
+    }
+    case WM_LBUTTONUP:
+    case WM_RBUTTONUP:
+    case WM_MBUTTONUP:
+        if (FCaptureControl) {
+            TGraphicControl* c = FCaptureControl;
+            FCaptureControl = nullptr;
+            if (GetCapture() == FHandle) ReleaseCapture();
+            const RECT r = c->BoundsRect();
+            const bool click = button == mbLeft && FClickPending && c->Enabled() && PtInRect(&r, p);
+            FClickPending = false;
+            if (click) c->Click();
+            // The click handler may have freed or moved the control.
+            if (std::find(FControls.begin(), FControls.end(), c) != FControls.end()) {
+                const POINT lp = local(c);
+                c->MouseUp(button, shift, lp.x, lp.y);
+            }
+        } else if (target) {
+            const POINT lp = local(target);
+            target->MouseUp(button, shift, lp.x, lp.y);
+        } else {
+            MouseUp(button, shift, p.x, p.y);
+        }
+        break;
+    default:
+        break;
     }
 }
 
 void TWinControl::WndProc(TMessage& Message) {
     switch (Message.Msg) {
-        case WM_COMMAND:
-            if (Message.LParam) {
-                TWinControl* child = FromHandle(reinterpret_cast<HWND>(Message.LParam));
-                if (child && child != this) {
-                    child->CNCommand(HIWORD(Message.WParam));
-                    Message.Result = 0;
-                    return;
-                }
-            }
-            break;
-        case WM_NOTIFY: {
-            auto* hdr = reinterpret_cast<NMHDR*>(Message.LParam);
-            TWinControl* child = hdr ? FromHandle(hdr->hwndFrom) : nullptr;
-            if (child && child != this) {
-                LRESULT r = 0;
-                if (child->CNNotify(hdr, r)) {
-                    Message.Result = r;
-                    return;
-                }
-            }
-            break;
-        }
-        case WM_VSCROLL:
-        case WM_HSCROLL:
-            if (Message.LParam) {
-                TWinControl* child = FromHandle(reinterpret_cast<HWND>(Message.LParam));
-                if (child && child != this) {
-                    child->Perform(CN_BASE + Message.Msg, Message.WParam, Message.LParam);
-                    Message.Result = 0;
-                    return;
-                }
-            }
-            break;
-        case WM_CTLCOLOREDIT:
-        case WM_CTLCOLORSTATIC:
-        case WM_CTLCOLORBTN:
-        case WM_CTLCOLORLISTBOX: {
+    case WM_COMMAND:
+        if (Message.LParam) {
             TWinControl* child = FromHandle(reinterpret_cast<HWND>(Message.LParam));
             if (child && child != this) {
-                Message.Result = reinterpret_cast<LRESULT>(child->CtlColor(reinterpret_cast<HDC>(Message.WParam)));
-                return;
-            }
-            break;
-        }
-        case WM_ERASEBKGND:
-            if (OwnWindowClass()) {
-                Message.Result = 1;
-                return;
-            }
-            break;
-        case WM_PAINT:
-            if (OwnWindowClass()) {
-                PAINTSTRUCT ps;
-                HDC dc = BeginPaint(Message.Handle, &ps);
-                RECT r;
-                GetClientRect(Message.Handle, &r);
-                gdi::Dib32 buffer(std::max<LONG>(1, r.right), std::max<LONG>(1, r.bottom));
-                if (buffer.Valid()) {
-                    IntersectClipRect(buffer.DC(), ps.rcPaint.left, ps.rcPaint.top, ps.rcPaint.right, ps.rcPaint.bottom);
-                    PaintWindow(buffer.DC());
-                    BitBlt(dc, ps.rcPaint.left, ps.rcPaint.top, ps.rcPaint.right - ps.rcPaint.left,
-                           ps.rcPaint.bottom - ps.rcPaint.top, buffer.DC(), ps.rcPaint.left, ps.rcPaint.top, SRCCOPY);
-                } else {
-                    PaintWindow(dc);
-                }
-                EndPaint(Message.Handle, &ps);
+                child->CNCommand(HIWORD(Message.WParam));
                 Message.Result = 0;
                 return;
             }
-            DefaultProc(Message);
-            if (std::any_of(FControls.begin(), FControls.end(),
-                            [](TControl* c) { return dynamic_cast<TGraphicControl*>(c) && c->Visible(); })) {
-                gdi::WindowDC dc(Message.Handle);
-                PaintControls(dc.Get());
-            }
-            return;
-        case WM_MOUSEMOVE:
-        case WM_LBUTTONDOWN: case WM_LBUTTONUP: case WM_LBUTTONDBLCLK:
-        case WM_RBUTTONDOWN: case WM_RBUTTONUP: case WM_RBUTTONDBLCLK:
-        case WM_MBUTTONDOWN: case WM_MBUTTONUP: case WM_MBUTTONDBLCLK:
-            HandleMouse(Message);
-            break;
-        case WM_MOUSELEAVE: {
-            FTrackingLeave = false;
-            TControl* c = gMouseControl;
-            if (c == this || (c && c->Parent() == this)) SetMouseControl(nullptr);
-            break;
         }
-        case WM_CAPTURECHANGED:
-            if (reinterpret_cast<HWND>(Message.LParam) != FHandle) FCaptureControl = nullptr;
-            break;
-        case WM_KEYDOWN:
-        case WM_SYSKEYDOWN: {
-            WORD key = static_cast<WORD>(Message.WParam);
-            TCustomForm* form = ParentForm();
-            if (form && form != this && form->KeyPreview())
-                static_cast<TWinControl*>(form)->KeyDown(key, KeyboardShiftState());
-            if (key) KeyDown(key, KeyboardShiftState());
-            if (!key) {
+        break;
+    case WM_NOTIFY: {
+        auto* hdr = reinterpret_cast<NMHDR*>(Message.LParam);
+        TWinControl* child = hdr ? FromHandle(hdr->hwndFrom) : nullptr;
+        if (child && child != this) {
+            LRESULT r = 0;
+            if (child->CNNotify(hdr, r)) {
+                Message.Result = r;
+                return;
+            }
+        }
+        break;
+    }
+    case WM_VSCROLL:
+    case WM_HSCROLL:
+        if (Message.LParam) {
+            TWinControl* child = FromHandle(reinterpret_cast<HWND>(Message.LParam));
+            if (child && child != this) {
+                child->Perform(CN_BASE + Message.Msg, Message.WParam, Message.LParam);
                 Message.Result = 0;
                 return;
             }
-            Message.WParam = key;
-            break;
         }
-        case WM_SIZE: {
-            DefaultProc(Message);
-            RECT w;
-            GetWindowRect(Message.Handle, &w);
-            HWND parent = GetParent(Message.Handle);
-            if (parent && (GetWindowLongW(Message.Handle, GWL_STYLE) & WS_CHILD))
-                MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&w), 2);
-            TControl::SetBounds(w.left, w.top, w.right - w.left, w.bottom - w.top);
-            RECT c;
-            GetClientRect(Message.Handle, &c);
-            if (c.right != FClientWidth || c.bottom != FClientHeight) {
-                const int ow = FClientWidth, oh = FClientHeight;
-                FClientWidth = c.right;
-                FClientHeight = c.bottom;
-                if (ow >= 0 && !FScaling) {
-                    const std::vector<TControl*> children = FControls;
-                    for (TControl* child : children) child->ParentResized(ow, oh, c.right, c.bottom);
-                }
-                Resize();
-            }
+        break;
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLORLISTBOX: {
+        TWinControl* child = FromHandle(reinterpret_cast<HWND>(Message.LParam));
+        if (child && child != this) {
+            Message.Result = reinterpret_cast<LRESULT>(child->CtlColor(reinterpret_cast<HDC>(Message.WParam)));
             return;
         }
-        default:
-            break;
+        break;
+    }
+    case WM_ERASEBKGND:
+        if (OwnWindowClass()) {
+            Message.Result = 1;
+            return;
+        }
+        break;
+    case WM_PAINT:
+        if (OwnWindowClass()) {
+            PAINTSTRUCT ps;
+            HDC dc = BeginPaint(Message.Handle, &ps);
+            RECT r;
+            GetClientRect(Message.Handle, &r);
+            gdi::Dib32 buffer(std::max<LONG>(1, r.right), std::max<LONG>(1, r.bottom));
+            if (buffer.Valid()) {
+                IntersectClipRect(buffer.DC(), ps.rcPaint.left, ps.rcPaint.top, ps.rcPaint.right, ps.rcPaint.bottom);
+                PaintWindow(buffer.DC());
+                BitBlt(dc, ps.rcPaint.left, ps.rcPaint.top, ps.rcPaint.right - ps.rcPaint.left,
+                       ps.rcPaint.bottom - ps.rcPaint.top, buffer.DC(), ps.rcPaint.left, ps.rcPaint.top, SRCCOPY);
+            } else {
+                PaintWindow(dc);
+            }
+            EndPaint(Message.Handle, &ps);
+            Message.Result = 0;
+            return;
+        }
+        DefaultProc(Message);
+        if (std::any_of(FControls.begin(), FControls.end(),
+                        [](TControl* c) { return dynamic_cast<TGraphicControl*>(c) && c->Visible(); })) {
+            gdi::WindowDC dc(Message.Handle);
+            PaintControls(dc.Get());
+        }
+        return;
+    case WM_MOUSEMOVE:
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONUP:
+    case WM_LBUTTONDBLCLK:
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONUP:
+    case WM_RBUTTONDBLCLK:
+    case WM_MBUTTONDOWN:
+    case WM_MBUTTONUP:
+    case WM_MBUTTONDBLCLK:
+        HandleMouse(Message);
+        break;
+    case WM_MOUSELEAVE: {
+        FTrackingLeave = false;
+        TControl* c = gMouseControl;
+        if (c == this || (c && c->Parent() == this)) SetMouseControl(nullptr);
+        break;
+    }
+    case WM_CAPTURECHANGED:
+        if (reinterpret_cast<HWND>(Message.LParam) != FHandle) FCaptureControl = nullptr;
+        break;
+    case WM_KEYDOWN:
+    case WM_SYSKEYDOWN: {
+        WORD key = static_cast<WORD>(Message.WParam);
+        TCustomForm* form = ParentForm();
+        if (form && form != this && form->KeyPreview())
+            static_cast<TWinControl*>(form)->KeyDown(key, KeyboardShiftState());
+        if (key) KeyDown(key, KeyboardShiftState());
+        if (!key) {
+            Message.Result = 0;
+            return;
+        }
+        Message.WParam = key;
+        break;
+    }
+    case WM_SIZE: {
+        DefaultProc(Message);
+        RECT w;
+        GetWindowRect(Message.Handle, &w);
+        HWND parent = GetParent(Message.Handle);
+        if (parent && (GetWindowLongW(Message.Handle, GWL_STYLE) & WS_CHILD))
+            MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&w), 2);
+        TControl::SetBounds(w.left, w.top, w.right - w.left, w.bottom - w.top);
+        RECT c;
+        GetClientRect(Message.Handle, &c);
+        if (c.right != FClientWidth || c.bottom != FClientHeight) {
+            const int ow = FClientWidth, oh = FClientHeight;
+            FClientWidth = c.right;
+            FClientHeight = c.bottom;
+            if (ow >= 0 && !FScaling) {
+                const std::vector<TControl*> children = FControls;
+                for (TControl* child : children) child->ParentResized(ow, oh, c.right, c.bottom);
+            }
+            Resize();
+        }
+        return;
+    }
+    default:
+        break;
     }
     DefaultProc(Message);
 }
 
 const TPropertyTable& TWinControl::ClassProperties() {
-    static const TPropertyTable table =
-        TPropertyTableBuilder<TWinControl>(L"TWinControl", &TControl::ClassProperties())
-            .Boolean(L"TabStop", &TWinControl::TabStop, &TWinControl::SetTabStop)
-            .Integer(L"TabOrder", &TWinControl::TabOrder, &TWinControl::SetTabOrder)
-            .Event(L"OnKeyDown", &TWinControl::OnKeyDown)
-            .Build();
+    static const TPropertyTable table = TPropertyTableBuilder<TWinControl>(L"TWinControl", &TControl::ClassProperties())
+                                            .Boolean(L"TabStop", &TWinControl::TabStop, &TWinControl::SetTabStop)
+                                            .Integer(L"TabOrder", &TWinControl::TabOrder, &TWinControl::SetTabOrder)
+                                            .Event(L"OnKeyDown", &TWinControl::OnKeyDown)
+                                            .Build();
     return table;
 }
 

@@ -32,7 +32,13 @@ class TCustomForm;
 enum TMouseButton { mbLeft, mbRight, mbMiddle };
 
 enum TShiftStateFlag : unsigned {
-    ssShift = 1, ssAlt = 2, ssCtrl = 4, ssLeft = 8, ssRight = 16, ssMiddle = 32, ssDouble = 64
+    ssShift = 1,
+    ssAlt = 2,
+    ssCtrl = 4,
+    ssLeft = 8,
+    ssRight = 16,
+    ssMiddle = 32,
+    ssDouble = 64
 };
 using TShiftState = unsigned;
 
@@ -318,6 +324,3 @@ protected:
 
 // Scroll messages of a child window come back to it as CN_BASE + message.
 constexpr UINT CN_BASE = 0xBC00;
-
-
-

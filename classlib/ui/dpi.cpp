@@ -12,13 +12,10 @@ using GetDpiForSystemProc = UINT(WINAPI*)();
 template <class Proc>
 Proc User32Proc(const char* name) {
     HMODULE user32 = GetModuleHandleW(L"user32.dll");
-    return user32 ? reinterpret_cast<Proc>(reinterpret_cast<void*>(GetProcAddress(user32, name)))
-                  : nullptr;
+    return user32 ? reinterpret_cast<Proc>(reinterpret_cast<void*>(GetProcAddress(user32, name))) : nullptr;
 }
 
-int ValidOrDesign(UINT dpi) {
-    return dpi > 0 && dpi < 10000 ? static_cast<int>(dpi) : DesignPixelsPerInch;
-}
+int ValidOrDesign(UINT dpi) { return dpi > 0 && dpi < 10000 ? static_cast<int>(dpi) : DesignPixelsPerInch; }
 
 }  // namespace
 
@@ -26,8 +23,7 @@ int SystemPixelsPerInch() {
     static const auto getDpiForSystem = User32Proc<GetDpiForSystemProc>("GetDpiForSystem");
     if (getDpiForSystem) return ValidOrDesign(getDpiForSystem());
     gdi::WindowDC screen(nullptr);
-    return ValidOrDesign(screen.Get() ? static_cast<UINT>(GetDeviceCaps(screen.Get(), LOGPIXELSY))
-                                      : 0);
+    return ValidOrDesign(screen.Get() ? static_cast<UINT>(GetDeviceCaps(screen.Get(), LOGPIXELSY)) : 0);
 }
 
 int WindowPixelsPerInch(HWND Window) {

@@ -19,7 +19,10 @@ void TShape::Paint() {
     const int pw = FPen.Style() == psClear ? 0 : FPen.Width();
     int x = pw / 2, y = pw / 2;
     int w = Width() - pw + 1, h = Height() - pw + 1;
-    if (pw == 0) { w = Width(); h = Height(); }
+    if (pw == 0) {
+        w = Width();
+        h = Height();
+    }
     if (FShape == stSquare || FShape == stRoundSquare || FShape == stCircle) {
         const int s = std::min(w, h);
         x += (w - s) / 2;
@@ -29,26 +32,27 @@ void TShape::Paint() {
     HDC dc = c.Handle();
     c.MoveTo(x, y);  // selects the pen and brush
     switch (FShape) {
-        case stRoundRect:
-        case stRoundSquare: {
-            const int r = std::min(w, h) / 4;
-            RoundRect(dc, x, y, x + w, y + h, r, r);
-            break;
-        }
-        case stEllipse:
-        case stCircle:
-            Ellipse(dc, x, y, x + w, y + h);
-            break;
-        default:
-            c.Rectangle(x, y, x + w, y + h);
-            break;
+    case stRoundRect:
+    case stRoundSquare: {
+        const int r = std::min(w, h) / 4;
+        RoundRect(dc, x, y, x + w, y + h, r, r);
+        break;
+    }
+    case stEllipse:
+    case stCircle:
+        Ellipse(dc, x, y, x + w, y + h);
+        break;
+    default:
+        c.Rectangle(x, y, x + w, y + h);
+        break;
     }
 }
 
 const TPropertyTable& TShape::ClassProperties() {
     static const TPropertyTable table =
         TPropertyTableBuilder<TShape>(L"TShape", &TGraphicControl::ClassProperties())
-            .Enumeration(L"Shape", {L"stRectangle", L"stSquare", L"stRoundRect", L"stRoundSquare", L"stEllipse", L"stCircle"},
+            .Enumeration(L"Shape",
+                         {L"stRectangle", L"stSquare", L"stRoundRect", L"stRoundSquare", L"stEllipse", L"stCircle"},
                          &TShape::Shape, &TShape::SetShape)
             .Object(L"Pen", &TShape::Pen)
             .Object(L"Brush", &TShape::Brush)
@@ -79,9 +83,8 @@ void TImage::DefineProperties(TFiler& Filer) {
 }
 
 const TPropertyTable& TImage::ClassProperties() {
-    static const TPropertyTable table =
-        TPropertyTableBuilder<TImage>(L"TImage", &TGraphicControl::ClassProperties())
-            .Boolean(L"Transparent", &TImage::Transparent, &TImage::SetTransparent)
-            .Build();
+    static const TPropertyTable table = TPropertyTableBuilder<TImage>(L"TImage", &TGraphicControl::ClassProperties())
+                                            .Boolean(L"Transparent", &TImage::Transparent, &TImage::SetTransparent)
+                                            .Build();
     return table;
 }

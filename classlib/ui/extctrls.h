@@ -11,7 +11,10 @@ public:
     explicit TShape(TComponent* AOwner);
 
     TShapeType Shape() const { return FShape; }
-    void SetShape(TShapeType v) { FShape = v; Invalidate(); }
+    void SetShape(TShapeType v) {
+        FShape = v;
+        Invalidate();
+    }
     TPen& Pen() { return FPen; }
     TBrush& Brush() { return FBrush; }
 
@@ -34,9 +37,15 @@ public:
     explicit TImage(TComponent* AOwner);
 
     TBitmap& Picture() { return FPicture; }
-    void SetPicture(const TBitmap& v) { FPicture = v; Invalidate(); }
+    void SetPicture(const TBitmap& v) {
+        FPicture = v;
+        Invalidate();
+    }
     bool Transparent() const { return FTransparent; }
-    void SetTransparent(bool v) { FTransparent = v; Invalidate(); }
+    void SetTransparent(bool v) {
+        FTransparent = v;
+        Invalidate();
+    }
 
     const TPropertyTable& PropertyTable() const override { return ClassProperties(); }
     static const TPropertyTable& ClassProperties();

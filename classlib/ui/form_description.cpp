@@ -49,10 +49,14 @@ private:
 
     static std::wstring Describe(const Token& t) {
         switch (t.Kind) {
-            case Tok::End: return L"end of text";
-            case Tok::String: return L"text \"" + t.Str + L"\"";
-            case Tok::Symbol: return L"'" + Widen(t.Text) + L"'";
-            default: return L"\"" + Widen(t.Text) + L"\"";
+        case Tok::End:
+            return L"end of text";
+        case Tok::String:
+            return L"text \"" + t.Str + L"\"";
+        case Tok::Symbol:
+            return L"'" + Widen(t.Text) + L"'";
+        default:
+            return L"\"" + Widen(t.Text) + L"\"";
         }
     }
 
@@ -64,8 +68,7 @@ private:
 
     TFormDescNode ParseObject() {
         constexpr int MaxDepth = 64;
-        if (Depth >= MaxDepth)
-            Fail(L"components are nested more than " + std::to_wstring(MaxDepth) + L" levels deep");
+        if (Depth >= MaxDepth) Fail(L"components are nested more than " + std::to_wstring(MaxDepth) + L" levels deep");
         struct DepthGuard {
             int& d;
             explicit DepthGuard(int& v) : d(v) { ++d; }
@@ -109,7 +112,10 @@ private:
         size_t p = Pos;
         while (p < T.size()) {
             const char c = T[p];
-            if (c == ' ' || c == '\t' || c == '\r') { ++p; continue; }
+            if (c == ' ' || c == '\t' || c == '\r') {
+                ++p;
+                continue;
+            }
             return c == '=' || c == '.';
         }
         return false;
@@ -129,8 +135,7 @@ private:
         if (!IsSymbol("=")) Fail(L"expected '=' after \"" + p.Path + L"\" but found " + Describe(Cur));
         if (Cur.Line != p.Line) Fail(L"'=' must stand on the line of \"" + p.Path + L"\"");
         Next();
-        if (Cur.Line != p.Line && Cur.Kind != Tok::End)
-            FailAt(p.Line, L"property \"" + p.Path + L"\" has no value");
+        if (Cur.Line != p.Line && Cur.Kind != Tok::End) FailAt(p.Line, L"property \"" + p.Path + L"\" has no value");
         p.Value = ParseValue(p.Path);
         return p;
     }
@@ -138,47 +143,52 @@ private:
     TPropertyValue ParseValue(const std::wstring& path) {
         const int line = Cur.Line;
         switch (Cur.Kind) {
-            case Tok::Integer: {
-                errno = 0;
-                const std::string& s = Cur.Text;
-                bool neg = s[0] == '-';
-                std::string digits = s.substr(neg ? 1 : 0);
-                int base = 10;
-                if (digits.rfind("0x", 0) == 0 || digits.rfind("0X", 0) == 0) { digits = digits.substr(2); base = 16; }
-                else if (!digits.empty() && digits[0] == '$') { digits = digits.substr(1); base = 16; }
-                char* end = nullptr;
-                unsigned long long v = std::strtoull(digits.c_str(), &end, base);
-                if (digits.empty() || *end || errno == ERANGE || v > 0x7FFFFFFFFFFFFFFFull)
-                    FailAt(line, L"\"" + Widen(s) + L"\" is not a whole number in range for \"" + path + L"\"");
-                Next();
-                return TPropertyValue(neg ? -static_cast<int64_t>(v) : static_cast<int64_t>(v));
+        case Tok::Integer: {
+            errno = 0;
+            const std::string& s = Cur.Text;
+            bool neg = s[0] == '-';
+            std::string digits = s.substr(neg ? 1 : 0);
+            int base = 10;
+            if (digits.rfind("0x", 0) == 0 || digits.rfind("0X", 0) == 0) {
+                digits = digits.substr(2);
+                base = 16;
+            } else if (!digits.empty() && digits[0] == '$') {
+                digits = digits.substr(1);
+                base = 16;
             }
-            case Tok::Float: {
-                char* end = nullptr;
-                double d = std::strtod(Cur.Text.c_str(), &end);
-                if (*end) FailAt(line, L"\"" + Widen(Cur.Text) + L"\" is not a number");
-                Next();
-                return TPropertyValue(d);
-            }
-            case Tok::String: {
-                std::wstring s = Cur.Str;
-                Next();
-                return TPropertyValue(std::move(s));
-            }
-            case Tok::Ident: {
-                std::string id = Cur.Text;
-                Next();
-                if (_stricmp(id.c_str(), "true") == 0) return TPropertyValue(true);
-                if (_stricmp(id.c_str(), "false") == 0) return TPropertyValue(false);
-                if (id == "hex" && IsSymbol("{")) return ParseHex(path);
-                return TPropertyValue(TIdent{Widen(id)});
-            }
-            case Tok::Symbol:
-                if (IsSymbol("[")) return ParseSet(path);
-                if (IsSymbol("(")) return ParseStrings(path);
-                [[fallthrough]];
-            default:
-                Fail(L"expected a value for \"" + path + L"\" but found " + Describe(Cur));
+            char* end = nullptr;
+            unsigned long long v = std::strtoull(digits.c_str(), &end, base);
+            if (digits.empty() || *end || errno == ERANGE || v > 0x7FFFFFFFFFFFFFFFull)
+                FailAt(line, L"\"" + Widen(s) + L"\" is not a whole number in range for \"" + path + L"\"");
+            Next();
+            return TPropertyValue(neg ? -static_cast<int64_t>(v) : static_cast<int64_t>(v));
+        }
+        case Tok::Float: {
+            char* end = nullptr;
+            double d = std::strtod(Cur.Text.c_str(), &end);
+            if (*end) FailAt(line, L"\"" + Widen(Cur.Text) + L"\" is not a number");
+            Next();
+            return TPropertyValue(d);
+        }
+        case Tok::String: {
+            std::wstring s = Cur.Str;
+            Next();
+            return TPropertyValue(std::move(s));
+        }
+        case Tok::Ident: {
+            std::string id = Cur.Text;
+            Next();
+            if (_stricmp(id.c_str(), "true") == 0) return TPropertyValue(true);
+            if (_stricmp(id.c_str(), "false") == 0) return TPropertyValue(false);
+            if (id == "hex" && IsSymbol("{")) return ParseHex(path);
+            return TPropertyValue(TIdent{Widen(id)});
+        }
+        case Tok::Symbol:
+            if (IsSymbol("[")) return ParseSet(path);
+            if (IsSymbol("(")) return ParseStrings(path);
+            [[fallthrough]];
+        default:
+            Fail(L"expected a value for \"" + path + L"\" but found " + Describe(Cur));
         }
     }
 
@@ -221,17 +231,24 @@ private:
         int high = -1;
         int line = Cur.Line;
         while (true) {
-            if (Pos >= T.size())
-                FailAt(startLine, L"the bytes of \"" + path + L"\" are not closed with '}'");
+            if (Pos >= T.size()) FailAt(startLine, L"the bytes of \"" + path + L"\" are not closed with '}'");
             const char c = T[Pos++];
             if (c == '}') break;
-            if (c == '\n') { ++line; continue; }
+            if (c == '\n') {
+                ++line;
+                continue;
+            }
             if (c == ' ' || c == '\t' || c == '\r') continue;
             int v;
-            if (c >= '0' && c <= '9') v = c - '0';
-            else if (c >= 'a' && c <= 'f') v = c - 'a' + 10;
-            else if (c >= 'A' && c <= 'F') v = c - 'A' + 10;
-            else FailAt(line, L"'" + Widen(std::string(1, c)) + L"' is not a hexadecimal digit in the bytes of \"" + path + L"\"");
+            if (c >= '0' && c <= '9')
+                v = c - '0';
+            else if (c >= 'a' && c <= 'f')
+                v = c - 'a' + 10;
+            else if (c >= 'A' && c <= 'F')
+                v = c - 'A' + 10;
+            else
+                FailAt(line, L"'" + Widen(std::string(1, c)) + L"' is not a hexadecimal digit in the bytes of \"" +
+                                 path + L"\"");
             if (high < 0) {
                 high = v;
             } else {
@@ -248,11 +265,15 @@ private:
     void SkipBlanks() {
         while (Pos < T.size()) {
             const char c = T[Pos];
-            if (c == '\n') { ++LineNo; ++Pos; }
-            else if (c == ' ' || c == '\t' || c == '\r') ++Pos;
+            if (c == '\n') {
+                ++LineNo;
+                ++Pos;
+            } else if (c == ' ' || c == '\t' || c == '\r')
+                ++Pos;
             else if (c == '#' || (c == '/' && Pos + 1 < T.size() && T[Pos + 1] == '/')) {
                 while (Pos < T.size() && T[Pos] != '\n') ++Pos;
-            } else break;
+            } else
+                break;
         }
     }
 
@@ -270,13 +291,17 @@ private:
             Cur.Kind = Tok::Ident;
             Cur.Text = std::string(T.substr(b, Pos - b));
         } else if (std::isdigit(static_cast<unsigned char>(c)) || c == '$' ||
-                   (c == '-' && Pos + 1 < T.size() && (std::isdigit(static_cast<unsigned char>(T[Pos + 1])) || T[Pos + 1] == '$'))) {
+                   (c == '-' && Pos + 1 < T.size() &&
+                    (std::isdigit(static_cast<unsigned char>(T[Pos + 1])) || T[Pos + 1] == '$'))) {
             size_t b = Pos;
             ++Pos;
             bool isFloat = false;
             while (Pos < T.size()) {
                 const char d = T[Pos];
-                if (std::isalnum(static_cast<unsigned char>(d))) { ++Pos; continue; }
+                if (std::isalnum(static_cast<unsigned char>(d))) {
+                    ++Pos;
+                    continue;
+                }
                 if (d == '.' || ((d == '+' || d == '-') && (T[Pos - 1] == 'e' || T[Pos - 1] == 'E') &&
                                  T.substr(b, 2) != "0x" && T[b] != '$')) {
                     isFloat = isFloat || d == '.';
@@ -288,37 +313,55 @@ private:
             Cur.Text = std::string(T.substr(b, Pos - b));
             const bool hex = Cur.Text.find("0x") != std::string::npos || Cur.Text.find("0X") != std::string::npos ||
                              Cur.Text.find('$') != std::string::npos;
-            Cur.Kind = (isFloat || (!hex && Cur.Text.find_first_of("eE") != std::string::npos)) ? Tok::Float : Tok::Integer;
+            Cur.Kind =
+                (isFloat || (!hex && Cur.Text.find_first_of("eE") != std::string::npos)) ? Tok::Float : Tok::Integer;
         } else if (c == '"') {
             ++Pos;
             std::string raw;
             std::wstring out;
-            auto flush = [&] { out += Widen(raw); raw.clear(); };
+            auto flush = [&] {
+                out += Widen(raw);
+                raw.clear();
+            };
             while (true) {
                 if (Pos >= T.size() || T[Pos] == '\n') Fail(L"text is not closed with '\"'");
                 const char d = T[Pos++];
                 if (d == '"') break;
-                if (d != '\\') { raw += d; continue; }
+                if (d != '\\') {
+                    raw += d;
+                    continue;
+                }
                 if (Pos >= T.size()) Fail(L"text is not closed with '\"'");
                 const char e = T[Pos++];
                 switch (e) {
-                    case '"': raw += '"'; break;
-                    case '\\': raw += '\\'; break;
-                    case 'n': raw += '\n'; break;
-                    case 'r': raw += '\r'; break;
-                    case 't': raw += '\t'; break;
-                    case 'u': {
-                        if (Pos + 4 > T.size()) Fail(L"\\u needs four hexadecimal digits");
-                        char* end = nullptr;
-                        std::string hex(T.substr(Pos, 4));
-                        unsigned long v = std::strtoul(hex.c_str(), &end, 16);
-                        if (*end) Fail(L"\\u needs four hexadecimal digits");
-                        Pos += 4;
-                        flush();
-                        out += static_cast<wchar_t>(v);
-                        break;
-                    }
-                    default: Fail(L"unknown escape \\" + Widen(std::string(1, e)) + L" in text");
+                case '"':
+                    raw += '"';
+                    break;
+                case '\\':
+                    raw += '\\';
+                    break;
+                case 'n':
+                    raw += '\n';
+                    break;
+                case 'r':
+                    raw += '\r';
+                    break;
+                case 't':
+                    raw += '\t';
+                    break;
+                case 'u': {
+                    if (Pos + 4 > T.size()) Fail(L"\\u needs four hexadecimal digits");
+                    char* end = nullptr;
+                    std::string hex(T.substr(Pos, 4));
+                    unsigned long v = std::strtoul(hex.c_str(), &end, 16);
+                    if (*end) Fail(L"\\u needs four hexadecimal digits");
+                    Pos += 4;
+                    flush();
+                    out += static_cast<wchar_t>(v);
+                    break;
+                }
+                default:
+                    Fail(L"unknown escape \\" + Widen(std::string(1, e)) + L" in text");
                 }
             }
             flush();
@@ -354,8 +397,9 @@ public:
 
     void Load(const TFormDescNode& desc) {
         if (_wcsicmp(desc.ClassName.c_str(), Root.ClassName().c_str()) != 0)
-            throw EFormDescriptionError(Located(Src, desc.Line, L"the description is for class \"" + desc.ClassName +
-                                                                     L"\", not for \"" + Root.ClassName() + L"\""));
+            throw EFormDescriptionError(Located(
+                Src, desc.Line,
+                L"the description is for class \"" + desc.ClassName + L"\", not for \"" + Root.ClassName() + L"\""));
         try {
             Root.Loading();
             if (!desc.Name.empty()) Guard(desc, nullptr, L"", [&] { Root.SetName(desc.Name); });
@@ -367,9 +411,9 @@ public:
                 bool bound = false;
                 Guard(*c.Node, nullptr, L"", [&] { bound = BindPublishedField(Root, *c.Component); });
                 if (!bound)
-                    throw EFormDescriptionError(Located(Src, c.Node->Line, Who(*c.Node) + L": the form \"" +
-                                                                               Root.ClassName() + L"\" has no field \"" +
-                                                                               c.Node->Name + L"\""));
+                    throw EFormDescriptionError(Located(Src, c.Node->Line,
+                                                        Who(*c.Node) + L": the form \"" + Root.ClassName() +
+                                                            L"\" has no field \"" + c.Node->Name + L"\""));
             }
         } catch (...) {
             // Nothing of a failed description stays.
@@ -384,7 +428,8 @@ public:
 
 private:
     std::wstring Who(const TFormDescNode& node) const {
-        return L"component \"" + (node.Name.empty() ? std::wstring(L"(unnamed)") : node.Name) + L"\" (" + node.ClassName + L")";
+        return L"component \"" + (node.Name.empty() ? std::wstring(L"(unnamed)") : node.Name) + L"\" (" +
+               node.ClassName + L")";
     }
 
     template <class F>
@@ -418,8 +463,8 @@ private:
     void CreateChild(const TFormDescNode& node, TWinControl* parent) {
         const TComponentClass* cls = FindComponentClass(node.ClassName);
         if (!cls)
-            throw EFormDescriptionError(Located(Src, node.Line, Who(node) + L": class \"" + node.ClassName +
-                                                                    L"\" is not known"));
+            throw EFormDescriptionError(
+                Located(Src, node.Line, Who(node) + L": class \"" + node.ClassName + L"\" is not known"));
         TComponent* comp = nullptr;
         Guard(node, nullptr, L"", [&] { comp = cls->Create(&Root); });
         Made.push_back({comp, &node});

@@ -13,8 +13,8 @@
 
 void RegisterUiClasses() {
     static const bool done = [] {
-        INITCOMMONCONTROLSEX icc{sizeof icc, ICC_STANDARD_CLASSES | ICC_DATE_CLASSES | ICC_UPDOWN_CLASS |
-                                                 ICC_PROGRESS_CLASS};
+        INITCOMMONCONTROLSEX icc{sizeof icc,
+                                 ICC_STANDARD_CLASSES | ICC_DATE_CLASSES | ICC_UPDOWN_CLASS | ICC_PROGRESS_CLASS};
         InitCommonControlsEx(&icc);
         RegisterComponentClass<TLabel>(L"TLabel");
         RegisterComponentClass<TButton>(L"TButton");
@@ -82,19 +82,20 @@ void TCustomForm::CreateParams(TCreateParams& Params) {
     DWORD ex = WS_EX_CONTROLPARENT;
     const bool sysMenu = (FBorderIcons & biSystemMenu) != 0;
     switch (FBorderStyle) {
-        case bsNone: break;
-        case bsSingle:
-        case bsToolWindow:
-            style |= WS_CAPTION | WS_BORDER;
-            break;
-        case bsSizeable:
-        case bsSizeToolWin:
-            style |= WS_CAPTION | WS_THICKFRAME;
-            break;
-        case bsDialog:
-            style |= WS_CAPTION | DS_MODALFRAME;
-            ex |= WS_EX_DLGMODALFRAME;
-            break;
+    case bsNone:
+        break;
+    case bsSingle:
+    case bsToolWindow:
+        style |= WS_CAPTION | WS_BORDER;
+        break;
+    case bsSizeable:
+    case bsSizeToolWin:
+        style |= WS_CAPTION | WS_THICKFRAME;
+        break;
+    case bsDialog:
+        style |= WS_CAPTION | DS_MODALFRAME;
+        ex |= WS_EX_DLGMODALFRAME;
+        break;
     }
     if (FBorderStyle != bsNone && sysMenu) {
         style |= WS_SYSMENU;
@@ -188,10 +189,22 @@ void TCustomForm::SetFormStyle(TFormStyle v) {
     UpdateStyle();
 }
 
-void TCustomForm::SetAlphaBlend(bool v) { FAlphaBlend = v; UpdateLayered(); }
-void TCustomForm::SetAlphaBlendValue(int v) { FAlphaBlendValue = v < 0 ? 0 : v > 255 ? 255 : v; UpdateLayered(); }
-void TCustomForm::SetTransparentColor(bool v) { FTransparentColor = v; UpdateLayered(); }
-void TCustomForm::SetTransparentColorValue(TColor v) { FTransparentColorValue = v; UpdateLayered(); }
+void TCustomForm::SetAlphaBlend(bool v) {
+    FAlphaBlend = v;
+    UpdateLayered();
+}
+void TCustomForm::SetAlphaBlendValue(int v) {
+    FAlphaBlendValue = v < 0 ? 0 : v > 255 ? 255 : v;
+    UpdateLayered();
+}
+void TCustomForm::SetTransparentColor(bool v) {
+    FTransparentColor = v;
+    UpdateLayered();
+}
+void TCustomForm::SetTransparentColorValue(TColor v) {
+    FTransparentColorValue = v;
+    UpdateLayered();
+}
 
 void TCustomForm::SetOwnerWindow(HWND owner) {
     if (FHandle) SetWindowLongPtrW(FHandle, GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(owner));
@@ -228,9 +241,8 @@ void TCustomForm::ScaleTo(int NewPixelsPerInch, const RECT* Suggested) {
         const ScalingScope scaling(FScaling);
         if (!ParentFont()) Font().SetHeight(scale(Font().Height()));
         if (Suggested && FHandle) {
-            SetWindowPos(FHandle, nullptr, Suggested->left, Suggested->top,
-                         Suggested->right - Suggested->left, Suggested->bottom - Suggested->top,
-                         SWP_NOZORDER | SWP_NOACTIVATE);
+            SetWindowPos(FHandle, nullptr, Suggested->left, Suggested->top, Suggested->right - Suggested->left,
+                         Suggested->bottom - Suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
         } else {
             SetClientWidth(scale(cw));
             SetClientHeight(scale(ch));
@@ -363,80 +375,78 @@ void TCustomForm::WndProc(TMessage& Message) {
         ~Restore() { flag = value; }
     } restore{FInMessageHandler, nested};
     switch (Message.Msg) {
-        case WM_CLOSE:
-            Close();
+    case WM_CLOSE:
+        Close();
+        Message.Result = 0;
+        return;
+    case WM_PAINT:
+        if (FTransparentColor) {
+            // Paint through a kept surface so hit tests can see the key colour.
+            PAINTSTRUCT ps;
+            HDC dc = BeginPaint(Message.Handle, &ps);
+            PaintSurface(ps.rcPaint);
+            if (FSurface)
+                BitBlt(dc, ps.rcPaint.left, ps.rcPaint.top, ps.rcPaint.right - ps.rcPaint.left,
+                       ps.rcPaint.bottom - ps.rcPaint.top, FSurface->DC(), ps.rcPaint.left, ps.rcPaint.top, SRCCOPY);
+            EndPaint(Message.Handle, &ps);
             Message.Result = 0;
-            return;
-        case WM_PAINT:
-            if (FTransparentColor) {
-                // Paint through a kept surface so hit tests can see the key colour.
-                PAINTSTRUCT ps;
-                HDC dc = BeginPaint(Message.Handle, &ps);
-                PaintSurface(ps.rcPaint);
-                if (FSurface)
-                    BitBlt(dc, ps.rcPaint.left, ps.rcPaint.top, ps.rcPaint.right - ps.rcPaint.left,
-                           ps.rcPaint.bottom - ps.rcPaint.top, FSurface->DC(), ps.rcPaint.left, ps.rcPaint.top,
-                           SRCCOPY);
-                EndPaint(Message.Handle, &ps);
-                Message.Result = 0;
-                return;
-            }
-            break;
-        case WM_NCHITTEST:
-            DefaultProc(Message);
-            if (FTransparentColor && Message.Result == HTCLIENT) {
-                // Pixels of the transparent colour let the mouse through.
-                POINT p{GET_X_LPARAM(Message.LParam), GET_Y_LPARAM(Message.LParam)};
-                ScreenToClient(Message.Handle, &p);
-                RECT client;
-                GetClientRect(Message.Handle, &client);
-                if (!FSurface || FSurface->Width() != client.right || FSurface->Height() != client.bottom)
-                    PaintSurface(client);
-                if (FSurface && p.x >= 0 && p.y >= 0 && p.x < FSurface->Width() && p.y < FSurface->Height()) {
-                    GdiFlush();
-                    const DWORD px = FSurface->Row(p.y)[p.x] & 0xFFFFFF;
-                    const COLORREF key = ColorToRGB(FTransparentColorValue);
-                    if (px == ((static_cast<DWORD>(GetRValue(key)) << 16) | (GetGValue(key) << 8) | GetBValue(key)))
-                        Message.Result = HTTRANSPARENT;
-                }
-            }
-            return;
-        case WM_DPICHANGED:
-            // Sent to per-monitor aware windows: LOWORD(wParam) is the new
-            // resolution, lParam the suggested window rectangle for it.
-            if (FScaled && Message.LParam) {
-                const int old = FPixelsPerInch;
-                const int dpi = LOWORD(Message.WParam);
-                ScaleTo(dpi, reinterpret_cast<const RECT*>(Message.LParam));
-                if (OnAfterMonitorDpiChanged && dpi != old)
-                    OnAfterMonitorDpiChanged(this, old, dpi);
-                Message.Result = 0;
-                return;
-            }
-            // A form in screen pixels keeps its size.
-            Message.Result = 0;
-            return;
-        case WM_MOVE: {
-            DefaultProc(Message);
-            RECT r;
-            GetWindowRect(Message.Handle, &r);
-            TControl::SetBounds(r.left, r.top, r.right - r.left, r.bottom - r.top);
             return;
         }
-        case WM_KEYDOWN:
-        case WM_SYSKEYDOWN:
-            if (Message.Handle == FHandle) {
-                WORD key = static_cast<WORD>(Message.WParam);
-                KeyDown(key, KeyboardShiftState());
-                if (!key) {
-                    Message.Result = 0;
-                    return;
-                }
+        break;
+    case WM_NCHITTEST:
+        DefaultProc(Message);
+        if (FTransparentColor && Message.Result == HTCLIENT) {
+            // Pixels of the transparent colour let the mouse through.
+            POINT p{GET_X_LPARAM(Message.LParam), GET_Y_LPARAM(Message.LParam)};
+            ScreenToClient(Message.Handle, &p);
+            RECT client;
+            GetClientRect(Message.Handle, &client);
+            if (!FSurface || FSurface->Width() != client.right || FSurface->Height() != client.bottom)
+                PaintSurface(client);
+            if (FSurface && p.x >= 0 && p.y >= 0 && p.x < FSurface->Width() && p.y < FSurface->Height()) {
+                GdiFlush();
+                const DWORD px = FSurface->Row(p.y)[p.x] & 0xFFFFFF;
+                const COLORREF key = ColorToRGB(FTransparentColorValue);
+                if (px == ((static_cast<DWORD>(GetRValue(key)) << 16) | (GetGValue(key) << 8) | GetBValue(key)))
+                    Message.Result = HTTRANSPARENT;
             }
-            DefaultProc(Message);
+        }
+        return;
+    case WM_DPICHANGED:
+        // Sent to per-monitor aware windows: LOWORD(wParam) is the new
+        // resolution, lParam the suggested window rectangle for it.
+        if (FScaled && Message.LParam) {
+            const int old = FPixelsPerInch;
+            const int dpi = LOWORD(Message.WParam);
+            ScaleTo(dpi, reinterpret_cast<const RECT*>(Message.LParam));
+            if (OnAfterMonitorDpiChanged && dpi != old) OnAfterMonitorDpiChanged(this, old, dpi);
+            Message.Result = 0;
             return;
-        default:
-            break;
+        }
+        // A form in screen pixels keeps its size.
+        Message.Result = 0;
+        return;
+    case WM_MOVE: {
+        DefaultProc(Message);
+        RECT r;
+        GetWindowRect(Message.Handle, &r);
+        TControl::SetBounds(r.left, r.top, r.right - r.left, r.bottom - r.top);
+        return;
+    }
+    case WM_KEYDOWN:
+    case WM_SYSKEYDOWN:
+        if (Message.Handle == FHandle) {
+            WORD key = static_cast<WORD>(Message.WParam);
+            KeyDown(key, KeyboardShiftState());
+            if (!key) {
+                Message.Result = 0;
+                return;
+            }
+        }
+        DefaultProc(Message);
+        return;
+    default:
+        break;
     }
     TWinControl::WndProc(Message);
 }
@@ -446,12 +456,15 @@ const TPropertyTable& TCustomForm::ClassProperties() {
         TPropertyTableBuilder<TCustomForm>(L"TCustomForm", &TWinControl::ClassProperties())
             .Integer(L"ClientWidth", &TCustomForm::ClientWidthProp, &TCustomForm::SetClientWidth)
             .Integer(L"ClientHeight", &TCustomForm::ClientHeightProp, &TCustomForm::SetClientHeight)
-            .Enumeration(L"BorderStyle", {L"bsNone", L"bsSingle", L"bsSizeable", L"bsDialog", L"bsToolWindow", L"bsSizeToolWin"},
+            .Enumeration(L"BorderStyle",
+                         {L"bsNone", L"bsSingle", L"bsSizeable", L"bsDialog", L"bsToolWindow", L"bsSizeToolWin"},
                          &TCustomForm::BorderStyle, &TCustomForm::SetBorderStyle)
             .Set(L"BorderIcons", {L"biSystemMenu", L"biMinimize", L"biMaximize", L"biHelp"}, &TCustomForm::BorderIcons,
                  &TCustomForm::SetBorderIcons)
-            .Enumeration(L"FormStyle", {L"fsNormal", L"fsStayOnTop"}, &TCustomForm::FormStyle, &TCustomForm::SetFormStyle)
-            .Enumeration(L"Position", {L"poDesigned", L"poDefault", L"poScreenCenter", L"poMainFormCenter", L"poOwnerFormCenter"},
+            .Enumeration(L"FormStyle", {L"fsNormal", L"fsStayOnTop"}, &TCustomForm::FormStyle,
+                         &TCustomForm::SetFormStyle)
+            .Enumeration(L"Position",
+                         {L"poDesigned", L"poDefault", L"poScreenCenter", L"poMainFormCenter", L"poOwnerFormCenter"},
                          &TCustomForm::Position, &TCustomForm::SetPosition)
             .Boolean(L"DoubleBuffered", &TCustomForm::DoubleBuffered, &TCustomForm::SetDoubleBuffered)
             .Boolean(L"KeyPreview", &TCustomForm::KeyPreview, &TCustomForm::SetKeyPreview)

@@ -14,8 +14,7 @@ using GdiObject = TGdiObject<H>;
 // A memory device context compatible with the screen (or with another DC).
 class MemoryDC : public TMemoryDC {
 public:
-    explicit MemoryDC(HDC compatible = nullptr) noexcept
-        : TMemoryDC(CreateCompatibleDC(compatible)) {}
+    explicit MemoryDC(HDC compatible = nullptr) noexcept : TMemoryDC(CreateCompatibleDC(compatible)) {}
 };
 
 // The DC of a window's client area (or of the screen for a null window).

@@ -44,19 +44,38 @@ struct NamedColor {
 };
 
 constexpr NamedColor ColorNames[] = {
-    {L"clBlack", clBlack},       {L"clMaroon", clMaroon},     {L"clGreen", clGreen},
-    {L"clOlive", clOlive},       {L"clNavy", clNavy},         {L"clPurple", clPurple},
-    {L"clTeal", clTeal},         {L"clGray", clGray},         {L"clSilver", clSilver},
-    {L"clRed", clRed},           {L"clLime", clLime},         {L"clYellow", clYellow},
-    {L"clBlue", clBlue},         {L"clFuchsia", clFuchsia},   {L"clAqua", clAqua},
-    {L"clWhite", clWhite},       {L"clNone", clNone},         {L"clDefault", clDefault},
-    {L"clScrollBar", clScrollBar}, {L"clBackground", clBackground},
-    {L"clWindow", clWindow},     {L"clWindowFrame", clWindowFrame},
-    {L"clWindowText", clWindowText}, {L"clBtnFace", clBtnFace},
-    {L"clBtnShadow", clBtnShadow}, {L"clBtnHighlight", clBtnHighlight},
-    {L"clBtnText", clBtnText},   {L"clGrayText", clGrayText},
-    {L"cl3DDkShadow", cl3DDkShadow}, {L"cl3DLight", cl3DLight},
-    {L"clHighlight", clHighlight}, {L"clHighlightText", clHighlightText},
+    {L"clBlack", clBlack},
+    {L"clMaroon", clMaroon},
+    {L"clGreen", clGreen},
+    {L"clOlive", clOlive},
+    {L"clNavy", clNavy},
+    {L"clPurple", clPurple},
+    {L"clTeal", clTeal},
+    {L"clGray", clGray},
+    {L"clSilver", clSilver},
+    {L"clRed", clRed},
+    {L"clLime", clLime},
+    {L"clYellow", clYellow},
+    {L"clBlue", clBlue},
+    {L"clFuchsia", clFuchsia},
+    {L"clAqua", clAqua},
+    {L"clWhite", clWhite},
+    {L"clNone", clNone},
+    {L"clDefault", clDefault},
+    {L"clScrollBar", clScrollBar},
+    {L"clBackground", clBackground},
+    {L"clWindow", clWindow},
+    {L"clWindowFrame", clWindowFrame},
+    {L"clWindowText", clWindowText},
+    {L"clBtnFace", clBtnFace},
+    {L"clBtnShadow", clBtnShadow},
+    {L"clBtnHighlight", clBtnHighlight},
+    {L"clBtnText", clBtnText},
+    {L"clGrayText", clGrayText},
+    {L"cl3DDkShadow", cl3DDkShadow},
+    {L"cl3DLight", cl3DLight},
+    {L"clHighlight", clHighlight},
+    {L"clHighlightText", clHighlightText},
 };
 
 int ScreenPixelsPerInch() {
@@ -75,10 +94,14 @@ struct NamedCharset {
 };
 
 constexpr NamedCharset Charsets[] = {
-    {L"ANSI_CHARSET", ANSI_CHARSET},       {L"DEFAULT_CHARSET", DEFAULT_CHARSET},
-    {L"SYMBOL_CHARSET", SYMBOL_CHARSET},   {L"SHIFTJIS_CHARSET", SHIFTJIS_CHARSET},
-    {L"HANGEUL_CHARSET", HANGEUL_CHARSET}, {L"GB2312_CHARSET", GB2312_CHARSET},
-    {L"CHINESEBIG5_CHARSET", CHINESEBIG5_CHARSET}, {L"OEM_CHARSET", OEM_CHARSET},
+    {L"ANSI_CHARSET", ANSI_CHARSET},
+    {L"DEFAULT_CHARSET", DEFAULT_CHARSET},
+    {L"SYMBOL_CHARSET", SYMBOL_CHARSET},
+    {L"SHIFTJIS_CHARSET", SHIFTJIS_CHARSET},
+    {L"HANGEUL_CHARSET", HANGEUL_CHARSET},
+    {L"GB2312_CHARSET", GB2312_CHARSET},
+    {L"CHINESEBIG5_CHARSET", CHINESEBIG5_CHARSET},
+    {L"OEM_CHARSET", OEM_CHARSET},
 };
 
 }  // namespace
@@ -108,7 +131,8 @@ BYTE CharsetFromValue(const TPropertyValue& value, const std::wstring& property)
             if (_wcsicmp(c.name, id->Name.c_str()) == 0) return c.value;
         throw EPropertyError(L"\"" + id->Name + L"\" is not a character set name");
     }
-    throw EPropertyError(L"property \"" + property + L"\" takes a character set: a number or a name such as SHIFTJIS_CHARSET");
+    throw EPropertyError(L"property \"" + property +
+                         L"\" takes a character set: a number or a name such as SHIFTJIS_CHARSET");
 }
 
 TPropertyTable ExtendTable(const TPropertyTable& built, std::vector<TPropInfo> extra) {
@@ -132,8 +156,12 @@ bool ColorFromName(const std::wstring& name, TColor& out) {
 TFont::TFont() : FName(L"Tahoma"), FHeight(-11) {}
 
 TFont::TFont(const TFont& other)
-    : TPersistent(), FName(other.FName), FHeight(other.FHeight), FColor(other.FColor),
-      FStyle(other.FStyle), FCharset(other.FCharset) {}
+    : TPersistent(),
+      FName(other.FName),
+      FHeight(other.FHeight),
+      FColor(other.FColor),
+      FStyle(other.FStyle),
+      FCharset(other.FCharset) {}
 
 TFont& TFont::operator=(const TFont& other) {
     if (this != &other) {
@@ -147,13 +175,38 @@ TFont& TFont::operator=(const TFont& other) {
     return *this;
 }
 
-void TFont::SetName(const std::wstring& v) { if (v != FName) { FName = v; Changed(); } }
-void TFont::SetHeight(int v) { if (v != FHeight) { FHeight = v; Changed(); } }
+void TFont::SetName(const std::wstring& v) {
+    if (v != FName) {
+        FName = v;
+        Changed();
+    }
+}
+void TFont::SetHeight(int v) {
+    if (v != FHeight) {
+        FHeight = v;
+        Changed();
+    }
+}
 int TFont::Size() const { return -MulDiv(FHeight, 72, ScreenPixelsPerInch()); }
 void TFont::SetSize(int points) { SetHeight(-MulDiv(points, ScreenPixelsPerInch(), 72)); }
-void TFont::SetColor(TColor v) { if (v != FColor) { FColor = v; Changed(); } }
-void TFont::SetStyle(TFontStyles v) { if (v != FStyle) { FStyle = v; Changed(); } }
-void TFont::SetCharset(BYTE v) { if (v != FCharset) { FCharset = v; Changed(); } }
+void TFont::SetColor(TColor v) {
+    if (v != FColor) {
+        FColor = v;
+        Changed();
+    }
+}
+void TFont::SetStyle(TFontStyles v) {
+    if (v != FStyle) {
+        FStyle = v;
+        Changed();
+    }
+}
+void TFont::SetCharset(BYTE v) {
+    if (v != FCharset) {
+        FCharset = v;
+        Changed();
+    }
+}
 
 void TFont::Changed() {
     FHandle.Reset();
@@ -189,14 +242,13 @@ void TFont::Assign(TPersistent* Source) {
 
 const TPropertyTable& TFont::ClassProperties() {
     static const TPropertyTable table = [] {
-        TPropertyTable built =
-            TPropertyTableBuilder<TFont>(L"TFont", &TPersistent::ClassProperties())
-                .String(L"Name", &TFont::Name, &TFont::SetName)
-                .Integer(L"Height", &TFont::Height, &TFont::SetHeight)
-                .Integer(L"Size", &TFont::Size, &TFont::SetSize)
-                .Set(L"Style", {L"fsBold", L"fsItalic", L"fsUnderline", L"fsStrikeOut"}, &TFont::Style,
-                     &TFont::SetStyle)
-                .Build();
+        TPropertyTable built = TPropertyTableBuilder<TFont>(L"TFont", &TPersistent::ClassProperties())
+                                   .String(L"Name", &TFont::Name, &TFont::SetName)
+                                   .Integer(L"Height", &TFont::Height, &TFont::SetHeight)
+                                   .Integer(L"Size", &TFont::Size, &TFont::SetSize)
+                                   .Set(L"Style", {L"fsBold", L"fsItalic", L"fsUnderline", L"fsStrikeOut"},
+                                        &TFont::Style, &TFont::SetStyle)
+                                   .Build();
         TPropInfo charset;
         charset.Name = L"Charset";
         charset.Kind = TPropertyKind::Integer;
@@ -224,11 +276,11 @@ const TPropertyTable& TPen::ClassProperties() {
 }
 
 const TPropertyTable& TBrush::ClassProperties() {
-    static const TPropertyTable table = ExtendTable(
-        TPropertyTableBuilder<TBrush>(L"TBrush", &TPersistent::ClassProperties())
-            .Enumeration(L"Style", {L"bsSolid", L"bsClear"}, &TBrush::Style, &TBrush::SetStyle)
-            .Build(),
-        {ColorProperty<TBrush>(L"Color", &TBrush::Color, &TBrush::SetColor)});
+    static const TPropertyTable table =
+        ExtendTable(TPropertyTableBuilder<TBrush>(L"TBrush", &TPersistent::ClassProperties())
+                        .Enumeration(L"Style", {L"bsSolid", L"bsClear"}, &TBrush::Style, &TBrush::SetStyle)
+                        .Build(),
+                    {ColorProperty<TBrush>(L"Color", &TBrush::Color, &TBrush::SetColor)});
     return table;
 }
 
@@ -236,10 +288,17 @@ HPEN TPen::Handle() const {
     if (!FHandle) {
         int style = PS_SOLID;
         switch (FStyle) {
-            case psDash: style = PS_DASH; break;
-            case psDot: style = PS_DOT; break;
-            case psClear: style = PS_NULL; break;
-            default: break;
+        case psDash:
+            style = PS_DASH;
+            break;
+        case psDot:
+            style = PS_DOT;
+            break;
+        case psClear:
+            style = PS_NULL;
+            break;
+        default:
+            break;
         }
         FHandle.Reset(CreatePen(style, FWidth, ColorToRGB(FColor)));
     }
@@ -285,8 +344,9 @@ void TBitmap::Create(int width, int height) {
     info.bmiHeader.biCompression = BI_RGB;
     void* bits = nullptr;
     gdi::GdiObject<HBITMAP> bmp(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-    if (!bmp) throw EInvalidGraphic(L"cannot create a bitmap of " + std::to_wstring(width) + L" x " +
-                                    std::to_wstring(height) + L" pixels");
+    if (!bmp)
+        throw EInvalidGraphic(L"cannot create a bitmap of " + std::to_wstring(width) + L" x " +
+                              std::to_wstring(height) + L" pixels");
     FBitmap = std::move(bmp);
     FBits = static_cast<std::uint8_t*>(bits);
     FWidth = width;
@@ -314,21 +374,19 @@ void TBitmap::LoadFromBytes(const std::vector<std::uint8_t>& data) {
     std::memcpy(&ih, data.data() + sizeof fh, sizeof ih);
     if (fh.bfType != 0x4D42) throw EInvalidGraphic(L"bitmap data does not start with \"BM\"");
     if (ih.biSize < sizeof ih) throw EInvalidGraphic(L"bitmap header is too short");
-    if (ih.biPlanes != 1 || (ih.biBitCount != 24 && ih.biBitCount != 32) ||
-        ih.biCompression != BI_RGB)
+    if (ih.biPlanes != 1 || (ih.biBitCount != 24 && ih.biBitCount != 32) || ih.biCompression != BI_RGB)
         throw EInvalidGraphic(L"only uncompressed 24- and 32-bit bitmaps can be read (this one has " +
                               std::to_wstring(ih.biBitCount) + L" bits per pixel)");
     const long long w = ih.biWidth;
     const long long h = ih.biHeight < 0 ? -static_cast<long long>(ih.biHeight) : ih.biHeight;
     if (w <= 0 || h <= 0 || w > 32768 || h > 32768)
-        throw EInvalidGraphic(L"bitmap size " + std::to_wstring(w) + L" x " + std::to_wstring(h) +
-                              L" is out of range");
+        throw EInvalidGraphic(L"bitmap size " + std::to_wstring(w) + L" x " + std::to_wstring(h) + L" is out of range");
     const long long bpp = ih.biBitCount / 8;
     const long long srcStride = ((w * bpp) + 3) & ~3LL;
     const long long need = static_cast<long long>(fh.bfOffBits) + srcStride * h;
     if (fh.bfOffBits < sizeof fh + ih.biSize || need > static_cast<long long>(data.size()))
-        throw EInvalidGraphic(L"bitmap pixel data is truncated: " + std::to_wstring(need) +
-                              L" bytes needed, " + std::to_wstring(data.size()) + L" present");
+        throw EInvalidGraphic(L"bitmap pixel data is truncated: " + std::to_wstring(need) + L" bytes needed, " +
+                              std::to_wstring(data.size()) + L" present");
     TBitmap loaded;
     loaded.Create(static_cast<int>(w), static_cast<int>(h));
     const bool topDown = ih.biHeight < 0;
@@ -386,9 +444,15 @@ void TBitmap::SetPixel(int x, int y, TColor c) {
 // ---- TCanvas
 
 TCanvas::TCanvas() {
-    FFont.OnChange = [this] { if (FSelected) SelectObject(FDC, FFont.Handle()); };
-    FPen.OnChange = [this] { if (FSelected) SelectObject(FDC, FPen.Handle()); };
-    FBrush.OnChange = [this] { if (FSelected) SelectObject(FDC, FBrush.Handle()); };
+    FFont.OnChange = [this] {
+        if (FSelected) SelectObject(FDC, FFont.Handle());
+    };
+    FPen.OnChange = [this] {
+        if (FSelected) SelectObject(FDC, FPen.Handle());
+    };
+    FBrush.OnChange = [this] {
+        if (FSelected) SelectObject(FDC, FBrush.Handle());
+    };
 }
 
 TCanvas::TCanvas(HDC dc) : TCanvas() { FDC = dc; }

@@ -35,9 +35,7 @@ constexpr TColor clWhite = 0xFFFFFF;
 constexpr TColor clNone = 0x1FFFFFFF;
 constexpr TColor clDefault = 0x20000000;
 
-constexpr TColor SystemColor(int index) {
-    return static_cast<TColor>(0x80000000u | static_cast<unsigned>(index));
-}
+constexpr TColor SystemColor(int index) { return static_cast<TColor>(0x80000000u | static_cast<unsigned>(index)); }
 constexpr TColor clScrollBar = SystemColor(COLOR_SCROLLBAR);
 constexpr TColor clBackground = SystemColor(COLOR_BACKGROUND);
 constexpr TColor clWindow = SystemColor(COLOR_WINDOW);
@@ -111,21 +109,41 @@ public:
     const TPropertyTable& PropertyTable() const override { return ClassProperties(); }
     static const TPropertyTable& ClassProperties();
     TColor Color() const { return FColor; }
-    void SetColor(TColor v) { FColor = v; Changed(); }
+    void SetColor(TColor v) {
+        FColor = v;
+        Changed();
+    }
     int Width() const { return FWidth; }
-    void SetWidth(int v) { FWidth = v < 1 ? 1 : v; Changed(); }
+    void SetWidth(int v) {
+        FWidth = v < 1 ? 1 : v;
+        Changed();
+    }
     TPenStyle Style() const { return FStyle; }
-    void SetStyle(TPenStyle v) { FStyle = v; Changed(); }
-    void Assign(const TPen& o) { FColor = o.FColor; FWidth = o.FWidth; FStyle = o.FStyle; Changed(); }
+    void SetStyle(TPenStyle v) {
+        FStyle = v;
+        Changed();
+    }
+    void Assign(const TPen& o) {
+        FColor = o.FColor;
+        FWidth = o.FWidth;
+        FStyle = o.FStyle;
+        Changed();
+    }
     void Assign(TPersistent* Source) override {
-        if (auto* p = dynamic_cast<TPen*>(Source)) Assign(*p); else TPersistent::Assign(Source);
+        if (auto* p = dynamic_cast<TPen*>(Source))
+            Assign(*p);
+        else
+            TPersistent::Assign(Source);
     }
 
     HPEN Handle() const;
     std::function<void()> OnChange;
 
 private:
-    void Changed() { FHandle.Reset(); if (OnChange) OnChange(); }
+    void Changed() {
+        FHandle.Reset();
+        if (OnChange) OnChange();
+    }
 
     TColor FColor = clBlack;
     int FWidth = 1;
@@ -140,19 +158,35 @@ public:
     const TPropertyTable& PropertyTable() const override { return ClassProperties(); }
     static const TPropertyTable& ClassProperties();
     TColor Color() const { return FColor; }
-    void SetColor(TColor v) { FColor = v; Changed(); }
+    void SetColor(TColor v) {
+        FColor = v;
+        Changed();
+    }
     TBrushStyle Style() const { return FStyle; }
-    void SetStyle(TBrushStyle v) { FStyle = v; Changed(); }
-    void Assign(const TBrush& o) { FColor = o.FColor; FStyle = o.FStyle; Changed(); }
+    void SetStyle(TBrushStyle v) {
+        FStyle = v;
+        Changed();
+    }
+    void Assign(const TBrush& o) {
+        FColor = o.FColor;
+        FStyle = o.FStyle;
+        Changed();
+    }
     void Assign(TPersistent* Source) override {
-        if (auto* b = dynamic_cast<TBrush*>(Source)) Assign(*b); else TPersistent::Assign(Source);
+        if (auto* b = dynamic_cast<TBrush*>(Source))
+            Assign(*b);
+        else
+            TPersistent::Assign(Source);
     }
 
     HBRUSH Handle() const;
     std::function<void()> OnChange;
 
 private:
-    void Changed() { FHandle.Reset(); if (OnChange) OnChange(); }
+    void Changed() {
+        FHandle.Reset();
+        if (OnChange) OnChange();
+    }
 
     TColor FColor = clWhite;
     TBrushStyle FStyle = bsSolid;

@@ -116,8 +116,7 @@ void TPNGButton::Paint() {
         image = FImageDisabled.get();
 
     // The images are drawn for 96 dpi and grow with the form's resolution.
-    const int imageWidth = ScaledPixels(image->Width()),
-              imageHeight = ScaledPixels(image->Height());
+    const int imageWidth = ScaledPixels(image->Width()), imageHeight = ScaledPixels(image->Height());
     int iw = imageWidth, ih = imageHeight;
     int tw = 0, th = 0;
     if (!FCaption.empty()) {
@@ -134,42 +133,42 @@ void TPNGButton::Paint() {
     int textY = (H - th) / 2;
     int imageY = (H - ih) / 2;
     switch (FButtonLayout) {
-        case pbsImageAbove:
-            imageY = (H - ih - th) / 2;
-            textY = imageY + ih;
-            break;
-        case pbsImageBellow:
-            textY = (H - ih - th) / 2;
-            imageY = textY + th;
-            break;
-        case pbsImageLeft:
-            imageX = (W - iw - tw) / 2;
-            textX = imageX + iw + ScaledPixels(5);
-            break;
-        case pbsImageRight:
-            textX = (W - iw - tw) / 2;
-            imageX = textX + tw + ScaledPixels(5);
-            break;
+    case pbsImageAbove:
+        imageY = (H - ih - th) / 2;
+        textY = imageY + ih;
+        break;
+    case pbsImageBellow:
+        textY = (H - ih - th) / 2;
+        imageY = textY + th;
+        break;
+    case pbsImageLeft:
+        imageX = (W - iw - tw) / 2;
+        textX = imageX + iw + ScaledPixels(5);
+        break;
+    case pbsImageRight:
+        textX = (W - iw - tw) / 2;
+        imageX = textX + tw + ScaledPixels(5);
+        break;
     }
     imageY += off;
     textY += off;
 
     RECT client = ClientRect();
     switch (FButtonStyle) {
-        case pbsFlat:
-            if (FState != 2) {
-                RECT r = client;
-                if (pressed)
-                    Frame3D(canvas, r, clBtnShadow, clBtnHighlight, 1);
-                else if (FMouseInside || FState == 1)
-                    Frame3D(canvas, r, clBtnHighlight, clBtnShadow, 1);
-            }
-            break;
-        case pbsDefault:
-            DrawButtonFace(canvas, client, 1, pressed);
-            break;
-        case pbsNoFrame:
-            break;
+    case pbsFlat:
+        if (FState != 2) {
+            RECT r = client;
+            if (pressed)
+                Frame3D(canvas, r, clBtnShadow, clBtnHighlight, 1);
+            else if (FMouseInside || FState == 1)
+                Frame3D(canvas, r, clBtnHighlight, clBtnShadow, 1);
+        }
+        break;
+    case pbsDefault:
+        DrawButtonFace(canvas, client, 1, pressed);
+        break;
+    case pbsNoFrame:
+        break;
     }
 
     canvas.Brush().SetStyle(bsClear);

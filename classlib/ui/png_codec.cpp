@@ -60,7 +60,9 @@ public:
     }
     PngReader(const PngReader&) = delete;
     PngReader& operator=(const PngReader&) = delete;
-    ~PngReader() { if (FPng) png_destroy_read_struct(&FPng, FInfo ? &FInfo : nullptr, nullptr); }
+    ~PngReader() {
+        if (FPng) png_destroy_read_struct(&FPng, FInfo ? &FInfo : nullptr, nullptr);
+    }
     bool Ok() const { return FPng && FInfo; }
     png_structp FPng = nullptr;
     png_infop FInfo = nullptr;
@@ -103,9 +105,11 @@ EInvalidGraphic Malformed(const char* what) {
 
 int TPNGObject::Channels() const {
     switch (FType) {
-        case TPngColorType::RGB:
-        case TPngColorType::RGBA: return 3;
-        default: return 1;
+    case TPngColorType::RGB:
+    case TPngColorType::RGBA:
+        return 3;
+    default:
+        return 1;
     }
 }
 
@@ -113,8 +117,7 @@ void TPNGObject::Clear() { *this = TPNGObject(); }
 
 void TPNGObject::LoadFromBytes(const std::uint8_t* data, std::size_t size) {
     static const std::uint8_t Signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-    if (!data || size < 8 || std::memcmp(data, Signature, 8) != 0)
-        throw Malformed("the PNG signature is missing");
+    if (!data || size < 8 || std::memcmp(data, Signature, 8) != 0) throw Malformed("the PNG signature is missing");
 
     ReadState st{data, size, 0, {}};
     PngReader reader(st);
@@ -124,19 +127,31 @@ void TPNGObject::LoadFromBytes(const std::uint8_t* data, std::size_t size) {
     if (!ReadHeader(reader.FPng, reader.FInfo, &h)) throw Malformed(st.message);
 
     if (static_cast<unsigned long long>(h.width) * h.height > MaxPixels)
-        throw Malformed(("an image of " + std::to_string(h.width) + " x " + std::to_string(h.height) +
-                         " pixels is too large").c_str());
+        throw Malformed(
+            ("an image of " + std::to_string(h.width) + " x " + std::to_string(h.height) + " pixels is too large")
+                .c_str());
 
     TPNGObject img;
     img.FWidth = static_cast<int>(h.width);
     img.FHeight = static_cast<int>(h.height);
     switch (h.colorType) {
-        case PNG_COLOR_TYPE_GRAY: img.FType = h.hasTrns ? TPngColorType::GreyAlpha : TPngColorType::Grey; break;
-        case PNG_COLOR_TYPE_GRAY_ALPHA: img.FType = TPngColorType::GreyAlpha; break;
-        case PNG_COLOR_TYPE_PALETTE: img.FType = TPngColorType::Palette; break;
-        case PNG_COLOR_TYPE_RGB: img.FType = h.hasTrns ? TPngColorType::RGBA : TPngColorType::RGB; break;
-        case PNG_COLOR_TYPE_RGB_ALPHA: img.FType = TPngColorType::RGBA; break;
-        default: throw Malformed("unknown colour type");
+    case PNG_COLOR_TYPE_GRAY:
+        img.FType = h.hasTrns ? TPngColorType::GreyAlpha : TPngColorType::Grey;
+        break;
+    case PNG_COLOR_TYPE_GRAY_ALPHA:
+        img.FType = TPngColorType::GreyAlpha;
+        break;
+    case PNG_COLOR_TYPE_PALETTE:
+        img.FType = TPngColorType::Palette;
+        break;
+    case PNG_COLOR_TYPE_RGB:
+        img.FType = h.hasTrns ? TPngColorType::RGBA : TPngColorType::RGB;
+        break;
+    case PNG_COLOR_TYPE_RGB_ALPHA:
+        img.FType = TPngColorType::RGBA;
+        break;
+    default:
+        throw Malformed("unknown colour type");
     }
     const int expected = img.Channels() + (img.HasAlphaChannel() ? 1 : 0);
     if (h.channels != expected || h.rowBytes != static_cast<png_size_t>(h.width) * h.channels)
@@ -179,19 +194,19 @@ void TPNGObject::LoadFromBytes(const std::uint8_t* data, std::size_t size) {
 void TPNGObject::CreateAlpha() {
     if (Empty()) return;
     switch (FType) {
-        case TPngColorType::Palette:
-            FTransparency.assign(FPalette.size(), 255);
-            break;
-        case TPngColorType::Grey:
-            FType = TPngColorType::GreyAlpha;
-            FAlpha.assign(static_cast<std::size_t>(FWidth) * FHeight, 255);
-            break;
-        case TPngColorType::RGB:
-            FType = TPngColorType::RGBA;
-            FAlpha.assign(static_cast<std::size_t>(FWidth) * FHeight, 255);
-            break;
-        default:
-            break;
+    case TPngColorType::Palette:
+        FTransparency.assign(FPalette.size(), 255);
+        break;
+    case TPngColorType::Grey:
+        FType = TPngColorType::GreyAlpha;
+        FAlpha.assign(static_cast<std::size_t>(FWidth) * FHeight, 255);
+        break;
+    case TPngColorType::RGB:
+        FType = TPngColorType::RGBA;
+        FAlpha.assign(static_cast<std::size_t>(FWidth) * FHeight, 255);
+        break;
+    default:
+        break;
     }
 }
 
@@ -200,23 +215,23 @@ std::uint8_t* TPNGObject::AlphaScanline(int y) {
     return FAlpha.data() + static_cast<std::size_t>(y) * FWidth;
 }
 
-const std::uint8_t* TPNGObject::AlphaScanline(int y) const {
-    return const_cast<TPNGObject*>(this)->AlphaScanline(y);
-}
+const std::uint8_t* TPNGObject::AlphaScanline(int y) const { return const_cast<TPNGObject*>(this)->AlphaScanline(y); }
 
 COLORREF TPNGObject::PixelColor(int x, int y) const {
     if (x < 0 || y < 0 || x >= FWidth || y >= FHeight) return 0;
     const std::size_t i = static_cast<std::size_t>(y) * FWidth + x;
     switch (FType) {
-        case TPngColorType::Grey:
-        case TPngColorType::GreyAlpha: return RGB(FPixels[i], FPixels[i], FPixels[i]);
-        case TPngColorType::Palette: {
-            const std::uint8_t idx = FPixels[i];
-            if (idx >= FPalette.size()) return 0;  // index past the palette: black
-            const auto& e = FPalette[idx];
-            return RGB(e.red, e.green, e.blue);
-        }
-        default: return RGB(FPixels[i * 3], FPixels[i * 3 + 1], FPixels[i * 3 + 2]);
+    case TPngColorType::Grey:
+    case TPngColorType::GreyAlpha:
+        return RGB(FPixels[i], FPixels[i], FPixels[i]);
+    case TPngColorType::Palette: {
+        const std::uint8_t idx = FPixels[i];
+        if (idx >= FPalette.size()) return 0;  // index past the palette: black
+        const auto& e = FPalette[idx];
+        return RGB(e.red, e.green, e.blue);
+    }
+    default:
+        return RGB(FPixels[i * 3], FPixels[i * 3 + 1], FPixels[i * 3 + 2]);
     }
 }
 
@@ -251,8 +266,7 @@ void TPNGObject::Draw(HDC dc, int x, int y, int width, int height) const {
         for (int i = 0; i < target; ++i) {
             const double pos = std::max(0.0, (i + 0.5) * source / target - 0.5);
             const int at = std::min(static_cast<int>(pos), source - 1);
-            t[static_cast<size_t>(i)] = {at, std::min(at + 1, source - 1),
-                                         static_cast<int>((pos - at) * 256 + 0.5)};
+            t[static_cast<size_t>(i)] = {at, std::min(at + 1, source - 1), static_cast<int>((pos - at) * 256 + 0.5)};
         }
         return t;
     };
@@ -265,10 +279,8 @@ void TPNGObject::Draw(HDC dc, int x, int y, int width, int height) const {
             // Premultiplied sum of the four neighbours, weights totalling 65536.
             unsigned a = 0, r = 0, g = 0, b = 0;
             const int px[2] = {tx.at, tx.next}, py[2] = {ty.at, ty.next};
-            const unsigned wx[2] = {static_cast<unsigned>(256 - tx.weight),
-                                    static_cast<unsigned>(tx.weight)};
-            const unsigned wy[2] = {static_cast<unsigned>(256 - ty.weight),
-                                    static_cast<unsigned>(ty.weight)};
+            const unsigned wx[2] = {static_cast<unsigned>(256 - tx.weight), static_cast<unsigned>(tx.weight)};
+            const unsigned wy[2] = {static_cast<unsigned>(256 - ty.weight), static_cast<unsigned>(ty.weight)};
             for (int j = 0; j < 2; ++j)
                 for (int i = 0; i < 2; ++i) {
                     const unsigned w = wx[i] * wy[j];
@@ -284,11 +296,9 @@ void TPNGObject::Draw(HDC dc, int x, int y, int width, int height) const {
             if (alpha == 0) continue;
             const unsigned d = dst[col];
             auto over = [&](unsigned premultiplied, unsigned below) {
-                return std::min(
-                    255u, ((premultiplied + 32768) >> 16) + (below * (255 - alpha) + 127) / 255);
+                return std::min(255u, ((premultiplied + 32768) >> 16) + (below * (255 - alpha) + 127) / 255);
             };
-            dst[col] = (over(r, (d >> 16) & 0xFF) << 16) | (over(g, (d >> 8) & 0xFF) << 8) |
-                       over(b, d & 0xFF);
+            dst[col] = (over(r, (d >> 16) & 0xFF) << 16) | (over(g, (d >> 8) & 0xFF) << 8) | over(b, d & 0xFF);
         }
     }
     BitBlt(dc, x, y, width, height, area.DC(), 0, 0, SRCCOPY);

@@ -14,9 +14,15 @@ UINT TLabel::TextFlags() const {
     UINT flags = DT_NOPREFIX | DT_EXPANDTABS;
     if (FWordWrap) flags |= DT_WORDBREAK;
     switch (FAlignment) {
-        case taRightJustify: flags |= DT_RIGHT; break;
-        case taCenter: flags |= DT_CENTER; break;
-        default: flags |= DT_LEFT; break;
+    case taRightJustify:
+        flags |= DT_RIGHT;
+        break;
+    case taCenter:
+        flags |= DT_CENTER;
+        break;
+    default:
+        flags |= DT_LEFT;
+        break;
     }
     return flags;
 }
@@ -148,13 +154,12 @@ void TEdit::Change() {
 }
 
 const TPropertyTable& TEdit::ClassProperties() {
-    static const TPropertyTable table =
-        TPropertyTableBuilder<TEdit>(L"TEdit", &TWinControl::ClassProperties())
-            .String(L"Text", &TEdit::Text, &TEdit::SetText)
-            .Boolean(L"ReadOnly", &TEdit::ReadOnly, &TEdit::SetReadOnly)
-            .Integer(L"MaxLength", &TEdit::MaxLength, &TEdit::SetMaxLength)
-            .Event(L"OnChange", &TEdit::OnChange)
-            .Build();
+    static const TPropertyTable table = TPropertyTableBuilder<TEdit>(L"TEdit", &TWinControl::ClassProperties())
+                                            .String(L"Text", &TEdit::Text, &TEdit::SetText)
+                                            .Boolean(L"ReadOnly", &TEdit::ReadOnly, &TEdit::SetReadOnly)
+                                            .Integer(L"MaxLength", &TEdit::MaxLength, &TEdit::SetMaxLength)
+                                            .Event(L"OnChange", &TEdit::OnChange)
+                                            .Build();
     return table;
 }
 
@@ -194,10 +199,9 @@ void TCheckBox::CNCommand(WORD code) {
 }
 
 const TPropertyTable& TCheckBox::ClassProperties() {
-    static const TPropertyTable table =
-        TPropertyTableBuilder<TCheckBox>(L"TCheckBox", &TWinControl::ClassProperties())
-            .Boolean(L"Checked", &TCheckBox::Checked, &TCheckBox::SetChecked)
-            .Build();
+    static const TPropertyTable table = TPropertyTableBuilder<TCheckBox>(L"TCheckBox", &TWinControl::ClassProperties())
+                                            .Boolean(L"Checked", &TCheckBox::Checked, &TCheckBox::SetChecked)
+                                            .Build();
     return table;
 }
 
@@ -291,9 +295,15 @@ void TComboBox::CreateParams(TCreateParams& Params) {
     Params.ClassName = L"COMBOBOX";
     Params.Style |= WS_VSCROLL;
     switch (FStyle) {
-        case csDropDown: Params.Style |= CBS_DROPDOWN | CBS_AUTOHSCROLL; break;
-        case csSimple: Params.Style |= CBS_SIMPLE; break;
-        default: Params.Style |= CBS_DROPDOWNLIST; break;
+    case csDropDown:
+        Params.Style |= CBS_DROPDOWN | CBS_AUTOHSCROLL;
+        break;
+    case csSimple:
+        Params.Style |= CBS_SIMPLE;
+        break;
+    default:
+        Params.Style |= CBS_DROPDOWNLIST;
+        break;
     }
     // The window's height includes the dropped-down list.
     Params.Height = Height() + FDropDownCount * ScaledPixels(DropDownItemHeight);
@@ -311,8 +321,7 @@ void TComboBox::SetBounds(int ALeft, int ATop, int AWidth, int AHeight) {
     TControl::SetBounds(ALeft, ATop, AWidth, AHeight);
     if (FHandle)
         SetWindowPos(FHandle, nullptr, Left(), Top(), Width(),
-                     Height() + FDropDownCount * ScaledPixels(DropDownItemHeight),
-                     SWP_NOZORDER | SWP_NOACTIVATE);
+                     Height() + FDropDownCount * ScaledPixels(DropDownItemHeight), SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void TComboBox::SetStyle(TComboBoxStyle v) {
@@ -339,8 +348,8 @@ std::wstring TComboBox::Text() const {
 
 int TComboBox::FindItem(const std::wstring& text) const {
     if (FHandle) {
-        const LRESULT r = SendMessageW(FHandle, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
-                                       reinterpret_cast<LPARAM>(text.c_str()));
+        const LRESULT r =
+            SendMessageW(FHandle, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(text.c_str()));
         return r == CB_ERR ? -1 : static_cast<int>(r);
     }
     for (int i = 0; i < FItems->Count(); ++i)

@@ -16,13 +16,26 @@ public:
     explicit TLabel(TComponent* AOwner);
 
     TAlignment Alignment() const { return FAlignment; }
-    void SetAlignment(TAlignment v) { FAlignment = v; Invalidate(); }
+    void SetAlignment(TAlignment v) {
+        FAlignment = v;
+        Invalidate();
+    }
     bool AutoSize() const { return FAutoSize; }
-    void SetAutoSize(bool v) { FAutoSize = v; AdjustSize(); }
+    void SetAutoSize(bool v) {
+        FAutoSize = v;
+        AdjustSize();
+    }
     bool WordWrap() const { return FWordWrap; }
-    void SetWordWrap(bool v) { FWordWrap = v; AdjustSize(); Invalidate(); }
+    void SetWordWrap(bool v) {
+        FWordWrap = v;
+        AdjustSize();
+        Invalidate();
+    }
     bool Transparent() const { return FTransparent; }
-    void SetTransparent(bool v) { FTransparent = v; Invalidate(); }
+    void SetTransparent(bool v) {
+        FTransparent = v;
+        Invalidate();
+    }
     // Sizes the label to its text once its description is loaded.
     void Loaded() override;
     // An auto-sized label fits its text in the scaled font again.
@@ -33,8 +46,14 @@ public:
 
 protected:
     void Paint() override;
-    void TextChanged() override { AdjustSize(); Invalidate(); }
-    void FontChanged() override { AdjustSize(); Invalidate(); }
+    void TextChanged() override {
+        AdjustSize();
+        Invalidate();
+    }
+    void FontChanged() override {
+        AdjustSize();
+        Invalidate();
+    }
 
 private:
     void AdjustSize();

@@ -68,16 +68,16 @@ inline std::string Narrow(const std::wstring& w) { return WideToUtf8(w); }
 class MessageBoxAnswers {
 public:
     MessageBoxAnswers() {
-        FOld = Application->SetMessageBoxHandler([this](HWND, const std::wstring& text, const std::wstring& caption,
-                                                        UINT flags) {
-            Texts.push_back(text);
-            Captions.push_back(caption);
-            Flags.push_back(flags);
-            if (Answers.empty()) return IDOK;
-            const int a = Answers.front();
-            Answers.pop_front();
-            return a;
-        });
+        FOld = Application->SetMessageBoxHandler(
+            [this](HWND, const std::wstring& text, const std::wstring& caption, UINT flags) {
+                Texts.push_back(text);
+                Captions.push_back(caption);
+                Flags.push_back(flags);
+                if (Answers.empty()) return IDOK;
+                const int a = Answers.front();
+                Answers.pop_front();
+                return a;
+            });
     }
     ~MessageBoxAnswers() { Application->SetMessageBoxHandler(FOld); }
     std::deque<int> Answers;

@@ -44,8 +44,7 @@ std::string OnlyFormatSet(const TFakePin* pin) {
 }
 
 TEST_F(ChooseAudioFormat, BestRowWinsWhereverItStandsInThePinsOrder) {
-    TFakePin* pin = OnePin({PcmType(16, 44100, 2), PcmType(8, 48000, 2), PcmType(16, 48000, 2),
-                            PcmType(16, 24000, 2)});
+    TFakePin* pin = OnePin({PcmType(16, 44100, 2), PcmType(8, 48000, 2), PcmType(16, 48000, 2), PcmType(16, 24000, 2)});
     Choose();
     EXPECT_EQ("16/48000/2", OnlyFormatSet(pin));
     // The whole record of the offered type, format block included.
@@ -71,8 +70,8 @@ TEST_F(ChooseAudioFormat, OfTwoIdenticalFormatsTheFirstIsSet) {
 }
 
 TEST_F(ChooseAudioFormat, NothingPreferredLeavesTheFormatAlone) {
-    TFakePin* pin = OnePin({PcmType(24, 48000, 2), PcmType(24, 44100, 2), PcmType(16, 96000, 2),
-                            PcmType(16, 48000, 6)});
+    TFakePin* pin =
+        OnePin({PcmType(24, 48000, 2), PcmType(24, 44100, 2), PcmType(16, 96000, 2), PcmType(16, 48000, 6)});
     Choose();
     EXPECT_TRUE(pin->FormatsSet.empty());
 }

@@ -48,8 +48,8 @@ protected:
     }
     static void ResetDialogLog() {
         ComPtr<IBaseFilter> probe;
-        ASSERT_EQ(CoCreateInstance(mediafixture::CLSID_ConfigCompressor, nullptr, CLSCTX_INPROC_SERVER,
-                                   IID_IBaseFilter, probe.PutVoid()),
+        ASSERT_EQ(CoCreateInstance(mediafixture::CLSID_ConfigCompressor, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
+                                   probe.PutVoid()),
                   S_OK);
         ComPtr<mediafixture::IFixtureDialogLog> log;
         ASSERT_EQ(probe->QueryInterface(mediafixture::IID_IFixtureDialogLog, log.PutVoid()), S_OK);

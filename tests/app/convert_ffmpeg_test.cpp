@@ -17,7 +17,8 @@ long MakeAvi(const std::wstring& avi) {
     return RunAndWait(L"\"" + testsupport::ProgramFolder() +
                       L"lib\\ffmpeg.exe\" -nostdin -y -loglevel error -f lavfi -i testsrc=size=160x120:rate=10 "
                       L"-f lavfi -i sine=frequency=440:sample_rate=44100 -t 5 -c:v rawvideo -pix_fmt bgr24 "
-                      L"-c:a pcm_s16le \"" + avi + L"\"");
+                      L"-c:a pcm_s16le \"" +
+                      avi + L"\"");
 }
 
 TEST(RealConverter, SmallAviBecomesMp4WithProgress) {

@@ -26,9 +26,13 @@ void WriteScript(const std::string& script) { WriteFileBytes(LibFolder() + L"fak
 void WriteProbeScript(const std::string& script) { WriteFileBytes(LibFolder() + L"fake_probe.txt", script); }
 // A read-back that reaches the given time, as the converter prints it.
 void ProbeReaches(const std::string& time) {
-    WriteProbeScript("outln   Duration: " + time + ", start: 0.000000, bitrate: 500 kb/s\n"
-                     "out size=N/A time=" + time + " bitrate=N/A speed= 500x\n"
-                     "outln size=N/A time=" + time + " bitrate=N/A speed= 500x\nexit 0\n");
+    WriteProbeScript("outln   Duration: " + time +
+                     ", start: 0.000000, bitrate: 500 kb/s\n"
+                     "out size=N/A time=" +
+                     time +
+                     " bitrate=N/A speed= 500x\n"
+                     "outln size=N/A time=" +
+                     time + " bitrate=N/A speed= 500x\nexit 0\n");
 }
 
 class Conversion : public ::testing::Test {
@@ -98,7 +102,9 @@ TEST(ParseProgressTime, PlainSecondsAndHoursMinutesSeconds) {
 }
 
 // One progress line, handled as the runner hands it over.
-void Line(const std::wstring& text) { FormMain->DosCommandConvertNewLine(FormMain->DosCommandConvert, text, otWholeLine); }
+void Line(const std::wstring& text) {
+    FormMain->DosCommandConvertNewLine(FormMain->DosCommandConvert, text, otWholeLine);
+}
 
 TEST_F(Conversion, ProgressLineSetsBarAndTimeLeftFromEitherTimeForm) {
     FormMain->FClock = &TestClock;
@@ -220,8 +226,9 @@ TEST_F(Conversion, ExitZeroWithoutAWholeOutputFailsAndKeepsTheAvi) {
 
     // A file the converter cannot read back (an MP4 without its index).
     WriteScript("writeout 4096\nexit 0\n");
-    WriteProbeScript("outln [mov,mp4,m4a,3gp,3g2,mj2 @ 0x1] moov atom not found\n"
-                     "outln out.mp4: Invalid data found when processing input\nexit 1\n");
+    WriteProbeScript(
+        "outln [mov,mp4,m4a,3gp,3g2,mj2 @ 0x1] moov atom not found\n"
+        "outln out.mp4: Invalid data found when processing input\nexit 1\n");
     FormMain->ConvertRecording();
     ExpectFailedKeepingTheAvi();
 
@@ -242,8 +249,9 @@ TEST_F(Conversion, ExitZeroWithoutAWholeOutputFailsAndKeepsTheAvi) {
 
 TEST_F(Conversion, ConverterThatSaysItCouldNotWriteTheOutputFails) {
     // The shipped converter on a full drive: it says so and still ends with 0.
-    WriteScript("outln frame= 100 size= 0kB time=00:00:10.00 bitrate= 0kbits/s\n"
-                "outln [ipod @ 0x1] Error writing trailer of out.mp4: Invalid argument\nwriteout 4096\nexit 0\n");
+    WriteScript(
+        "outln frame= 100 size= 0kB time=00:00:10.00 bitrate= 0kbits/s\n"
+        "outln [ipod @ 0x1] Error writing trailer of out.mp4: Invalid argument\nwriteout 4096\nexit 0\n");
     ProbeReaches("00:00:10.00");
     FormMain->FStartTag = 2;
     FormMain->ConvertRecording();
@@ -299,8 +307,9 @@ TEST_F(Conversion, CancelStopsAConverterThatPrintsNothing) {
 
 TEST_F(Conversion, ZeroSecondRecordingLeavesInitialStatusWhileRunning) {
     SetConversion(Dir, L"out.mp4", Avi, 0);
-    WriteScript("out size= 0kB time=00:00:00.40 bitrate= 0kbits/s\nout size= 0kB time=0.40 bitrate= 0kbits/s\n"
-                "writeout 100\nexit 0\n");
+    WriteScript(
+        "out size= 0kB time=00:00:00.40 bitrate= 0kbits/s\nout size= 0kB time=0.40 bitrate= 0kbits/s\n"
+        "writeout 100\nexit 0\n");
     ProbeReaches("00:00:00.40");
     RecordProgress(Seen);
     FormMain->ConvertRecording();
@@ -329,8 +338,9 @@ TEST_F(Conversion, CancelAnsweredYesStopsTheConverterAndKeepsTheAvi) {
 
 TEST_F(Conversion, CancelAnsweredNoGoesOnToSuccess) {
     // The converter goes on only after the question has been answered.
-    WriteScript("out frame= 1 size= 0kB time=1.00 bitrate= 0kbits/s\nwaitfile release\n"
-                "outln frame= 1 size= 0kB time=10.00 bitrate= 0kbits/s\nwriteout 100\nexit 0\n");
+    WriteScript(
+        "out frame= 1 size= 0kB time=1.00 bitrate= 0kbits/s\nwaitfile release\n"
+        "outln frame= 1 size= 0kB time=10.00 bitrate= 0kbits/s\nwriteout 100\nexit 0\n");
     ProbeReaches("00:00:10.00");
     Boxes().Answers = {IDNO};
     TMessageBoxHandler recording = Application->SetMessageBoxHandler(nullptr);

@@ -268,8 +268,8 @@ public:
 
     // Adds a pin (the filter's enumeration order is the order of adding).
     TFakePin* AddPin(PIN_DIRECTION direction, std::wstring name, std::vector<TOwnedType> types, bool streamConfig) {
-        auto* pin = new TFakePin(static_cast<IBaseFilter*>(this), direction, std::move(name), std::move(types),
-                                 streamConfig);
+        auto* pin =
+            new TFakePin(static_cast<IBaseFilter*>(this), direction, std::move(name), std::move(types), streamConfig);
         FPins.push_back(ComPtr<IPin>::Attach(pin));
         return pin;
     }

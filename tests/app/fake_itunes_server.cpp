@@ -34,8 +34,8 @@ void RecordPath(const wchar_t* path, UINT length) {
     std::string line(n, '\0');
     WideCharToMultiByte(CP_UTF8, 0, path, static_cast<int>(length), line.data(), n, nullptr, nullptr);
     line += "\n";
-    const TKernelHandle h(CreateFileW((ModuleFolder() + L"itunes_added.txt").c_str(), FILE_APPEND_DATA,
-                                      FILE_SHARE_READ, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    const TKernelHandle h(CreateFileW((ModuleFolder() + L"itunes_added.txt").c_str(), FILE_APPEND_DATA, FILE_SHARE_READ,
+                                      nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!h) return;
     DWORD written = 0;
     WriteFile(h.Get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);

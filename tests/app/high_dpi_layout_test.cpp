@@ -30,12 +30,10 @@ struct Placed {
 };
 
 std::string NameOf(HWND w) {
-    if (TWinControl* c = TWinControl::FromHandle(w); c && !c->Name().empty())
-        return Narrow(c->Name());
+    if (TWinControl* c = TWinControl::FromHandle(w); c && !c->Name().empty()) return Narrow(c->Name());
     wchar_t cls[64] = {};
     GetClassNameW(w, cls, 64);
-    if (TWinControl* c = TWinControl::FromHandle(w))
-        return Narrow(c->Name()) + "(" + Narrow(cls) + " of it)";
+    if (TWinControl* c = TWinControl::FromHandle(w)) return Narrow(c->Name()) + "(" + Narrow(cls) + " of it)";
     return Narrow(cls);
 }
 
@@ -54,8 +52,8 @@ std::vector<Placed> VisibleControlsOn(TWinControl& parent) {
     for (int i = 0; i < parent.ControlCount(); ++i) {
         TControl* c = parent.Controls(i);
         if (dynamic_cast<TWinControl*>(c) || !c->Visible()) continue;
-        placed.push_back({c->Name().empty() ? Narrow(c->Caption()) : Narrow(c->Name()),
-                          c->BoundsRect(), c->Align() == alClient});
+        placed.push_back(
+            {c->Name().empty() ? Narrow(c->Caption()) : Narrow(c->Name()), c->BoundsRect(), c->Align() == alClient});
     }
     return placed;
 }
@@ -67,11 +65,9 @@ void ExpectLaidOut(TWinControl& parent, const std::string& where) {
     const std::vector<Placed> placed = VisibleControlsOn(parent);
     for (size_t i = 0; i < placed.size(); ++i) {
         const RECT& r = placed[i].rect;
-        EXPECT_TRUE(r.left >= 0 && r.top >= 0 && r.right <= client.right &&
-                    r.bottom <= client.bottom)
-            << placed[i].name << " (" << r.left << "," << r.top << ")-(" << r.right << ","
-            << r.bottom << ") lies outside the client area " << client.right << "x" << client.bottom
-            << " of " << where;
+        EXPECT_TRUE(r.left >= 0 && r.top >= 0 && r.right <= client.right && r.bottom <= client.bottom)
+            << placed[i].name << " (" << r.left << "," << r.top << ")-(" << r.right << "," << r.bottom
+            << ") lies outside the client area " << client.right << "x" << client.bottom << " of " << where;
         for (size_t j = i + 1; j < placed.size(); ++j) {
             if (placed[i].surface || placed[j].surface) continue;
             RECT both;
@@ -107,8 +103,7 @@ void ExpectCheckRoom(const TWinControl& c) {
     const SIZE text = TextSize(c.Font(), c.Caption());
     const int glyph = GetSystemMetrics(SM_CXMENUCHECK);
     EXPECT_GE(r.right - r.left, glyph + text.cx + 4) << Narrow(c.Name()) << ": caption cut";
-    EXPECT_GE(r.bottom - r.top, std::max<int>(glyph, text.cy))
-        << Narrow(c.Name()) << ": glyph or caption clipped";
+    EXPECT_GE(r.bottom - r.top, std::max<int>(glyph, text.cy)) << Narrow(c.Name()) << ": glyph or caption clipped";
 }
 
 // A drop-down list shows every item whole beside its button.
@@ -118,8 +113,7 @@ void ExpectComboRoom(TComboBox& c) {
         const SIZE text = TextSize(c.Font(), item);
         EXPECT_GE(r.right - r.left, text.cx + GetSystemMetrics(SM_CXVSCROLL) + 8)
             << Narrow(c.Name()) << ": \"" << Narrow(item) << "\" is cut";
-        EXPECT_GE(r.bottom - r.top, text.cy + 4)
-            << Narrow(c.Name()) << ": the text is taller than the box";
+        EXPECT_GE(r.bottom - r.top, text.cy + 4) << Narrow(c.Name()) << ": the text is taller than the box";
     }
 }
 
@@ -149,12 +143,10 @@ TEST(HighDpiLayout, MainWindow) {
     ExpectLaidOut(m, "the main window");
     m.lblTimeWait->SetVisible(false);
 
-    for (TWinControl* c : std::initializer_list<TWinControl*>{
-             m.CBRecRange, m.RBRecNow, m.RBRecStart, m.RBRecTime, m.CBContainCursor,
-             m.RBUseAudioDevice, m.RBUseLoopBack})
+    for (TWinControl* c : std::initializer_list<TWinControl*>{m.CBRecRange, m.RBRecNow, m.RBRecStart, m.RBRecTime,
+                                                              m.CBContainCursor, m.RBUseAudioDevice, m.RBUseLoopBack})
         ExpectCheckRoom(*c);
-    for (TComboBox* c :
-         {m.CBCompressorListVideo, m.CBFPS, m.CBMovieSize, m.CBMovieType, m.CBMovieQuality})
+    for (TComboBox* c : {m.CBCompressorListVideo, m.CBFPS, m.CBMovieSize, m.CBMovieType, m.CBMovieQuality})
         ExpectComboRoom(*c);
 
     // Collapsed, the buttons show and everything from CBRecRange down is
@@ -233,17 +225,14 @@ TEST(HighDpiLayout, CaptureFrameStaysInScreenPixels) {
 // A move to a monitor of another resolution, as the platform reports it to
 // a per-monitor aware window.
 void SendDpiChanged(TCustomForm& form, int dpi, RECT suggested) {
-    SendMessageW(form.Handle(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi),
-                 reinterpret_cast<LPARAM>(&suggested));
+    SendMessageW(form.Handle(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
 }
 
 RECT Grown(const TCustomForm& form, int dpi) {
     RECT r;
     GetWindowRect(form.Handle(), &r);
-    const int frameW = form.Width() - form.ClientWidth(),
-              frameH = form.Height() - form.ClientHeight();
-    return RECT{r.left, r.top,
-                r.left + frameW + MulDiv(form.ClientWidth(), dpi, form.PixelsPerInch()),
+    const int frameW = form.Width() - form.ClientWidth(), frameH = form.Height() - form.ClientHeight();
+    return RECT{r.left, r.top, r.left + frameW + MulDiv(form.ClientWidth(), dpi, form.PixelsPerInch()),
                 r.top + frameH + MulDiv(form.ClientHeight(), dpi, form.PixelsPerInch())};
 }
 

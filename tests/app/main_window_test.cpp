@@ -60,10 +60,10 @@ TEST(MainWindow, DescriptionDeclaresEveryControlWithItsTexts) {
     EXPECT_EQ(m.RBUseAudioDevice->Caption(), L"デバイスを選択して録音する");
     EXPECT_EQ(m.RBUseLoopBack->Caption(), L"ループバックを使用して録音する（Vista以降使用可能）");
     EXPECT_EQ(m.GB->Caption(), L"保存設定");
-    EXPECT_EQ(Items(m.CBMovieSize),
-              (std::vector<std::wstring>{L"指定範囲サイズ", L"iPod", L"iPod ワイド", L"iPhone/touch",
-                                         L"iPhone/touch ワイド", L"iPad", L"iPad ワイド", L"iPad mini",
-                                         L"iPad mini ワイド", L"音声のみ"}));
+    EXPECT_EQ(
+        Items(m.CBMovieSize),
+        (std::vector<std::wstring>{L"指定範囲サイズ", L"iPod", L"iPod ワイド", L"iPhone/touch", L"iPhone/touch ワイド",
+                                   L"iPad", L"iPad ワイド", L"iPad mini", L"iPad mini ワイド", L"音声のみ"}));
     EXPECT_EQ(Items(m.CBMovieType), (std::vector<std::wstring>{L"MPEG4", L"MPEG1", L"MP3"}));
     EXPECT_EQ(Items(m.CBMovieQuality), (std::vector<std::wstring>{L"最高画質", L"高画質", L"標準画質", L"低画質"}));
     EXPECT_FALSE(m.GBNotUseItem->Visible());
@@ -158,8 +158,9 @@ TEST(MainWindow, SavedSettingsAreShownAndComeBack) {
 }
 
 TEST(MainWindow, StoredValuesThatMatchNothingFallBack) {
-    ProgramWindows windows("FPS=24\r\nCOMPRESSOR=Gone Codec\r\nREC_LIMIT_NN=5000\r\nREC_LIMIT_SS=75\r\n"
-                           "MOVIE_TYPE=2\r\nCATEGORY=3\r\nQUALITY=9\r\nSOURCE_NAME=Line\r\nDEVICE_NAME=Mic\r\n");
+    ProgramWindows windows(
+        "FPS=24\r\nCOMPRESSOR=Gone Codec\r\nREC_LIMIT_NN=5000\r\nREC_LIMIT_SS=75\r\n"
+        "MOVIE_TYPE=2\r\nCATEGORY=3\r\nQUALITY=9\r\nSOURCE_NAME=Line\r\nDEVICE_NAME=Mic\r\n");
     TFormMain& m = *FormMain;
     EXPECT_EQ(m.CBFPS->Text(), L"30");
     EXPECT_EQ(m.CBCompressorListVideo->Text(), L"無圧縮");
@@ -280,15 +281,33 @@ TEST(MainWindow, CaptureEditsFillTheRectangleAndTheLabel) {
 }
 
 std::vector<TControl*> StateControls(TFormMain& m) {
-    return {m.pngBtnChangeSaveDir,       m.pngBtnCaptureSizeIPod,   m.pngBtnCaptureSizeIPodWide,
-            m.pngBtnCaptureSizeIPhone,   m.pngBtnCaptureSizeIPhoneWide, m.pngBtnCaptureSizeIPad,
-            m.pngBtnCaptureSizeIPadWide, m.SERecTimeNN,             m.SERecTimeSS,
-            m.CBCompressorListVideo,     m.pngBtnCompressorListVideoConfig, m.CBFPS,
-            m.CBContainCursor,           m.RBUseAudioDevice,        m.CBAudioDeviceName,
-            m.CBAudioSourseName,         m.RBUseLoopBack,           m.CBMovieSize,
-            m.CBMovieQuality,            m.CBMovieType,             m.pngCaptureStart,
-            m.pngCaptureAndiTunesStart,  m.RBRecNow,                m.RBRecTime,
-            m.RBRecStart,                m.DateTimePickerStart,     m.DateTimePickerEnd,
+    return {m.pngBtnChangeSaveDir,
+            m.pngBtnCaptureSizeIPod,
+            m.pngBtnCaptureSizeIPodWide,
+            m.pngBtnCaptureSizeIPhone,
+            m.pngBtnCaptureSizeIPhoneWide,
+            m.pngBtnCaptureSizeIPad,
+            m.pngBtnCaptureSizeIPadWide,
+            m.SERecTimeNN,
+            m.SERecTimeSS,
+            m.CBCompressorListVideo,
+            m.pngBtnCompressorListVideoConfig,
+            m.CBFPS,
+            m.CBContainCursor,
+            m.RBUseAudioDevice,
+            m.CBAudioDeviceName,
+            m.CBAudioSourseName,
+            m.RBUseLoopBack,
+            m.CBMovieSize,
+            m.CBMovieQuality,
+            m.CBMovieType,
+            m.pngCaptureStart,
+            m.pngCaptureAndiTunesStart,
+            m.RBRecNow,
+            m.RBRecTime,
+            m.RBRecStart,
+            m.DateTimePickerStart,
+            m.DateTimePickerEnd,
             m.CBRecRange};
 }
 
@@ -381,8 +400,8 @@ TEST(MainWindow, DestroySavesTheControlsInWriteOrder) {
         FormMain->CBMovieQuality->SetItemIndex(1);
     }
     const std::string ini = ReadFileBytes(ConfigDir() + L"config.ini");
-    const char* keys[] = {"COMPRESSOR=", "USE_LOOPBACK=", "DEVICE_NAME=", "SOURCE_NAME=", "FPS=15",
-                          "QUALITY=2",   "CATEGORY=0",    "MOVIE_TYPE=0", "SAVEDIR=",     "OPENDIR=1",
+    const char* keys[] = {"COMPRESSOR=",      "USE_LOOPBACK=",  "DEVICE_NAME=",   "SOURCE_NAME=", "FPS=15",
+                          "QUALITY=2",        "CATEGORY=0",     "MOVIE_TYPE=0",   "SAVEDIR=",     "OPENDIR=1",
                           "CONTAIN_CURSOR=0", "REC_LIMIT_NN=0", "REC_LIMIT_SS=0", "REC_RANGE=0"};
     size_t at = 0;
     for (const char* key : keys) {

@@ -54,8 +54,9 @@ TEST_F(IniTest, MissingOrEmptyFileGivesTheDefaults) {
 }
 
 TEST_F(IniTest, NumbersFollowTheReadRule) {
-    Write("FPS=0x0F\r\nREC_LIMIT_NN=0X1a\r\nREC_LIMIT_SS=$1F\r\nQUALITY=257\r\nCATEGORY=abc\r\n"
-          "MOVIE_TYPE=0x\r\nUSE_LOOPBACK=2\r\nOPENDIR=abc\r\nCONTAIN_CURSOR=-1\r\nREC_RANGE=0\r\n");
+    Write(
+        "FPS=0x0F\r\nREC_LIMIT_NN=0X1a\r\nREC_LIMIT_SS=$1F\r\nQUALITY=257\r\nCATEGORY=abc\r\n"
+        "MOVIE_TYPE=0x\r\nUSE_LOOPBACK=2\r\nOPENDIR=abc\r\nCONTAIN_CURSOR=-1\r\nREC_RANGE=0\r\n");
     const MvCaptureAndConvertInfo s = Load();
     EXPECT_EQ(s.Fps, 15);
     EXPECT_EQ(s.RecLimitNN, 26);
@@ -122,9 +123,11 @@ TEST_F(IniTest, FreshFileListsTheKeysInWriteOrder) {
     s.RecLimitSS = 59;
     s.RecRange = true;
     s.SaveToIni(ini_);
-    const std::string expected = "[CONF]\r\nCOMPRESSOR=" + WideToAnsi(L"圧縮") + "\r\nUSE_LOOPBACK=1\r\nDEVICE_NAME=" +
-                                 WideToAnsi(L"マイク") + "\r\nSOURCE_NAME=Line\r\nFPS=15\r\nQUALITY=3\r\n"
-                                 "CATEGORY=4\r\nMOVIE_TYPE=1\r\nSAVEDIR=" + WideToAnsi(dir_) +
+    const std::string expected = "[CONF]\r\nCOMPRESSOR=" + WideToAnsi(L"圧縮") +
+                                 "\r\nUSE_LOOPBACK=1\r\nDEVICE_NAME=" + WideToAnsi(L"マイク") +
+                                 "\r\nSOURCE_NAME=Line\r\nFPS=15\r\nQUALITY=3\r\n"
+                                 "CATEGORY=4\r\nMOVIE_TYPE=1\r\nSAVEDIR=" +
+                                 WideToAnsi(dir_) +
                                  "\r\nOPENDIR=0\r\nCONTAIN_CURSOR=1\r\nREC_LIMIT_NN=999\r\nREC_LIMIT_SS=59\r\n"
                                  "REC_RANGE=1\r\n";
     EXPECT_EQ(ReadFileBytes(ini_), expected);
@@ -185,8 +188,9 @@ TEST(FfmpegArgs, AudioOnlyHasNoVideoPart) {
     s.Category = oscAudioOnly;
     s.MovieType = mtMp3;
     s.FileName = L"20240101_120000.mp3";
-    EXPECT_EQ(s.BuildFfmpegArgs(), L" -y -i \"C:\\Temp\\20240101_120000.avi\" -ab 128k -ar 44100 -f mp3 "
-                                   L"\"C:\\Out\\20240101_120000.mp3\"");
+    EXPECT_EQ(s.BuildFfmpegArgs(),
+              L" -y -i \"C:\\Temp\\20240101_120000.avi\" -ab 128k -ar 44100 -f mp3 "
+              L"\"C:\\Out\\20240101_120000.mp3\"");
 }
 
 TEST(FfmpegArgs, Mpeg1AlwaysAt30AndQualities) {
@@ -196,9 +200,10 @@ TEST(FfmpegArgs, Mpeg1AlwaysAt30AndQualities) {
     s.MovieType = mtMpeg1;
     s.FileName = L"a.mpg";
     s.Quality = 4;
-    EXPECT_EQ(s.BuildFfmpegArgs(), L" -y -i \"C:\\Temp\\20240101_120000.avi\" -s 640x480   -r 30 -vcodec "
-                                   L"mpeg1video -acodec mp2 -ac 2 -f mpeg -async 1000  -b 384k -ar 22050 -ab 64k "
-                                   L"\"C:\\Out\\a.mpg\"");
+    EXPECT_EQ(s.BuildFfmpegArgs(),
+              L" -y -i \"C:\\Temp\\20240101_120000.avi\" -s 640x480   -r 30 -vcodec "
+              L"mpeg1video -acodec mp2 -ac 2 -f mpeg -async 1000  -b 384k -ar 22050 -ab 64k "
+              L"\"C:\\Out\\a.mpg\"");
     s.Quality = 0;
     const std::wstring q0 = s.BuildFfmpegArgs();
     s.Quality = 1;
@@ -211,7 +216,7 @@ TEST(FfmpegArgs, Mpeg1AlwaysAt30AndQualities) {
 
 TEST(FfmpegArgs, SizesByCategoryAndOddSizesRoundDown) {
     MvCaptureAndConvertInfo s = Example();
-    const POINT expected[] = {{640, 480},  {320, 240},  {320, 180}, {480, 320}, {480, 270},
+    const POINT expected[] = {{640, 480},  {320, 240},  {320, 180},  {480, 320},  {480, 270},
                               {1024, 768}, {1024, 576}, {1024, 768}, {1024, 576}, {0, 0}};
     for (int c = 0; c <= 9; ++c) {
         s.Category = static_cast<TOutputSizeCategory>(c);
@@ -231,19 +236,25 @@ TEST(FfmpegArgs, SizesByCategoryAndOddSizesRoundDown) {
 // settings within their types.
 TEST_F(IniTest, RandomFilesAlwaysLoadIntoDefinedSettings) {
     std::mt19937 rng(20261209);
-    const char* keys[] = {"COMPRESSOR", "USE_LOOPBACK", "DEVICE_NAME", "SOURCE_NAME", "QUALITY",
-                          "FPS",        "CATEGORY",     "MOVIE_TYPE",  "SAVEDIR",     "OPENDIR",
-                          "CONTAIN_CURSOR", "REC_LIMIT_NN", "REC_LIMIT_SS", "REC_RANGE"};
-    const char* pieces[] = {"0x", "0X", "-", "+", "$", " ", "=", "[", "]", "\r\n", "\n", ";", "\"", "\\", "9",
-                            "0", "\x82\xa0", "\x81", "\xff", "\0", "CONF"};
+    const char* keys[] = {
+        "COMPRESSOR", "USE_LOOPBACK", "DEVICE_NAME", "SOURCE_NAME",    "QUALITY",      "FPS",          "CATEGORY",
+        "MOVIE_TYPE", "SAVEDIR",      "OPENDIR",     "CONTAIN_CURSOR", "REC_LIMIT_NN", "REC_LIMIT_SS", "REC_RANGE"};
+    const char* pieces[] = {"0x", "0X", "-",  "+", "$", " ",        "=",    "[",    "]",  "\r\n", "\n",
+                            ";",  "\"", "\\", "9", "0", "\x82\xa0", "\x81", "\xff", "\0", "CONF"};
     auto randomText = [&](size_t maxLen) {
         std::string t;
         const size_t n = rng() % (maxLen + 1);
         while (t.size() < n) {
             switch (rng() % 3) {
-                case 0: t += static_cast<char>(rng() % 256); break;
-                case 1: t += pieces[rng() % std::size(pieces)]; break;
-                default: t += static_cast<char>('0' + rng() % 10); break;
+            case 0:
+                t += static_cast<char>(rng() % 256);
+                break;
+            case 1:
+                t += pieces[rng() % std::size(pieces)];
+                break;
+            default:
+                t += static_cast<char>('0' + rng() % 10);
+                break;
             }
         }
         return t;

@@ -57,9 +57,10 @@ struct ConverterRun {
 };
 
 ConverterRun DecodeWithConverter(const std::wstring& media, const std::wstring& messagesPath) {
-    const testsupport::HiddenRun run = testsupport::RunHidden(
-        L"\"" + testsupport::ProgramFolder() + L"lib\\ffmpeg.exe\" -nostdin -hide_banner -i \"" + media + L"\" -f null -",
-        messagesPath);
+    const testsupport::HiddenRun run =
+        testsupport::RunHidden(L"\"" + testsupport::ProgramFolder() + L"lib\\ffmpeg.exe\" -nostdin -hide_banner -i \"" +
+                                   media + L"\" -f null -",
+                               messagesPath);
     return {run.ExitCode, run.Output};
 }
 
@@ -130,8 +131,7 @@ TEST(ProgramRecording, StartWaitFinishCloseGivesAPlayableMp4AndKeepsTheSettings)
     // The capture area: the frame dragged a little by its band, which
     // writes its rectangle into the capture edits.
     HWND frame = WaitForTopWindow(p.Id(), [](HWND w) {
-        return ClassOf(w) == L"TavrelWindow" && !IsMainWindow(w) &&
-               !(GetWindowLongW(w, GWL_STYLE) & WS_CAPTION);
+        return ClassOf(w) == L"TavrelWindow" && !IsMainWindow(w) && !(GetWindowLongW(w, GWL_STYLE) & WS_CAPTION);
     });
     ASSERT_TRUE(frame);
     const std::vector<HWND> edits = CaptureEdits(main);
@@ -183,8 +183,8 @@ TEST(ProgramRecording, StartWaitFinishCloseGivesAPlayableMp4AndKeepsTheSettings)
 
     ClickWindow(close);
     // The dialog goes, the main window comes back with its settings free.
-    EXPECT_TRUE(WaitUntil(
-        [&] { return !IsWindowVisible(progress) && IsWindowEnabled(main) && IsWindowEnabled(untilFinish); }));
+    EXPECT_TRUE(
+        WaitUntil([&] { return !IsWindowVisible(progress) && IsWindowEnabled(main) && IsWindowEnabled(untilFinish); }));
     EXPECT_FALSE(FileExists(avi)) << "the converted recording's temporary file is gone";
 
     CloseWithYes(p, main);

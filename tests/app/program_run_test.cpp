@@ -110,8 +110,8 @@ TEST_F(ProgramRun, SoundThatCannotOpenIsReportedAndStartUpGoesOn) {
     // A copy of the program beside a "dummy.mp3" that is no sound at all:
     // the sound device cannot open it.
     const std::wstring folder = apptest::ScratchFolder(L"unplayable_sound");
-    ASSERT_TRUE(CopyFileW((testsupport::ProgramFolder() + L"Tavrel.exe").c_str(), (folder + L"Tavrel.exe").c_str(),
-                          FALSE));
+    ASSERT_TRUE(
+        CopyFileW((testsupport::ProgramFolder() + L"Tavrel.exe").c_str(), (folder + L"Tavrel.exe").c_str(), FALSE));
     std::string noise;
     for (int i = 0; i < 4096; ++i) noise += static_cast<char>((i * 7919 + 13) % 251);
     apptest::WriteFileBytes(folder + L"dummy.mp3", noise);

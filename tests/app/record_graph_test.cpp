@@ -93,8 +93,8 @@ protected:
             ASSERT_EQ(S_OK, FSaveable->Result());
             FLines.emplace();
         }
-        FWindows = std::make_unique<ProgramWindows>("DEVICE_NAME=Monitor of Null Output\r\nSAVEDIR=" +
-                                                    WideToAnsi(Dir) + "\r\nFPS=10\r\n");
+        FWindows = std::make_unique<ProgramWindows>("DEVICE_NAME=Monitor of Null Output\r\nSAVEDIR=" + WideToAnsi(Dir) +
+                                                    "\r\nFPS=10\r\n");
         Boxes().Texts.clear();
         TFormMain& m = *FormMain;
         m.RBRecStart->SetChecked(true);

@@ -74,9 +74,7 @@ inline bool Recording() { return FormMain->TimerCaptureTime->Enabled(); }
 inline bool ConversionReported() { return FormProgress->Visible() && FormProgress->BtnClose->Enabled(); }
 
 // The names of the filters in the recording's graph.
-inline std::vector<std::wstring> GraphFilterNames() {
-    return graphcomponenttest::FilterNames(*FormMain->CaptureGraph);
-}
+inline std::vector<std::wstring> GraphFilterNames() { return graphcomponenttest::FilterNames(*FormMain->CaptureGraph); }
 
 inline bool Contains(const std::vector<std::wstring>& names, const std::wstring& name) {
     return std::find(names.begin(), names.end(), name) != names.end();
@@ -144,8 +142,7 @@ inline MediaDescription Describe(const std::wstring& file) {
         const std::size_t duration = line.find("Duration: ");
         int h = 0, m = 0;
         double s = 0;
-        if (duration != std::string::npos &&
-            std::sscanf(line.c_str() + duration + 10, "%d:%d:%lf", &h, &m, &s) == 3)
+        if (duration != std::string::npos && std::sscanf(line.c_str() + duration + 10, "%d:%d:%lf", &h, &m, &s) == 3)
             d.Duration = h * 3600.0 + m * 60.0 + s;
     }
     return d;
@@ -183,7 +180,8 @@ inline std::vector<double> DecodeSound(const std::wstring& file, double from, do
     DeleteFileW(raw.c_str());
     std::vector<double> values(bytes.size() / 2);
     for (std::size_t i = 0; i < values.size(); ++i)
-        values[i] = static_cast<std::int16_t>(static_cast<BYTE>(bytes[2 * i]) | (static_cast<BYTE>(bytes[2 * i + 1]) << 8));
+        values[i] =
+            static_cast<std::int16_t>(static_cast<BYTE>(bytes[2 * i]) | (static_cast<BYTE>(bytes[2 * i + 1]) << 8));
     return values;
 }
 

@@ -90,8 +90,7 @@ TEST_F(RecordToFile, SetTimeModeGivesAnMp4OfThePatternAndTheTone) {
     EXPECT_GE(after, name.substr(0, 15));
     EXPECT_EQ(TFormMain::GetTempDir() + name.substr(0, 15) + L".avi", Avi());
     EXPECT_FALSE(FileExists(Avi()));
-    EXPECT_EQ(L"lib\\ffmpeg.exe" + FormMain->FSettings->BuildFfmpegArgs(),
-              FormMain->DosCommandConvert->CommandLine());
+    EXPECT_EQ(L"lib\\ffmpeg.exe" + FormMain->FSettings->BuildFfmpegArgs(), FormMain->DosCommandConvert->CommandLine());
 
     const std::vector<std::wstring> filters = GraphFilterNames();
     EXPECT_TRUE(Contains(filters, L"MorvoCapture2"));
@@ -258,7 +257,8 @@ TEST_F(RecordToFile, SecondRecordingAfterACancelledOneSucceeds) {
     Boxes().Answers = {IDYES};
     TNewLineEvent original = FormMain->DosCommandConvert->OnNewLine;
     bool cancel = true;
-    FormMain->DosCommandConvert->OnNewLine = [&, original](TObject* sender, const std::wstring& line, TOutputType type) {
+    FormMain->DosCommandConvert->OnNewLine = [&, original](TObject* sender, const std::wstring& line,
+                                                           TOutputType type) {
         if (cancel) {
             cancel = false;
             SendMessageW(FormProgress->BtnCancel->Handle(), BM_CLICK, 0, 0);
@@ -305,7 +305,8 @@ TEST_F(RecordToFile, UntilFinishModeEndsWithTheFinishButton) {
     // While converting, the main window is disabled and only cancel is offered.
     std::vector<bool> mainEnabled, cancelEnabled, closeEnabled;
     TNewLineEvent original = FormMain->DosCommandConvert->OnNewLine;
-    FormMain->DosCommandConvert->OnNewLine = [&, original](TObject* sender, const std::wstring& line, TOutputType type) {
+    FormMain->DosCommandConvert->OnNewLine = [&, original](TObject* sender, const std::wstring& line,
+                                                           TOutputType type) {
         mainEnabled.push_back(FormMain->Enabled());
         cancelEnabled.push_back(FormProgress->BtnCancel->Enabled());
         closeEnabled.push_back(FormProgress->BtnClose->Enabled());

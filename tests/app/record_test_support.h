@@ -129,8 +129,8 @@ public:
         // any recording of these tests (their clock runs up to days).
         WriteFileBytes(lib + L"fake_converter.txt", "writeout 100\nexit 0\n");
         WriteFileBytes(lib + L"fake_probe.txt", "out size=N/A time=99:00:00.00 bitrate=N/A speed=1x\nexit 0\n");
-        FWindows = std::make_unique<ProgramWindows>("DEVICE_NAME=Monitor of Null Output\r\nSAVEDIR=" +
-                                                    WideToAnsi(Dir) + "\r\nFPS=10\r\n");
+        FWindows = std::make_unique<ProgramWindows>("DEVICE_NAME=Monitor of Null Output\r\nSAVEDIR=" + WideToAnsi(Dir) +
+                                                    "\r\nFPS=10\r\n");
         TFormMain& m = *FormMain;
         TestClock::Set(At(2026, 12, 9, 10, 0, 0));
         m.FClock = &TestClock::Read;

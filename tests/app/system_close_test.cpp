@@ -108,9 +108,8 @@ TEST_P(SystemClose, CaptureAreaFrameRefuses) {
     EXPECT_TRUE(FWindows->Boxes.Texts.empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(Both, SystemClose, ::testing::Bool(),
-                         [](const ::testing::TestParamInfo<bool>& info) {
-                             return info.param ? "SysCommand" : "WmClose";
-                         });
+INSTANTIATE_TEST_SUITE_P(Both, SystemClose, ::testing::Bool(), [](const ::testing::TestParamInfo<bool>& info) {
+    return info.param ? "SysCommand" : "WmClose";
+});
 
 }  // namespace

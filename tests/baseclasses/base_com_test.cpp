@@ -12,12 +12,15 @@
 namespace {
 
 const REGPINTYPES TestPinType{&MEDIATYPE_Video, &MEDIASUBTYPE_RGB32};
-const REGFILTERPINS TestPin{const_cast<LPWSTR>(L"Output"), FALSE, TRUE, FALSE, FALSE, nullptr,
-                            nullptr, 1, &TestPinType};
-const TBCFilterRegistration TestRegistration{L"Test Source", &CLSID_TestSource,
+const REGFILTERPINS TestPin{
+    const_cast<LPWSTR>(L"Output"), FALSE, TRUE, FALSE, FALSE, nullptr, nullptr, 1, &TestPinType};
+const TBCFilterRegistration TestRegistration{L"Test Source",
+                                             &CLSID_TestSource,
                                              &TTestSource::CreateFromFactory,
-                                             &CLSID_LegacyAmFilterCategory, MERIT_DO_NOT_USE,
-                                             1, &TestPin};
+                                             &CLSID_LegacyAmFilterCategory,
+                                             MERIT_DO_NOT_USE,
+                                             1,
+                                             &TestPin};
 TBCClassFactory TestFactory(TestRegistration);
 
 // An outer object that counts the references its inner object passes on.
@@ -38,8 +41,7 @@ struct ClassOverride {
     RefusingFactory Factory;
     DWORD Cookie = 0;
     explicit ClassOverride(REFCLSID classId) {
-        CoRegisterClassObject(classId, &Factory, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE,
-                              &Cookie);
+        CoRegisterClassObject(classId, &Factory, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &Cookie);
     }
     ~ClassOverride() {
         if (Cookie) CoRevokeClassObject(Cookie);
@@ -54,13 +56,11 @@ std::wstring TestClassKey() {
 
 bool ClassKeyExists(const std::wstring& key) {
     TRegKey handle;
-    return RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, handle.Put()) ==
-           ERROR_SUCCESS;
+    return RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, handle.Put()) == ERROR_SUCCESS;
 }
 
 // {6E1F5E11-4C43-4C4B-9E0A-2D1B5A7C0002}: a class whose objects cannot be built.
-constexpr CLSID CLSID_UnbuildableSource{
-    0x6E1F5E11, 0x4C43, 0x4C4B, {0x9E, 0x0A, 0x2D, 0x1B, 0x5A, 0x7C, 0x00, 0x02}};
+constexpr CLSID CLSID_UnbuildableSource{0x6E1F5E11, 0x4C43, 0x4C4B, {0x9E, 0x0A, 0x2D, 0x1B, 0x5A, 0x7C, 0x00, 0x02}};
 
 HRESULT UnbuildableConstructor(TBCClassFactory*, IUnknown*, TBCUnknown** object) {
     *object = nullptr;
@@ -100,31 +100,24 @@ TEST(BaseClassesFactory, ConstructorFailureReachesTheCreator) {
 TEST(BaseClassesFactory, SourceBuildHandsOutOnlyACompleteFilter) {
     graphtest::ComScope com;
     TTestSource* filter = reinterpret_cast<TTestSource*>(1);
-    EXPECT_EQ(
-        TBCBuildSource(&filter, []() -> std::unique_ptr<TTestSource> { throw std::bad_alloc(); }),
-        E_OUTOFMEMORY);
+    EXPECT_EQ(TBCBuildSource(&filter, []() -> std::unique_ptr<TTestSource> { throw std::bad_alloc(); }), E_OUTOFMEMORY);
     EXPECT_EQ(filter, nullptr);
-    EXPECT_EQ(TBCBuildSource(&filter, [] { return std::unique_ptr<TTestSource>(); }),
-              E_OUTOFMEMORY);
+    EXPECT_EQ(TBCBuildSource(&filter, [] { return std::unique_ptr<TTestSource>(); }), E_OUTOFMEMORY);
     EXPECT_EQ(filter, nullptr);
     EXPECT_EQ(TBCUnknown::ActiveObjects(), 0);
 
-    ASSERT_EQ(
-        TBCBuildSource(&filter, [] { return std::make_unique<TTestSource>(L"Built", nullptr); }),
-        S_OK);
+    ASSERT_EQ(TBCBuildSource(&filter, [] { return std::make_unique<TTestSource>(L"Built", nullptr); }), S_OK);
     ASSERT_NE(filter, nullptr);
     EXPECT_EQ(filter->PinsResult(), S_OK);
     EXPECT_EQ(filter->GetPinCount(), 1);
     const ComPtr<IBaseFilter> held(static_cast<IBaseFilter*>(filter));
-    EXPECT_EQ(TBCBuildSource<TTestSource>(nullptr, [] { return std::unique_ptr<TTestSource>(); }),
-              E_POINTER);
+    EXPECT_EQ(TBCBuildSource<TTestSource>(nullptr, [] { return std::unique_ptr<TTestSource>(); }), E_POINTER);
 }
 
 TEST(BaseClassesFactory, ExportsFindTheFactoryByClass) {
     graphtest::ComScope com;
     void* object = reinterpret_cast<void*>(1);
-    EXPECT_EQ(DllGetClassObject(CLSID_ScreenCaptureSource, IID_IClassFactory, &object),
-              CLASS_E_CLASSNOTAVAILABLE);
+    EXPECT_EQ(DllGetClassObject(CLSID_ScreenCaptureSource, IID_IClassFactory, &object), CLASS_E_CLASSNOTAVAILABLE);
     EXPECT_EQ(object, nullptr);
     EXPECT_EQ(DllGetClassObject(CLSID_TestSource, IID_IClassFactory, nullptr), E_POINTER);
     // A class the library does not serve, whatever the interface.
@@ -177,12 +170,15 @@ TEST(BaseClassesFactory, ServerLocksAndFactoryReferencesCountApart) {
 
 TEST(BaseClassesFactory, ConstructorThatThrowsFailsCreationWithoutException) {
     graphtest::ComScope com;
-    static const CLSID throwingClass{
-        0x6E1F5E11, 0x4C43, 0x4C4B, {0x9E, 0x0A, 0x2D, 0x1B, 0x5A, 0x7C, 0x00, 0x02}};
+    static const CLSID throwingClass{0x6E1F5E11, 0x4C43, 0x4C4B, {0x9E, 0x0A, 0x2D, 0x1B, 0x5A, 0x7C, 0x00, 0x02}};
     static const TBCFilterRegistration registration{
-        L"Throwing Source", &throwingClass,
+        L"Throwing Source",
+        &throwingClass,
         [](TBCClassFactory*, IUnknown*, TBCUnknown**) -> HRESULT { throw std::bad_alloc(); },
-        &CLSID_LegacyAmFilterCategory, MERIT_DO_NOT_USE, 0, nullptr};
+        &CLSID_LegacyAmFilterCategory,
+        MERIT_DO_NOT_USE,
+        0,
+        nullptr};
     TBCClassFactory factory(registration);
     void* object = reinterpret_cast<void*>(1);
     EXPECT_EQ(factory.CreateInstance(nullptr, IID_IBaseFilter, &object), E_OUTOFMEMORY);
@@ -199,8 +195,7 @@ TEST(BaseClassesFactory, AggregationOnlyThroughIUnknown) {
     EXPECT_EQ(object, nullptr);
 
     IUnknown* inner = nullptr;
-    ASSERT_EQ(factory->CreateInstance(&outer, IID_IUnknown, reinterpret_cast<void**>(&inner)),
-              S_OK);
+    ASSERT_EQ(factory->CreateInstance(&outer, IID_IUnknown, reinterpret_cast<void**>(&inner)), S_OK);
     ASSERT_NE(inner, nullptr);
     EXPECT_EQ(outer.Refs, 1u);  // the inner reference is the object's own
 

@@ -38,8 +38,7 @@ TEST_F(BaseClassesStreaming, ConnectionAgreesTypeAndAllocator) {
     ASSERT_EQ(pin->ConnectionMediaType(type.Put()), S_OK);
     EXPECT_EQ(type->subtype, MEDIASUBTYPE_RGB32);
     ASSERT_EQ(type->cbFormat, sizeof(VIDEOINFOHEADER));
-    EXPECT_EQ(reinterpret_cast<VIDEOINFOHEADER*>(type->pbFormat)->bmiHeader.biWidth,
-              TTestPin::Width);
+    EXPECT_EQ(reinterpret_cast<VIDEOINFOHEADER*>(type->pbFormat)->bmiHeader.biWidth, TTestPin::Width);
 
     ComPtr<IPin> peer;
     ASSERT_EQ(pin->ConnectedTo(peer.Put()), S_OK);

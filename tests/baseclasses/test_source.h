@@ -11,8 +11,7 @@
 #include <memory>
 
 // {6E1F5E11-4C43-4C4B-9E0A-2D1B5A7C0001}
-inline constexpr CLSID CLSID_TestSource{
-    0x6E1F5E11, 0x4C43, 0x4C4B, {0x9E, 0x0A, 0x2D, 0x1B, 0x5A, 0x7C, 0x00, 0x01}};
+inline constexpr CLSID CLSID_TestSource{0x6E1F5E11, 0x4C43, 0x4C4B, {0x9E, 0x0A, 0x2D, 0x1B, 0x5A, 0x7C, 0x00, 0x01}};
 
 class TTestPin : public TBCSourceStream {
 public:
@@ -101,11 +100,10 @@ public:
         PinResult = Pin->ConstructionResult();
     }
 
-    static HRESULT CreateFromFactory(TBCClassFactory* factory, IUnknown* outer,
-                                     TBCUnknown** object) {
+    static HRESULT CreateFromFactory(TBCClassFactory* factory, IUnknown* outer, TBCUnknown** object) {
         TTestSource* filter = nullptr;
-        const HRESULT hr = TBCBuildSource(
-            &filter, [&] { return std::make_unique<TTestSource>(factory->Name(), outer); });
+        const HRESULT hr =
+            TBCBuildSource(&filter, [&] { return std::make_unique<TTestSource>(factory->Name(), outer); });
         *object = filter;
         return hr;
     }

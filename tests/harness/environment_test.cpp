@@ -9,9 +9,7 @@
 #include <cstdlib>
 #include <string>
 
-TEST(Environment, AnsiCodePageIsJapanese) {
-    EXPECT_EQ(GetACP(), 932u);
-}
+TEST(Environment, AnsiCodePageIsJapanese) { EXPECT_EQ(GetACP(), 932u); }
 
 TEST(Environment, PrimaryDisplayIs1920x1080) {
     EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), 1920);
@@ -26,8 +24,8 @@ TEST(Environment, DefaultPlaybackDeviceExists) {
     const TComApartment com(COINIT_MULTITHREADED);
     ASSERT_TRUE(SUCCEEDED(com.Result()));
     ComPtr<IMMDeviceEnumerator> enumerator;
-    HRESULT hr = CoCreateInstance(__uuidof(MMDeviceEnumerator), nullptr, CLSCTX_ALL,
-                                  __uuidof(IMMDeviceEnumerator), enumerator.PutVoid());
+    HRESULT hr = CoCreateInstance(__uuidof(MMDeviceEnumerator), nullptr, CLSCTX_ALL, __uuidof(IMMDeviceEnumerator),
+                                  enumerator.PutVoid());
     ASSERT_TRUE(SUCCEEDED(hr)) << std::hex << hr;
     ComPtr<IMMDevice> device;
     hr = enumerator->GetDefaultAudioEndpoint(eRender, eConsole, device.Put());

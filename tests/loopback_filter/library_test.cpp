@@ -25,24 +25,20 @@ const wchar_t* const CategoryInstanceKey =
 std::wstring LibraryPath() { return testsupport::ProgramFolder() + L"Audelo.dll"; }
 
 // Runs regsvr32 silently; its exit code, or -1 when it did not run.
-long RegSvr32(const std::wstring& arguments) {
-    return testsupport::RunRegsvr32(L"/s " + arguments);
-}
+long RegSvr32(const std::wstring& arguments) { return testsupport::RunRegsvr32(L"/s " + arguments); }
 
 // A string value under HKEY_CLASSES_ROOT; empty when absent.
 std::wstring ClassesValue(const std::wstring& key, const wchar_t* name) {
     wchar_t data[1024];
     DWORD size = sizeof data;
-    if (RegGetValueW(HKEY_CLASSES_ROOT, key.c_str(), name, RRF_RT_REG_SZ, nullptr, data, &size) !=
-        ERROR_SUCCESS)
+    if (RegGetValueW(HKEY_CLASSES_ROOT, key.c_str(), name, RRF_RT_REG_SZ, nullptr, data, &size) != ERROR_SUCCESS)
         return std::wstring();
     return data;
 }
 
 bool ClassesKeyExists(const std::wstring& key) {
     TRegKey opened;
-    return RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, opened.Put()) ==
-           ERROR_SUCCESS;
+    return RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, opened.Put()) == ERROR_SUCCESS;
 }
 
 // One test, in order: registration is the process-wide state of the prefix.
@@ -56,14 +52,13 @@ TEST(AudeloLibrary, RegistersCreatesRefusesToConnectWithoutLoopbackAndUnregister
     const std::wstring server = ClassesValue(std::wstring(ClassKey) + L"\\InprocServer32", nullptr);
     EXPECT_EQ(CompareStringOrdinal(server.c_str(), -1, path.c_str(), -1, TRUE), CSTR_EQUAL)
         << "server path is " << std::string(server.begin(), server.end());
-    EXPECT_EQ(ClassesValue(std::wstring(ClassKey) + L"\\InprocServer32", L"ThreadingModel"),
-              L"Both");
+    EXPECT_EQ(ClassesValue(std::wstring(ClassKey) + L"\\InprocServer32", L"ThreadingModel"), L"Both");
     EXPECT_EQ(ClassesValue(CategoryInstanceKey, L"FriendlyName"), L"Audelo");
 
     {
         ComPtr<IBaseFilter> filter;
-        ASSERT_EQ(CoCreateInstance(CLSID_LoopbackAudioSource, nullptr, CLSCTX_INPROC_SERVER,
-                                   IID_IBaseFilter, filter.PutVoid()),
+        ASSERT_EQ(CoCreateInstance(CLSID_LoopbackAudioSource, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
+                                   filter.PutVoid()),
                   S_OK);
         CLSID id{};
         ASSERT_EQ(filter->GetClassID(&id), S_OK);
@@ -118,12 +113,11 @@ TEST(AudeloLibrary, RegistersCreatesRefusesToConnectWithoutLoopbackAndUnregister
     TModuleHandle library(LoadLibraryW(path.c_str()));
     ASSERT_TRUE(library);
     using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
-    auto get = reinterpret_cast<GetClassObject>(
-        reinterpret_cast<void*>(GetProcAddress(library.Get(), "DllGetClassObject")));
+    auto get =
+        reinterpret_cast<GetClassObject>(reinterpret_cast<void*>(GetProcAddress(library.Get(), "DllGetClassObject")));
     ASSERT_NE(get, nullptr);
     void* factory = nullptr;
-    EXPECT_EQ(get(CLSID_ScreenCaptureSource, IID_IClassFactory, &factory),
-              CLASS_E_CLASSNOTAVAILABLE);
+    EXPECT_EQ(get(CLSID_ScreenCaptureSource, IID_IClassFactory, &factory), CLASS_E_CLASSNOTAVAILABLE);
     EXPECT_EQ(factory, nullptr);
     library.Reset();
 
@@ -131,9 +125,9 @@ TEST(AudeloLibrary, RegistersCreatesRefusesToConnectWithoutLoopbackAndUnregister
     EXPECT_FALSE(ClassesKeyExists(ClassKey));
     EXPECT_FALSE(ClassesKeyExists(CategoryInstanceKey));
     ComPtr<IBaseFilter> gone;
-    EXPECT_EQ(CoCreateInstance(CLSID_LoopbackAudioSource, nullptr, CLSCTX_INPROC_SERVER,
-                               IID_IBaseFilter, gone.PutVoid()),
-              REGDB_E_CLASSNOTREG);
+    EXPECT_EQ(
+        CoCreateInstance(CLSID_LoopbackAudioSource, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, gone.PutVoid()),
+        REGDB_E_CLASSNOTREG);
 }
 
 }  // namespace

@@ -22,9 +22,7 @@ namespace loopback_tests {
 // Expected start of a sample after `frames` frames at `rate`: whole
 // milliseconds, halves to even.
 inline REFERENCE_TIME StampAfter(uint64_t frames, uint32_t rate) {
-    return static_cast<REFERENCE_TIME>(
-               std::nearbyint(static_cast<double>(frames) / rate * 1000.0)) *
-           10000;
+    return static_cast<REFERENCE_TIME>(std::nearbyint(static_cast<double>(frames) / rate * 1000.0)) * 10000;
 }
 
 class ComScope : public TComApartment {
@@ -58,8 +56,7 @@ class FilterUnderTest {
 public:
     // endpointClock: the pin measures elapsed time on the endpoint's clock
     // (for virtual time) instead of the performance counter.
-    explicit FilterUnderTest(const std::shared_ptr<loopback_fakes::FakeEndpoint>& endpoint,
-                             bool endpointClock = false)
+    explicit FilterUnderTest(const std::shared_ptr<loopback_fakes::FakeEndpoint>& endpoint, bool endpointClock = false)
         : FilterUnderTest(EndpointSeam(endpoint, endpointClock)) {}
 
     // A filter on the seam's objects (the system's own where it names none);
@@ -73,8 +70,8 @@ public:
         Filter->NonDelegatingQueryInterface(IID_IBaseFilter, Base.PutVoid());
     }
 
-    static TCoreAudioSeam EndpointSeam(
-        const std::shared_ptr<loopback_fakes::FakeEndpoint>& endpoint, bool endpointClock) {
+    static TCoreAudioSeam EndpointSeam(const std::shared_ptr<loopback_fakes::FakeEndpoint>& endpoint,
+                                       bool endpointClock) {
         TCoreAudioSeam seam;
         seam.CreateEnumerator = [endpoint](IMMDeviceEnumerator** enumerator) {
             return endpoint->Enumerator().CopyTo(enumerator);

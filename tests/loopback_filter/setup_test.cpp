@@ -25,10 +25,8 @@ using ::testing::ElementsAreArray;
 
 namespace {
 
-constexpr GUID SubFormatFloat{0x00000003, 0x0000, 0x0010,
-                              {0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
-constexpr GUID SubFormatPcm{0x00000001, 0x0000, 0x0010,
-                            {0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
+constexpr GUID SubFormatFloat{0x00000003, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
+constexpr GUID SubFormatPcm{0x00000001, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
 
 const char* const Success = "**** TBCAudioPin.Create Success ****";
 
@@ -289,8 +287,7 @@ TEST_F(LoopbackSetup, ClockServiceMissingStillCompletes) {
     Endpoint->ClockServiceResult = E_NOINTERFACE;
     FilterUnderTest under(Endpoint);
     EXPECT_EQ(under.SetupResult, S_OK);
-    EXPECT_THAT(under.Log->Lines(),
-                ElementsAre("0 OK", "GetService1", "GetService2 fail", Success));
+    EXPECT_THAT(under.Log->Lines(), ElementsAre("0 OK", "GetService1", "GetService2 fail", Success));
     EXPECT_TRUE(under.Pin()->SetupComplete());
 }
 

@@ -165,8 +165,7 @@ TEST_F(LoopbackStreaming, PinAnswersNoQualityMessagesAndNoStreamConfig) {
     Quality message{};
     EXPECT_EQ(quality->Notify(Under->Base.Get(), message), E_FAIL);
     ComPtr<IUnknown> config;
-    EXPECT_EQ(Under->OutputPin()->QueryInterface(IID_IAMStreamConfig, config.PutVoid()),
-              E_NOINTERFACE);
+    EXPECT_EQ(Under->OutputPin()->QueryInterface(IID_IAMStreamConfig, config.PutVoid()), E_NOINTERFACE);
     CLSID id{};
     ASSERT_EQ(Under->Base->GetClassID(&id), S_OK);
     EXPECT_TRUE(id == CLSID_LoopbackAudioSource);
@@ -179,8 +178,7 @@ public:
     long GrantedSize = -1;  // -1: as asked
     ALLOCATOR_PROPERTIES Asked{};
 
-    HRESULT STDMETHODCALLTYPE SetProperties(ALLOCATOR_PROPERTIES* request,
-                                            ALLOCATOR_PROPERTIES* actual) override {
+    HRESULT STDMETHODCALLTYPE SetProperties(ALLOCATOR_PROPERTIES* request, ALLOCATOR_PROPERTIES* actual) override {
         Asked = *request;
         if (FAILED(Result)) return Result;
         *actual = *request;
@@ -190,8 +188,7 @@ public:
     HRESULT STDMETHODCALLTYPE GetProperties(ALLOCATOR_PROPERTIES*) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE Commit() override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE Decommit() override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetBuffer(IMediaSample**, REFERENCE_TIME*, REFERENCE_TIME*,
-                                        DWORD) override {
+    HRESULT STDMETHODCALLTYPE GetBuffer(IMediaSample**, REFERENCE_TIME*, REFERENCE_TIME*, DWORD) override {
         return E_NOTIMPL;
     }
     HRESULT STDMETHODCALLTYPE ReleaseBuffer(IMediaSample*) override { return E_NOTIMPL; }
@@ -445,8 +442,7 @@ TEST_F(LoopbackStreaming, StampsStayRightPastTwelveAndAHalfHours) {
     for (size_t i = 0; i < samples.size(); ++i) {
         const ReceivedSample& s = samples[i];
         if (s.Start != StampAfter(frames, 48000) || s.Stop < s.Start) {
-            ADD_FAILURE() << "sample " << i << " after " << frames << " frames: " << s.Start
-                          << " to " << s.Stop;
+            ADD_FAILURE() << "sample " << i << " after " << frames << " frames: " << s.Start << " to " << s.Stop;
             break;
         }
         frames += static_cast<uint64_t>(s.Length) / 4;

@@ -47,8 +47,7 @@ struct Placement {
     int64_t LastZero = -1;
 };
 
-Placement Place(const std::vector<ReceivedSample>& samples,
-                const std::vector<HandedPacket>& handed) {
+Placement Place(const std::vector<ReceivedSample>& samples, const std::vector<HandedPacket>& handed) {
     Placement at;
     uint64_t nextReal = 0;
     size_t packet = 0;
@@ -58,8 +57,7 @@ Placement Place(const std::vector<ReceivedSample>& samples,
         const auto frames = static_cast<int64_t>(s.Data.size() / 4);
         // Stamps follow the frames delivered before, in whole milliseconds.
         EXPECT_EQ(s.Start, StampAfter(static_cast<uint64_t>(at.Frames), Rate)) << "sample " << i;
-        EXPECT_EQ(s.Stop, s.Start + StampAfter(static_cast<uint64_t>(frames), Rate))
-            << "sample " << i;
+        EXPECT_EQ(s.Stop, s.Start + StampAfter(static_cast<uint64_t>(frames), Rate)) << "sample " << i;
         int64_t zero = 0;
         for (int64_t f = 0; f < frames; ++f, ++at.Frames) {
             int16_t left;
@@ -75,15 +73,12 @@ Placement Place(const std::vector<ReceivedSample>& samples,
             const uint64_t residue = static_cast<uint64_t>(left - 1);
             uint64_t index = nextReal - nextReal % 30000 + residue;
             if (index < nextReal) index += 30000;
-            while (packet < handed.size() &&
-                   index >= handed[packet].FirstReal + handed[packet].Frames)
-                ++packet;
+            while (packet < handed.size() && index >= handed[packet].FirstReal + handed[packet].Frames) ++packet;
             if (packet == handed.size() || index < handed[packet].FirstReal) {
                 ADD_FAILURE() << "stream frame " << at.Frames << " carries no handed frame";
                 return at;
             }
-            const int64_t played =
-                handed[packet].PlayedFrame + static_cast<int64_t>(index - handed[packet].FirstReal);
+            const int64_t played = handed[packet].PlayedFrame + static_cast<int64_t>(index - handed[packet].FirstReal);
             at.WorstOffset = std::max(at.WorstOffset, std::abs(at.Frames - played));
             nextReal = index + 1;
             ++at.RealFrames;
@@ -102,16 +97,14 @@ struct Lags {
     double Outside = 0;
 };
 
-Lags LagsOf(const std::vector<ReceivedSample>& samples, int64_t start,
-            const std::vector<FakeGap>& stretches) {
+Lags LagsOf(const std::vector<ReceivedSample>& samples, int64_t start, const std::vector<FakeGap>& stretches) {
     Lags lags;
     REFERENCE_TIME covered = 0;
     for (const ReceivedSample& s : samples) {
         const double elapsedMs = static_cast<double>(s.Arrival - start) / 10000.0;
         const double lag = elapsedMs - static_cast<double>(covered) / 10000.0;
-        const bool inside = std::any_of(stretches.begin(), stretches.end(), [&](const FakeGap& g) {
-            return elapsedMs >= g.FromMs && elapsedMs < g.ToMs;
-        });
+        const bool inside = std::any_of(stretches.begin(), stretches.end(),
+                                        [&](const FakeGap& g) { return elapsedMs >= g.FromMs && elapsedMs < g.ToMs; });
         (inside ? lags.Inside : lags.Outside) = std::max(inside ? lags.Inside : lags.Outside, lag);
         covered = s.Stop;
     }
@@ -169,8 +162,7 @@ TEST_F(LoopbackTimeline, LatePacketsInsertNoSilenceAndShiftNothing) {
     EXPECT_EQ(Covered, 1000 * 10000);
     // Outside the hiccups the audio follows the elapsed time within about a
     // packet.
-    const Lags lags = LagsOf(Samples, Endpoint->Start100ns,
-                             {FakeGap{200, 221}, FakeGap{400, 431}, FakeGap{600, 701}});
+    const Lags lags = LagsOf(Samples, Endpoint->Start100ns, {FakeGap{200, 221}, FakeGap{400, 431}, FakeGap{600, 701}});
     EXPECT_LE(lags.Outside, TBCAudioPin::PeriodMs + StepMs);
 }
 
@@ -239,8 +231,8 @@ TEST_F(LoopbackTimeline, LostFramesBecomeSilenceAtTheirPlace) {
 TEST_F(LoopbackTimeline, SmallHolesAreFilledOnlyWhenTheEngineReportsALoss) {
     // Packets of 10 ms, each arriving when its last frame was played: 3 ms
     // lost before the second (flagged), 3 ms unexplained before the third.
-    Endpoint->Script({FakePacket{480, 0, 10}, FakePacket{480, AUDCLNT_BUFFERFLAGS_DATA_DISCONTINUITY, 23},
-                      FakePacket{480, 0, 36}});
+    Endpoint->Script(
+        {FakePacket{480, 0, 10}, FakePacket{480, AUDCLNT_BUFFERFLAGS_DATA_DISCONTINUITY, 23}, FakePacket{480, 0, 36}});
     RunTo(40);
 
     const auto handed = Endpoint->Handed();

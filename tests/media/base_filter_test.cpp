@@ -104,8 +104,7 @@ TEST_F(BaseFilterTest, BytesThroughAFormDescriptionStillBind) {
     std::ostringstream hex;
     hex << std::hex;
     for (uint8_t byte : properties[0].Data) hex << (byte < 16 ? "0" : "") << static_cast<int>(byte) << ' ';
-    const std::string description =
-        "TFilterStateHolder Holder {\n  BaseFilter.data = hex { " + hex.str() + "}\n}\n";
+    const std::string description = "TFilterStateHolder Holder {\n  BaseFilter.data = hex { " + hex.str() + "}\n}\n";
     TFilterStateHolder holder(nullptr);
     LoadFormDescription(holder, description, L"test");
     ASSERT_TRUE(holder.BaseFilter.Equal(stored));

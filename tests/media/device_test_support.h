@@ -18,8 +18,7 @@
 namespace devicetest {
 
 // {A7C3E1F0-5B1D-4E5A-9C11-6D0E7A1B2C30}
-inline constexpr GUID CategoryOddDevices{
-    0xA7C3E1F0, 0x5B1D, 0x4E5A, {0x9C, 0x11, 0x6D, 0x0E, 0x7A, 0x1B, 0x2C, 0x30}};
+inline constexpr GUID CategoryOddDevices{0xA7C3E1F0, 0x5B1D, 0x4E5A, {0x9C, 0x11, 0x6D, 0x0E, 0x7A, 0x1B, 0x2C, 0x30}};
 // A category nothing is registered in. {A7C3E1F0-5B1D-4E5A-9C11-6D0E7A1B2C31}
 inline constexpr GUID CategoryEmpty{0xA7C3E1F0, 0x5B1D, 0x4E5A, {0x9C, 0x11, 0x6D, 0x0E, 0x7A, 0x1B, 0x2C, 0x31}};
 
@@ -77,8 +76,8 @@ inline void EnsureOddDevices() {
             RegCloseKey(key);
         }
         HKEY key = nullptr;
-        if (RegCreateKeyExW(HKEY_CLASSES_ROOT, categoryKey.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key,
-                            nullptr) == ERROR_SUCCESS) {
+        if (RegCreateKeyExW(HKEY_CLASSES_ROOT, categoryKey.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) ==
+            ERROR_SUCCESS) {
             complete = OddDevicesVersion;
             RegSetValueExW(key, L"Complete", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&complete), sizeof complete);
             RegCloseKey(key);
@@ -89,8 +88,8 @@ inline void EnsureOddDevices() {
 
 // The ANSI bytes of a text in the system's code page.
 inline std::string Ansi(const std::wstring& text) {
-    const int length = WideCharToMultiByte(CP_ACP, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0,
-                                           nullptr, nullptr);
+    const int length =
+        WideCharToMultiByte(CP_ACP, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
     std::string result(static_cast<size_t>(length), '\0');
     WideCharToMultiByte(CP_ACP, 0, text.c_str(), static_cast<int>(text.size()), result.data(), length, nullptr,
                         nullptr);

@@ -185,8 +185,8 @@ TEST_F(FilterGraphTest, MembersJoinAtActivationAndLeaveAtDeactivation) {
     graph.SetActive(false);
     EXPECT_FALSE(renderer.Filter);
     EXPECT_EQ(graph.MemberCount(), 1);
-    EXPECT_EQ(renderer.Notifications, (std::vector<TMemberNotification>{mnBeforeAdd, mnAfterAdd, mnBeforeRemove,
-                                                                        mnAfterRemove}));
+    EXPECT_EQ(renderer.Notifications,
+              (std::vector<TMemberNotification>{mnBeforeAdd, mnAfterAdd, mnBeforeRemove, mnAfterRemove}));
 
     // Each activation binds a new filter.
     graph.SetActive(true);

@@ -39,11 +39,11 @@ inline void PumpPending() { Application->ProcessMessages(); }
 class MessageBoxCapture {
 public:
     MessageBoxCapture() {
-        FPrevious = Application->SetMessageBoxHandler([this](HWND, const std::wstring& text, const std::wstring&,
-                                                              UINT) {
-            Texts.push_back(text);
-            return IDOK;
-        });
+        FPrevious =
+            Application->SetMessageBoxHandler([this](HWND, const std::wstring& text, const std::wstring&, UINT) {
+                Texts.push_back(text);
+                return IDOK;
+            });
     }
     ~MessageBoxCapture() { Application->SetMessageBoxHandler(FPrevious); }
     MessageBoxCapture(const MessageBoxCapture&) = delete;

@@ -155,10 +155,10 @@ TEST_F(GraphEventsTest, NotifyEventsFollowOnDSEventAndAreChosenByCode) {
     g.Poster->Post(EC_DVD_WARNING, 6, 0);
     g.Poster->Post(EC_DVD_WARNING, 7, 0);
     g.DrainOnce();
-    const std::vector<std::wstring> expected{
-        L"DS 9",   L"palette",    L"DS 11",  L"quality",       L"DS 280", L"ejected", L"DS 257", L"first play",
-        L"DS 257", L"domain stop", L"DS 257", L"DS 257",     L"DS 268", L"unexpected", L"DS 268", L"regions",
-        L"DS 268", L"DS 269",     L"read",   L"DS 269"};
+    const std::vector<std::wstring> expected{L"DS 9",    L"palette", L"DS 11",      L"quality",    L"DS 280",
+                                             L"ejected", L"DS 257",  L"first play", L"DS 257",     L"domain stop",
+                                             L"DS 257",  L"DS 257",  L"DS 268",     L"unexpected", L"DS 268",
+                                             L"regions", L"DS 268",  L"DS 269",     L"read",       L"DS 269"};
     EXPECT_EQ(order, expected);
 }
 

@@ -96,8 +96,7 @@ bool RotHolds(const std::wstring& itemName) {
 TEST(AddGraphToRot, PublishesAndRevokesARealGraph) {
     TComApartment com;
     ComPtr<IGraphBuilder> graph;
-    ASSERT_EQ(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
-                               graph.PutVoid()),
+    ASSERT_EQ(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder, graph.PutVoid()),
               S_OK);
     const std::wstring name = RotItemName(graph.Get());
     EXPECT_EQ(name.rfind(L"FilterGraph ", 0), 0u);

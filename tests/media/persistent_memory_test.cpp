@@ -135,8 +135,8 @@ TEST(PersistentMemory, ReadFromAFormDescription) {
 
 TEST(PersistentMemory, DamagedDescriptionValueNamesTheError) {
     TFilterStateHolder holder(nullptr);
-    EXPECT_THROW(LoadFormDescription(holder, "TFilterStateHolder Holder {\n  BaseFilter.data = hex { 09000000 4142 }\n}\n",
-                                     L"test"),
+    EXPECT_THROW(LoadFormDescription(
+                     holder, "TFilterStateHolder Holder {\n  BaseFilter.data = hex { 09000000 4142 }\n}\n", L"test"),
                  EFormDescriptionError);
     EXPECT_EQ(holder.BaseFilter.DataLength(), 0u);
 }

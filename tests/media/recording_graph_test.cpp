@@ -62,9 +62,7 @@ protected:
 
 // A screen source: a fake that answers the configuration interface and
 // records its calls there.
-TFakeFilter* ConfigurableScreen(const std::shared_ptr<TScreenConfigCalls>& calls) {
-    return new TFakeFilter(calls);
-}
+TFakeFilter* ConfigurableScreen(const std::shared_ptr<TScreenConfigCalls>& calls) { return new TFakeFilter(calls); }
 
 }  // namespace
 
@@ -84,8 +82,7 @@ TEST_F(RecordingGraphService, ScreenSourceThatCannotBeMadeOrConfigured) {
         EXPECT_EQ(screen.Calls(), 1);
         EXPECT_TRUE(Names().empty());
     }
-    TClassOverride screen(CLSID_ScreenCaptureSource,
-                          TClassOverride::Making([] { return new TFakeFilter(); }));
+    TClassOverride screen(CLSID_ScreenCaptureSource, TClassOverride::Making([] { return new TFakeFilter(); }));
     TRecordingGraphRequest request = SoundOnly();
     request.Video = true;
     EXPECT_EQ(BuildRecordingGraph(Graph, request), rgsScreenConfig);

@@ -26,8 +26,7 @@ using namespace graphcomponenttest;
 // A major type that no filter accepts. {3C1B7E52-9A4D-4F0E-8B61-52D0A7E4C901}
 constexpr GUID MEDIATYPE_Unrenderable{0x3C1B7E52, 0x9A4D, 0x4F0E, {0x8B, 0x61, 0x52, 0xD0, 0xA7, 0xE4, 0xC9, 0x01}};
 // {3C1B7E52-9A4D-4F0E-8B61-52D0A7E4C902}
-constexpr CLSID CLSID_UnrenderableSource{
-    0x3C1B7E52, 0x9A4D, 0x4F0E, {0x8B, 0x61, 0x52, 0xD0, 0xA7, 0xE4, 0xC9, 0x02}};
+constexpr CLSID CLSID_UnrenderableSource{0x3C1B7E52, 0x9A4D, 0x4F0E, {0x8B, 0x61, 0x52, 0xD0, 0xA7, 0xE4, 0xC9, 0x02}};
 
 class TUnrenderablePin : public TBCSourceStream {
 public:
@@ -57,7 +56,8 @@ public:
 // filter information names that graph instead of the one it joined.
 class TUnrenderableSource : public TBCSource {
 public:
-    TUnrenderableSource() : TBCSource(L"Unrenderable", nullptr, CLSID_UnrenderableSource), Pin(new TUnrenderablePin(this)) {}
+    TUnrenderableSource()
+        : TBCSource(L"Unrenderable", nullptr, CLSID_UnrenderableSource), Pin(new TUnrenderablePin(this)) {}
 
     HRESULT STDMETHODCALLTYPE QueryFilterInfo(FILTER_INFO* info) override {
         const HRESULT hr = TBCSource::QueryFilterInfo(info);
@@ -104,9 +104,15 @@ public:
         ++ServiceRequests;
         return FSite->QueryService(service, iid, object);
     }
-    HRESULT STDMETHODCALLTYPE AddFilter(IBaseFilter* f, LPCWSTR n) override { return FReal ? FReal->AddFilter(f, n) : E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE RemoveFilter(IBaseFilter* f) override { return FReal ? FReal->RemoveFilter(f) : E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE EnumFilters(IEnumFilters** e) override { return FReal ? FReal->EnumFilters(e) : E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE AddFilter(IBaseFilter* f, LPCWSTR n) override {
+        return FReal ? FReal->AddFilter(f, n) : E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE RemoveFilter(IBaseFilter* f) override {
+        return FReal ? FReal->RemoveFilter(f) : E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE EnumFilters(IEnumFilters** e) override {
+        return FReal ? FReal->EnumFilters(e) : E_NOTIMPL;
+    }
     HRESULT STDMETHODCALLTYPE FindFilterByName(LPCWSTR n, IBaseFilter** f) override {
         return FReal ? FReal->FindFilterByName(n, f) : E_NOTIMPL;
     }
@@ -380,8 +386,8 @@ TEST_F(UnableToRenderTest, ThePlatformsManagerWithAnUnrenderablePin) {
     // manager asks the site for while it renders.
     TSiteSpy spy(Callback.Get());
     ComPtr<IObjectWithSite> withSite;
-    const bool siteTaken = manager->QueryInterface(IID_IObjectWithSite, withSite.PutVoid()) == S_OK &&
-                           withSite && withSite->SetSite(&spy) == S_OK;
+    const bool siteTaken = manager->QueryInterface(IID_IObjectWithSite, withSite.PutVoid()) == S_OK && withSite &&
+                           withSite->SetSite(&spy) == S_OK;
     spy.Asked.clear();
 
     const HRESULT rendered = manager->Render(Pin);
@@ -390,9 +396,7 @@ TEST_F(UnableToRenderTest, ThePlatformsManagerWithAnUnrenderablePin) {
     ASSERT_EQ(Graph.QueryInterface(IID_ICaptureGraphBuilder2, builder.PutVoid()), S_OK);
     const HRESULT streamed = builder->RenderStream(nullptr, nullptr, SourceRef.Get(), nullptr, nullptr);
     const size_t afterStream = Asked.size() - afterRender;
-    const auto askedFor = [&spy](REFIID iid) {
-        return std::count(spy.Asked.begin(), spy.Asked.end(), iid);
-    };
+    const auto askedFor = [&spy](REFIID iid) { return std::count(spy.Asked.begin(), spy.Asked.end(), iid); };
     std::cout << "manager answers IServiceProvider: " << (managerProvides ? "yes" : "no") << "\n"
               << "manager takes a site: " << (siteTaken ? "yes" : "no") << "\n"
               << "site asked for IAMFilterGraphCallback " << askedFor(IID_IAMFilterGraphCallback)

@@ -80,7 +80,8 @@ TEST(DosChild, StartupRecordHoldsOnlyWhatTheRunnerSets) {
     startup.cb = sizeof startup;
     startup.cbReserved2 = static_cast<WORD>(reserved.size());
     startup.lpReserved2 = reserved.data();
-    std::wstring command = L"\"" + ThisProgram() + L"\" --gtest_filter=DosChild.StartupRecordHoldsOnlyWhatTheRunnerSets";
+    std::wstring command =
+        L"\"" + ThisProgram() + L"\" --gtest_filter=DosChild.StartupRecordHoldsOnlyWhatTheRunnerSets";
     ASSERT_TRUE(SetEnvironmentVariableW(kInnerVariable, L"1"));
     PROCESS_INFORMATION info{};
     const BOOL started =

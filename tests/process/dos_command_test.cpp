@@ -26,9 +26,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-std::wstring FixtureCommand(const std::wstring& steps) {
-    return testsupport::ConsoleFixtureCommand(steps);
-}
+std::wstring FixtureCommand(const std::wstring& steps) { return testsupport::ConsoleFixtureCommand(steps); }
 
 // Processes the GUI thread's messages until pred holds or ms have passed.
 bool WaitUntil(const std::function<bool()>& pred, int ms = 10000) {
@@ -152,12 +150,11 @@ TEST_F(DosCommandTest, SplitsLinesAtEveryKindOfLineEndAcrossChunks) {
                   L"e:from\\serr\\n s:150 "
                   L"o:\\r s:150 o:\\n"),
               0u);
-    const std::vector<std::wstring> expected = {L"abc", L"def", L"ghi", L"jkl", L"mno", L"", L"",
-                                                L"p",   L"",    L"qr",  L"from err", L""};
+    const std::vector<std::wstring> expected = {L"abc", L"def", L"ghi", L"jkl", L"mno",      L"",
+                                                L"",    L"p",   L"",    L"qr",  L"from err", L""};
     EXPECT_EQ(WholeLines(), expected);
     ASSERT_EQ(lines_.size(), expected.size()) << "no partial line is expected";
-    const std::vector<TReturnCode> codes = {rcCRLF, rcLF, rcLF, rcLF, rcLF, rcLF, rcLF,
-                                            rcLF,   rcCRLF, rcLF, rcLF, rcLF};
+    const std::vector<TReturnCode> codes = {rcCRLF, rcLF, rcLF, rcLF, rcLF, rcLF, rcLF, rcLF, rcCRLF, rcLF, rcLF, rcLF};
     for (std::size_t i = 0; i < codes.size(); ++i) EXPECT_EQ(lines_[i].code, codes[i]) << "line " << i;
     EXPECT_EQ(cmd_->Status(), dcsFinished);
     EXPECT_EQ(cmd_->Lines()->Count(), static_cast<int>(expected.size()));
@@ -173,8 +170,8 @@ TEST_F(DosCommandTest, PartialLinesRepeatAndAreReplacedInOutputLines) {
     std::vector<std::pair<std::wstring, TOutputType>> got;
     for (const auto& d : lines_) got.emplace_back(d.text, d.type);
     const std::vector<std::pair<std::wstring, TOutputType>> expected = {
-        {L"abc", otPartialLine}, {L"abcdef", otWholeLine}, {L"x", otPartialLine}, {L"x", otPartialLine},
-        {L"xy", otPartialLine},  {L"xy", otPartialLine},  // once more when the run ends
+        {L"abc", otPartialLine}, {L"abcdef", otWholeLine}, {L"x", otPartialLine},
+        {L"x", otPartialLine},   {L"xy", otPartialLine},   {L"xy", otPartialLine},  // once more when the run ends
     };
     EXPECT_EQ(got, expected);
     EXPECT_EQ(output.ToVector(), (std::vector<std::wstring>{L"earlier", L"abcdef", L"xy"}));
@@ -201,11 +198,10 @@ TEST_F(DosCommandTest, InputIsWrittenAndEchoedAsOutput) {
     std::vector<std::pair<std::wstring, TOutputType>> got;
     for (const auto& d : lines_) got.emplace_back(d.text, d.type);
     const std::vector<std::pair<std::wstring, TOutputType>> expected = {
-        {L"ready", otWholeLine},
-        {L"dir\r\n", otWholeLine},  // the echo keeps its line break
-        {L"in:dir", otWholeLine},   // the child read the line
-        {L"ab", otPartialLine},     // input without a line break
-        {L"abtail", otWholeLine},   // continued by the child's next output
+        {L"ready", otWholeLine},  {L"dir\r\n", otWholeLine},  // the echo keeps its line break
+        {L"in:dir", otWholeLine},                             // the child read the line
+        {L"ab", otPartialLine},                               // input without a line break
+        {L"abtail", otWholeLine},                             // continued by the child's next output
     };
     EXPECT_EQ(got, expected);
     EXPECT_EQ(cmd_->InputLines()->Count(), 0);
@@ -442,15 +438,15 @@ TEST_F(DosCommandTest, ProgressLinesEndedByCR) {
     // line cut between two writes, then the last line with CR LF.
     TStringList output;
     cmd_->SetOutputLines(&output);
-    cmd_->SetCommandLine(FixtureCommand(L"o:time=0.50\\sbitrate\\rtime=1.00\\sbitrate\\rtime=1.50\\sbitrate\\r "
-                                        L"s:200 o:time=2 s:200 o:.00\\sbitrate\\r s:200 o:done\\r\\n"));
+    cmd_->SetCommandLine(
+        FixtureCommand(L"o:time=0.50\\sbitrate\\rtime=1.00\\sbitrate\\rtime=1.50\\sbitrate\\r "
+                       L"s:200 o:time=2 s:200 o:.00\\sbitrate\\r s:200 o:done\\r\\n"));
     EXPECT_EQ(cmd_->ExecuteAndWait(), 0u);
     std::vector<std::pair<std::wstring, TOutputType>> got;
     for (const auto& d : lines_) got.emplace_back(d.text, d.type);
     const std::vector<std::pair<std::wstring, TOutputType>> expected = {
-        {L"time=0.50 bitrate", otWholeLine}, {L"time=1.00 bitrate", otWholeLine},
-        {L"time=1.50 bitrate", otWholeLine}, {L"time=2", otPartialLine},
-        {L"time=2.00 bitrate", otWholeLine}, {L"done", otWholeLine},
+        {L"time=0.50 bitrate", otWholeLine}, {L"time=1.00 bitrate", otWholeLine}, {L"time=1.50 bitrate", otWholeLine},
+        {L"time=2", otPartialLine},          {L"time=2.00 bitrate", otWholeLine}, {L"done", otWholeLine},
     };
     EXPECT_EQ(got, expected);
     ASSERT_EQ(lines_.size(), 6u);

@@ -18,8 +18,10 @@ struct Report {
 std::ostream& operator<<(std::ostream& os, const Report& r) {
     os << '{';
     for (char c : r.line) {
-        if (static_cast<unsigned char>(c) < 32) os << "\\x" << std::hex << int(c) << std::dec;
-        else os << c;
+        if (static_cast<unsigned char>(c) < 32)
+            os << "\\x" << std::hex << int(c) << std::dec;
+        else
+            os << c;
     }
     return os << ", " << (r.type == otWholeLine ? "whole" : "partial") << ", " << r.code << '}';
 }
@@ -56,8 +58,7 @@ const Report Part(const std::string& s) { return {s, otPartialLine, -1}; }
 
 TEST(LineSplitter, LineEndsInOneChunk) {
     using namespace std::string_literals;
-    EXPECT_EQ(SplitChunks({"abc\r\ndef\n"}),
-              (std::vector<Report>{Whole("abc", rcCRLF), Whole("def", rcLF)}));
+    EXPECT_EQ(SplitChunks({"abc\r\ndef\n"}), (std::vector<Report>{Whole("abc", rcCRLF), Whole("def", rcLF)}));
     EXPECT_EQ(SplitChunks({"\n\n"}), (std::vector<Report>{Whole("", rcLF), Whole("", rcLF)}));
     EXPECT_EQ(SplitChunks({"a\r\r\n"}), (std::vector<Report>{Whole("a", rcLF), Whole("", rcCRLF)}));
     EXPECT_EQ(SplitChunks({"a\rb\n\rc\r\n"}),
@@ -73,8 +74,7 @@ TEST(LineSplitter, CRAtChunkEndJoinsLFOfNextChunk) {
     // Only the first byte of the next chunk is swallowed.
     EXPECT_EQ(SplitChunks({"abc\r", "\n\n"}), (std::vector<Report>{Whole("abc", rcLF), Whole("", rcLF)}));
     // A CR that is not the last byte does not swallow the next chunk's LF.
-    EXPECT_EQ(SplitChunks({"abc\rx", "\n"}),
-              (std::vector<Report>{Whole("abc", rcLF), Part("x"), Whole("x", rcLF)}));
+    EXPECT_EQ(SplitChunks({"abc\rx", "\n"}), (std::vector<Report>{Whole("abc", rcLF), Part("x"), Whole("x", rcLF)}));
     // A chunk of one CR, then one of one LF: one empty line, not two.
     EXPECT_EQ(SplitChunks({"\r", "\n"}), (std::vector<Report>{Whole("", rcLF)}));
     // A CR, then a chunk of NUL and LF: the NUL keeps the LF from being the first byte.

@@ -47,7 +47,7 @@ TEST(PixentaFrameClock, FrameNumbersRoundHalvesToEven) {
     EXPECT_EQ(FrameNumberAt(19, T25), 0);
     EXPECT_EQ(FrameNumberAt(20, T25), 0);  // 0.5 goes down to 0
     EXPECT_EQ(FrameNumberAt(21, T25), 1);
-    EXPECT_EQ(FrameNumberAt(60, T25), 2);  // 1.5 goes up to 2
+    EXPECT_EQ(FrameNumberAt(60, T25), 2);   // 1.5 goes up to 2
     EXPECT_EQ(FrameNumberAt(100, T25), 2);  // 2.5 goes down to 2
     EXPECT_EQ(FrameNumberAt(140, T25), 4);  // 3.5 goes up to 4
     constexpr int64_t T30 = 333333;

@@ -47,8 +47,7 @@ struct PixentaCapture : ::testing::Test {
     bool RunUntil(size_t count, std::chrono::milliseconds timeout = 10s) {
         if (FAILED(Graph.Control->Run())) return false;
         const auto end = std::chrono::steady_clock::now() + timeout;
-        while (Recorder.Count() < count && std::chrono::steady_clock::now() < end)
-            PatternWindow::Pump(10);
+        while (Recorder.Count() < count && std::chrono::steady_clock::now() < end) PatternWindow::Pump(10);
         Graph.Control->Stop();
         return Recorder.Count() >= count;
     }
@@ -63,13 +62,12 @@ struct PixentaCapture : ::testing::Test {
 };
 
 // Counts pixels of the frame region that differ from the pattern.
-int Mismatches(const std::vector<BYTE>& frame, int width, int height, int originX, int originY,
-               int left, int top, int right, int bottom) {
+int Mismatches(const std::vector<BYTE>& frame, int width, int height, int originX, int originY, int left, int top,
+               int right, int bottom) {
     int wrong = 0;
     for (int y = top; y < bottom; ++y)
         for (int x = left; x < right; ++x)
-            if (!(FramePixel(frame, width, height, x, y) == PatternAt(originX + x, originY + y)))
-                ++wrong;
+            if (!(FramePixel(frame, width, height, x, y) == PatternAt(originX + x, originY + y))) ++wrong;
     return wrong;
 }
 
@@ -89,8 +87,7 @@ TEST_F(PixentaCapture, ConnectionTypeAndAllocator) {
 
     // One buffer of one image.
     ComPtr<IMemInputPin> input;
-    ASSERT_EQ(graphtest::FindPin(Graph.Grabber.Get(), PINDIR_INPUT)
-                  ->QueryInterface(IID_IMemInputPin, input.PutVoid()),
+    ASSERT_EQ(graphtest::FindPin(Graph.Grabber.Get(), PINDIR_INPUT)->QueryInterface(IID_IMemInputPin, input.PutVoid()),
               S_OK);
     ComPtr<IMemAllocator> allocator;
     ASSERT_EQ(input->GetAllocator(allocator.Put()), S_OK);
@@ -232,8 +229,7 @@ TEST_F(PixentaCapture, RectangleWhollyOffTheDisplayGivesBlackFrames) {
     ASSERT_TRUE(RunUntil(3));
     for (const auto& s : Recorder.Samples()) {
         ASSERT_EQ(s.Data.size(), 300u * 100);
-        EXPECT_EQ(std::count(s.Data.begin(), s.Data.end(), BYTE{0}),
-                  static_cast<ptrdiff_t>(s.Data.size()));
+        EXPECT_EQ(std::count(s.Data.begin(), s.Data.end(), BYTE{0}), static_cast<ptrdiff_t>(s.Data.size()));
         EXPECT_EQ(s.Stop - s.Start, T30);
     }
 }

@@ -135,9 +135,11 @@ TEST_F(PixentaConfig, SettersReachThePinAndTheOfferedType) {
     EXPECT_EQ(w, 321);
     EXPECT_EQ(h, 240);
 
-    const struct { LONGLONG Rate; REFERENCE_TIME Duration; } rates[] = {
-        {30, 333333}, {25, 400000}, {20, 500000}, {15, 666666}, {10, 1000000}, {7, 1428571},
-        {1, 10000000}, {10000000, 1}};
+    const struct {
+        LONGLONG Rate;
+        REFERENCE_TIME Duration;
+    } rates[] = {{30, 333333},  {25, 400000}, {20, 500000},  {15, 666666},
+                 {10, 1000000}, {7, 1428571}, {1, 10000000}, {10000000, 1}};
     for (const auto& r : rates) {
         ASSERT_EQ(PinConfig->SetFrameRate(r.Rate), S_OK);
         LONGLONG rate = 0;
@@ -149,7 +151,7 @@ TEST_F(PixentaConfig, SettersReachThePinAndTheOfferedType) {
         // 321 pixels of 3 bytes give rows of 964 bytes.
         EXPECT_EQ(Header(type).bmiHeader.biSizeImage, 964u * 240);
         EXPECT_EQ(Header(type).bmiHeader.biWidth, 321);
-        }
+    }
 
     // Only the low byte of the cursor flag counts.
     ASSERT_EQ(FilterConfig->SetDrawCursor(0x100), S_OK);
@@ -163,8 +165,7 @@ TEST_F(PixentaConfig, SettersReachThePinAndTheOfferedType) {
 
 TEST_F(PixentaConfig, HostileValuesLeaveTheFieldsValid) {
     ASSERT_EQ(PinConfig->SetFrameRate(25), S_OK);
-    for (LONGLONG bad : {LONGLONG{0}, LONGLONG{-1}, LONGLONG{-30}, LONGLONG{10000001},
-                         LLONG_MAX, LLONG_MIN}) {
+    for (LONGLONG bad : {LONGLONG{0}, LONGLONG{-1}, LONGLONG{-30}, LONGLONG{10000001}, LLONG_MAX, LLONG_MIN}) {
         EXPECT_EQ(FilterConfig->SetFrameRate(bad), E_INVALIDARG) << bad;
     }
     LONGLONG rate = 0;

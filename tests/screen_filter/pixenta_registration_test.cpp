@@ -13,13 +13,10 @@ using namespace pixentatest;
 // The filter mapper's parser of registered filter data (documented, but not
 // declared by the MinGW headers).
 struct IAMFilterData : public IUnknown {
-    virtual HRESULT STDMETHODCALLTYPE ParseFilterData(BYTE* data, ULONG size,
-                                                      BYTE** filter) = 0;
-    virtual HRESULT STDMETHODCALLTYPE CreateFilterData(REGFILTER2* filter, BYTE** data,
-                                                       ULONG* size) = 0;
+    virtual HRESULT STDMETHODCALLTYPE ParseFilterData(BYTE* data, ULONG size, BYTE** filter) = 0;
+    virtual HRESULT STDMETHODCALLTYPE CreateFilterData(REGFILTER2* filter, BYTE** data, ULONG* size) = 0;
 };
-constexpr IID IID_IAMFilterData{
-    0x97F7C4D4, 0x547B, 0x4A5F, {0x83, 0x32, 0x53, 0x64, 0x30, 0xAD, 0x2E, 0x4D}};
+constexpr IID IID_IAMFilterData{0x97F7C4D4, 0x547B, 0x4A5F, {0x83, 0x32, 0x53, 0x64, 0x30, 0xAD, 0x2E, 0x4D}};
 
 namespace {
 
@@ -38,16 +35,14 @@ std::wstring ClassKey() {
 std::wstring ReadString(const std::wstring& key, const wchar_t* name) {
     wchar_t buffer[1024] = {};
     DWORD size = sizeof buffer;
-    if (RegGetValueW(HKEY_CLASSES_ROOT, key.c_str(), name, RRF_RT_REG_SZ, nullptr, buffer,
-                     &size) != ERROR_SUCCESS)
+    if (RegGetValueW(HKEY_CLASSES_ROOT, key.c_str(), name, RRF_RT_REG_SZ, nullptr, buffer, &size) != ERROR_SUCCESS)
         return L"<missing>";
     return buffer;
 }
 
 bool KeyExists(const std::wstring& key) {
     TRegKey handle;
-    return RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, handle.Put()) ==
-           ERROR_SUCCESS;
+    return RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, handle.Put()) == ERROR_SUCCESS;
 }
 
 struct MapperEntry {
@@ -59,17 +54,15 @@ struct MapperEntry {
 std::vector<MapperEntry> MapperEntries() {
     std::vector<MapperEntry> found;
     ComPtr<ICreateDevEnum> devices;
-    if (FAILED(CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER,
-                                IID_ICreateDevEnum, devices.PutVoid())))
+    if (FAILED(CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER, IID_ICreateDevEnum,
+                                devices.PutVoid())))
         return found;
     ComPtr<IEnumMoniker> monikers;
-    if (devices->CreateClassEnumerator(CLSID_VideoInputDeviceCategory, monikers.Put(), 0) != S_OK)
-        return found;
+    if (devices->CreateClassEnumerator(CLSID_VideoInputDeviceCategory, monikers.Put(), 0) != S_OK) return found;
     ComPtr<IMoniker> moniker;
     while (monikers->Next(1, moniker.Put(), nullptr) == S_OK) {
         ComPtr<IPropertyBag> bag;
-        if (FAILED(moniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag, bag.PutVoid())))
-            continue;
+        if (FAILED(moniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag, bag.PutVoid()))) continue;
         VARIANT value;
         VariantInit(&value);
         if (FAILED(bag->Read(L"CLSID", &value, nullptr))) continue;
@@ -82,8 +75,7 @@ std::vector<MapperEntry> MapperEntries() {
         if (SUCCEEDED(bag->Read(L"FriendlyName", &value, nullptr)) && value.vt == VT_BSTR)
             entry.FriendlyName = value.bstrVal;
         VariantClear(&value);
-        if (SUCCEEDED(bag->Read(L"FilterData", &value, nullptr)) &&
-            value.vt == (VT_ARRAY | VT_UI1)) {
+        if (SUCCEEDED(bag->Read(L"FilterData", &value, nullptr)) && value.vt == (VT_ARRAY | VT_UI1)) {
             void* data = nullptr;
             SafeArrayAccessData(value.parray, &data);
             const ULONG size = value.parray->rgsabound[0].cElements;
@@ -106,9 +98,7 @@ struct PixentaRegistration : ::testing::Test {
 TEST_F(PixentaRegistration, RegisterWritesClassKeysAndMapperEntry) {
     ASSERT_EQ(RegisterLibrary(), 0);
     EXPECT_EQ(ReadString(ClassKey(), nullptr), L"Pixenta");
-    EXPECT_EQ(lstrcmpiW(ReadString(ClassKey() + L"\\InprocServer32", nullptr).c_str(),
-                        LibraryPath().c_str()),
-              0);
+    EXPECT_EQ(lstrcmpiW(ReadString(ClassKey() + L"\\InprocServer32", nullptr).c_str(), LibraryPath().c_str()), 0);
     EXPECT_EQ(ReadString(ClassKey() + L"\\InprocServer32", L"ThreadingModel"), L"Both");
 
     const auto entries = MapperEntries();
@@ -117,14 +107,12 @@ TEST_F(PixentaRegistration, RegisterWritesClassKeysAndMapperEntry) {
 
     // What the mapper recorded: merit, one output pin with one media type.
     ComPtr<IAMFilterData> parser;
-    ASSERT_EQ(CoCreateInstance(CLSID_FilterMapper2, nullptr, CLSCTX_INPROC_SERVER,
-                               IID_IAMFilterData, parser.PutVoid()),
+    ASSERT_EQ(CoCreateInstance(CLSID_FilterMapper2, nullptr, CLSCTX_INPROC_SERVER, IID_IAMFilterData, parser.PutVoid()),
               S_OK);
     std::vector<BYTE> data = entries[0].FilterData;
     ASSERT_FALSE(data.empty());
     TTaskMem<BYTE> parsed;
-    ASSERT_EQ(
-        parser->ParseFilterData(data.data(), static_cast<ULONG>(data.size()), parsed.Put()), S_OK);
+    ASSERT_EQ(parser->ParseFilterData(data.data(), static_cast<ULONG>(data.size()), parsed.Put()), S_OK);
     const auto* filter = *reinterpret_cast<REGFILTER2**>(parsed.Get());
     EXPECT_EQ(filter->dwMerit, static_cast<DWORD>(MERIT_DO_NOT_USE));
     ASSERT_EQ(filter->cPins2, 1u);
@@ -155,9 +143,9 @@ TEST_F(PixentaRegistration, UnregisterRemovesKeysAndEntryAndMayRepeat) {
     EXPECT_FALSE(KeyExists(ClassKey()));
     EXPECT_TRUE(MapperEntries().empty());
     ComPtr<IBaseFilter> filter;
-    EXPECT_EQ(CoCreateInstance(CLSID_ScreenCaptureSource, nullptr, CLSCTX_INPROC_SERVER,
-                               IID_IBaseFilter, filter.PutVoid()),
-              REGDB_E_CLASSNOTREG);
+    EXPECT_EQ(
+        CoCreateInstance(CLSID_ScreenCaptureSource, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, filter.PutVoid()),
+        REGDB_E_CLASSNOTREG);
     // Unregistering a library that is not registered is harmless.
     EXPECT_EQ(UnregisterLibrary(), 0);
     EXPECT_FALSE(KeyExists(ClassKey()));
@@ -177,11 +165,9 @@ TEST_F(PixentaRegistration, ExportsAnswerLikeAComServer) {
     EXPECT_NE(GetProcAddress(library.Get(), "DllUnregisterServer"), nullptr);
 
     void* object = nullptr;
-    EXPECT_EQ(getClassObject(CLSID_LoopbackAudioSource, IID_IClassFactory, &object),
-              CLASS_E_CLASSNOTAVAILABLE);
+    EXPECT_EQ(getClassObject(CLSID_LoopbackAudioSource, IID_IClassFactory, &object), CLASS_E_CLASSNOTAVAILABLE);
     ComPtr<IClassFactory> factory;
-    ASSERT_EQ(getClassObject(CLSID_ScreenCaptureSource, IID_IClassFactory, factory.PutVoid()),
-              S_OK);
+    ASSERT_EQ(getClassObject(CLSID_ScreenCaptureSource, IID_IClassFactory, factory.PutVoid()), S_OK);
     ComPtr<IBaseFilter> filter;
     ASSERT_EQ(factory->CreateInstance(nullptr, IID_IBaseFilter, filter.PutVoid()), S_OK);
     EXPECT_EQ(canUnload(), S_FALSE);

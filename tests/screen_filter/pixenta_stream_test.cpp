@@ -28,8 +28,7 @@ constexpr long ImageBytes = Width * 3 * Height;
 class CanaryAllocator final : public IMemAllocator {
 public:
     CanaryAllocator() {
-        CoCreateInstance(CLSID_MemoryAllocator, nullptr, CLSCTX_INPROC_SERVER, IID_IMemAllocator,
-                         FReal.PutVoid());
+        CoCreateInstance(CLSID_MemoryAllocator, nullptr, CLSCTX_INPROC_SERVER, IID_IMemAllocator, FReal.PutVoid());
     }
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
         if (object == nullptr) return E_POINTER;
@@ -43,8 +42,7 @@ public:
     ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
     ULONG STDMETHODCALLTYPE Release() override { return 1; }
 
-    HRESULT STDMETHODCALLTYPE SetProperties(ALLOCATOR_PROPERTIES* request,
-                                            ALLOCATOR_PROPERTIES* actual) override {
+    HRESULT STDMETHODCALLTYPE SetProperties(ALLOCATOR_PROPERTIES* request, ALLOCATOR_PROPERTIES* actual) override {
         if (request == nullptr) return E_POINTER;
         ALLOCATOR_PROPERTIES changed = *request;
         changed.cbBuffer += Extra;
@@ -55,8 +53,8 @@ public:
     }
     HRESULT STDMETHODCALLTYPE Commit() override { return FReal->Commit(); }
     HRESULT STDMETHODCALLTYPE Decommit() override { return FReal->Decommit(); }
-    HRESULT STDMETHODCALLTYPE GetBuffer(IMediaSample** sample, REFERENCE_TIME* start,
-                                        REFERENCE_TIME* stop, DWORD flags) override {
+    HRESULT STDMETHODCALLTYPE GetBuffer(IMediaSample** sample, REFERENCE_TIME* start, REFERENCE_TIME* stop,
+                                        DWORD flags) override {
         const HRESULT hr = FReal->GetBuffer(sample, start, stop, flags);
         if (SUCCEEDED(hr) && *sample != nullptr) {
             BYTE* data = nullptr;
@@ -66,9 +64,7 @@ public:
         }
         return hr;
     }
-    HRESULT STDMETHODCALLTYPE ReleaseBuffer(IMediaSample* sample) override {
-        return FReal->ReleaseBuffer(sample);
-    }
+    HRESULT STDMETHODCALLTYPE ReleaseBuffer(IMediaSample* sample) override { return FReal->ReleaseBuffer(sample); }
 
     long Extra = 0;
     std::atomic<long> CanaryFrom{ImageBytes};
@@ -103,8 +99,7 @@ protected:
         if (Agreed != &Allocator) return;
         if (FAILED(sample->GetPointer(&data)) || data == nullptr) return;
         const long from = Allocator.CanaryFrom;
-        if (from < size && !std::all_of(data + from, data + size, [](BYTE b) { return b == Canary; }))
-            ++Overwritten;
+        if (from < size && !std::all_of(data + from, data + size, [](BYTE b) { return b == Canary; })) ++Overwritten;
     }
 };
 

@@ -16,17 +16,14 @@ namespace pixentatest {
 inline std::wstring LibraryPath() { return graphtest::ProgramFolder() + L"Pixenta.dll"; }
 
 // Runs regsvr32 on the library; its exit code, or -1.
-inline int RunRegsvr32(const std::wstring& arguments) {
-    return static_cast<int>(testsupport::RunRegsvr32(arguments));
-}
+inline int RunRegsvr32(const std::wstring& arguments) { return static_cast<int>(testsupport::RunRegsvr32(arguments)); }
 
 inline int RegisterLibrary() { return RunRegsvr32(L"/s \"" + LibraryPath() + L"\""); }
 inline int UnregisterLibrary() { return RunRegsvr32(L"/s /u \"" + LibraryPath() + L"\""); }
 
 inline ComPtr<IBaseFilter> CreateFilter() {
     ComPtr<IBaseFilter> filter;
-    CoCreateInstance(CLSID_ScreenCaptureSource, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
-                     filter.PutVoid());
+    CoCreateInstance(CLSID_ScreenCaptureSource, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, filter.PutVoid());
     return filter;
 }
 
@@ -42,8 +39,8 @@ struct Bgr {
     bool operator==(const Bgr&) const = default;
 };
 inline Bgr PatternAt(int x, int y) {
-    return Bgr{static_cast<BYTE>((((x >> 8) & 7) << 3) | ((y >> 8) & 7) | 0x80),
-               static_cast<BYTE>(y & 0xFF), static_cast<BYTE>(x & 0xFF)};
+    return Bgr{static_cast<BYTE>((((x >> 8) & 7) << 3) | ((y >> 8) & 7) | 0x80), static_cast<BYTE>(y & 0xFF),
+               static_cast<BYTE>(x & 0xFF)};
 }
 
 // A top-most borderless window over the whole primary display, painted with
@@ -57,8 +54,7 @@ public:
         for (int y = 0; y < Height; ++y) {
             for (int x = 0; x < Width; ++x) {
                 const Bgr c = PatternAt(x, y);
-                Pixels[static_cast<size_t>(y) * Width + x] =
-                    (DWORD{c.R} << 16) | (DWORD{c.G} << 8) | c.B;
+                Pixels[static_cast<size_t>(y) * Width + x] = (DWORD{c.R} << 16) | (DWORD{c.G} << 8) | c.B;
             }
         }
         WNDCLASSW wc{};
@@ -67,8 +63,8 @@ public:
         wc.lpszClassName = L"PixentaPatternWindow";
         wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
         RegisterClassW(&wc);
-        Handle = CreateWindowExW(WS_EX_TOPMOST, wc.lpszClassName, L"pattern", WS_POPUP | WS_VISIBLE,
-                                 0, 0, Width, Height, nullptr, nullptr, wc.hInstance, this);
+        Handle = CreateWindowExW(WS_EX_TOPMOST, wc.lpszClassName, L"pattern", WS_POPUP | WS_VISIBLE, 0, 0, Width,
+                                 Height, nullptr, nullptr, wc.hInstance, this);
         UpdateWindow(Handle);
         Pump(600);
     }
@@ -98,8 +94,7 @@ private:
     static LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
         if (message == WM_NCCREATE) {
             auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
-            SetWindowLongPtrW(hwnd, GWLP_USERDATA,
-                              reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+            SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
         }
         auto* self = reinterpret_cast<PatternWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
         if (message == WM_PAINT && self) {
@@ -111,8 +106,8 @@ private:
             info.bmiHeader.biHeight = -self->Height;
             info.bmiHeader.biPlanes = 1;
             info.bmiHeader.biBitCount = 32;
-            SetDIBitsToDevice(dc, 0, 0, self->Width, self->Height, 0, 0, 0, self->Height,
-                              self->Pixels.data(), &info, DIB_RGB_COLORS);
+            SetDIBitsToDevice(dc, 0, 0, self->Width, self->Height, 0, 0, 0, self->Height, self->Pixels.data(), &info,
+                              DIB_RGB_COLORS);
             EndPaint(hwnd, &ps);
             return 0;
         }

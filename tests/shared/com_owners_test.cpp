@@ -75,8 +75,7 @@ TEST(VariantOwner, ClearsWhatItHoldsOnRefillScopeEndAndException) {
         value->punkVal = &object;
         object.AddRef();
         throw std::bad_alloc();
-    } catch (const std::bad_alloc&) {
-    }
+    } catch (const std::bad_alloc&) {}
     EXPECT_EQ(object.References, 1);
 }
 
@@ -150,9 +149,13 @@ TEST(ComGuardCall, AnswersTheBodyOrTheFailureForAnException) {
     // method answers its failure.
     std::exception_ptr reported;
     const auto report = [&](std::exception_ptr e) { reported = e; };
-    EXPECT_EQ(ComGuard(S_FALSE, [] { return S_OK; }, report), S_OK);
+    EXPECT_EQ(ComGuard(
+                  S_FALSE, [] { return S_OK; }, report),
+              S_OK);
     EXPECT_FALSE(reported);
-    EXPECT_EQ(ComGuard(S_FALSE, []() -> HRESULT { throw std::bad_alloc(); }, report), S_FALSE);
+    EXPECT_EQ(ComGuard(
+                  S_FALSE, []() -> HRESULT { throw std::bad_alloc(); }, report),
+              S_FALSE);
     ASSERT_TRUE(reported);
     EXPECT_THROW(std::rethrow_exception(reported), std::bad_alloc);
 }

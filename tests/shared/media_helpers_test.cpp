@@ -46,8 +46,7 @@ struct MaskedHeader {
 TEST(SharedIdentifiers, ClassAndInterfaceIdentifiers) {
     EXPECT_EQ(GuidText(CLSID_ScreenCaptureSource), L"{286CDE4A-96B1-4ACE-82FA-78464BD8E782}");
     EXPECT_EQ(GuidText(CLSID_LoopbackAudioSource), L"{2B507057-ED7E-441D-A992-12031F31D522}");
-    EXPECT_EQ(GuidText(IID_IVideoCaptureFilterConfig),
-              L"{35D258F8-FB94-4C1F-B52A-9A2B024680DE}");
+    EXPECT_EQ(GuidText(IID_IVideoCaptureFilterConfig), L"{35D258F8-FB94-4C1F-B52A-9A2B024680DE}");
     EXPECT_EQ(__uuidof(IVideoCaptureFilterConfig), IID_IVideoCaptureFilterConfig);
     EXPECT_STREQ(PixentaFilterName, L"Pixenta");
     EXPECT_STREQ(AudeloFilterName, L"Audelo");
@@ -100,8 +99,7 @@ TEST(SharedBitmapSubtype, SixteenBitsByMasks) {
 }
 
 TEST(SharedBitmapSubtype, FourCCWhateverTheBitCount) {
-    EXPECT_EQ(GuidText(GetBitmapSubtype(Header(8, 8, 16, 0x32595559))),
-              L"{32595559-0000-0010-8000-00AA00389B71}");
+    EXPECT_EQ(GuidText(GetBitmapSubtype(Header(8, 8, 16, 0x32595559))), L"{32595559-0000-0010-8000-00AA00389B71}");
     EXPECT_EQ(GetBitmapSubtype(Header(8, 8, 0, 0x32595559)), FourCCSubtype(0x32595559));
     EXPECT_EQ(GuidText(FourCCSubtype(0x3231564E)), L"{3231564E-0000-0010-8000-00AA00389B71}");
 }

@@ -17,8 +17,8 @@ bool KernelHandleOpen(HANDLE handle) {
 
 bool KeyOpen(HKEY key) {
     DWORD subkeys = 0;
-    return RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, nullptr,
-                            nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+    return RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, nullptr, nullptr, nullptr,
+                            nullptr, nullptr) == ERROR_SUCCESS;
 }
 
 // Whether the calling thread is in a COM apartment.
@@ -85,8 +85,8 @@ TEST(KernelHandleOwner, PutClosesWhatIsHeldThenLendsTheSlot) {
     HANDLE* slot = owner.Put();
     EXPECT_FALSE(KernelHandleOpen(old));
     EXPECT_EQ(*slot, nullptr);
-    ASSERT_TRUE(DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(), slot,
-                                0, FALSE, DUPLICATE_SAME_ACCESS));
+    ASSERT_TRUE(DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(), slot, 0, FALSE,
+                                DUPLICATE_SAME_ACCESS));
     EXPECT_TRUE(owner);
     EXPECT_TRUE(KernelHandleOpen(owner.Get()));
 }
@@ -95,8 +95,8 @@ TEST(RegistryKeyOwner, ClosesTheKey) {
     HKEY raw = nullptr;
     {
         TRegKey key;
-        ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\TavrelOwnerTest", 0, nullptr, 0,
-                                  KEY_ALL_ACCESS, nullptr, key.Put(), nullptr),
+        ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\TavrelOwnerTest", 0, nullptr, 0, KEY_ALL_ACCESS,
+                                  nullptr, key.Put(), nullptr),
                   ERROR_SUCCESS);
         raw = key.Get();
         EXPECT_TRUE(KeyOpen(raw));

@@ -24,11 +24,9 @@ using graphtest::ComScope;
 namespace {
 
 // {E30629D2-27E5-11CE-875D-00608CB78066}
-constexpr CLSID AudioRecordClass{
-    0xE30629D2, 0x27E5, 0x11CE, {0x87, 0x5D, 0x00, 0x60, 0x8C, 0xB7, 0x80, 0x66}};
+constexpr CLSID AudioRecordClass{0xE30629D2, 0x27E5, 0x11CE, {0x87, 0x5D, 0x00, 0x60, 0x8C, 0xB7, 0x80, 0x66}};
 
-const PROPERTYKEY FriendlyNameKey{
-    {0xa45c254e, 0xdf1c, 0x4efd, {0x80, 0x20, 0x67, 0xd1, 0x46, 0xa8, 0x50, 0xe0}}, 14};
+const PROPERTYKEY FriendlyNameKey{{0xa45c254e, 0xdf1c, 0x4efd, {0x80, 0x20, 0x67, 0xd1, 0x46, 0xa8, 0x50, 0xe0}}, 14};
 
 std::wstring PinName(IPin* pin) {
     PIN_INFO info{};
@@ -44,15 +42,13 @@ std::vector<std::wstring> CaptureEndpointNames() {
                                 __uuidof(IMMDeviceEnumerator), enumerator.PutVoid())))
         return names;
     ComPtr<IMMDeviceCollection> devices;
-    if (FAILED(enumerator->EnumAudioEndpoints(eCapture, DEVICE_STATE_ACTIVE, devices.Put())))
-        return names;
+    if (FAILED(enumerator->EnumAudioEndpoints(eCapture, DEVICE_STATE_ACTIVE, devices.Put()))) return names;
     UINT count = 0;
     devices->GetCount(&count);
     for (UINT i = 0; i < count; ++i) {
         ComPtr<IMMDevice> device;
         ComPtr<IPropertyStore> store;
-        if (FAILED(devices->Item(i, device.Put())) ||
-            FAILED(device->OpenPropertyStore(STGM_READ, store.Put())))
+        if (FAILED(devices->Item(i, device.Put())) || FAILED(device->OpenPropertyStore(STGM_READ, store.Put())))
             continue;
         PROPVARIANT value;
         PropVariantInit(&value);
@@ -79,10 +75,8 @@ struct PcmRecording {
     }
     // The bytes a sample carries.
     static std::vector<BYTE> SampleData(const graphtest::Sample& sample) {
-        const size_t length =
-            std::min(sample.Data.size(), static_cast<size_t>(std::max(0L, sample.Length)));
-        return std::vector<BYTE>(sample.Data.begin(),
-                                 sample.Data.begin() + static_cast<ptrdiff_t>(length));
+        const size_t length = std::min(sample.Data.size(), static_cast<size_t>(std::max(0L, sample.Length)));
+        return std::vector<BYTE>(sample.Data.begin(), sample.Data.begin() + static_cast<ptrdiff_t>(length));
     }
 };
 
@@ -92,8 +86,7 @@ struct PcmRecording {
 // samples.size().
 size_t FirstLoud(const std::vector<graphtest::Sample>& samples, const WAVEFORMATEX& format) {
     for (size_t n = 0; n < samples.size(); ++n)
-        if (Rms(FirstChannel(PcmRecording::SampleData(samples[n]), format.wBitsPerSample,
-                             format.nChannels)) > 1000.0)
+        if (Rms(FirstChannel(PcmRecording::SampleData(samples[n]), format.wBitsPerSample, format.nChannels)) > 1000.0)
             return n;
     return samples.size();
 }
@@ -118,10 +111,8 @@ PcmRecording Record(IBaseFilter* device, double seconds, bool loud) {
     if (FAILED(recording.Result)) return recording;
     AM_MEDIA_TYPE type{};
     ComPtr<IPin> out = PinIn(device, PINDIR_OUTPUT);
-    if (SUCCEEDED(out->ConnectionMediaType(&type)) && type.pbFormat &&
-        type.cbFormat >= sizeof(PCMWAVEFORMAT))
-        std::memcpy(&recording.Format, type.pbFormat,
-                    std::min<size_t>(type.cbFormat, sizeof(WAVEFORMATEX)));
+    if (SUCCEEDED(out->ConnectionMediaType(&type)) && type.pbFormat && type.cbFormat >= sizeof(PCMWAVEFORMAT))
+        std::memcpy(&recording.Format, type.pbFormat, std::min<size_t>(type.cbFormat, sizeof(WAVEFORMATEX)));
     FreeMediaType(type);
     // A live source may leave the graph still on its way to running (S_FALSE).
     recording.Result = graph.Control->Run();
@@ -166,14 +157,12 @@ TEST_F(AudioCaptureDevices, EveryEndpointIsListedOnceAndBindsOurFilterWithALineA
     std::multiset<std::wstring> listed;
     for (const DeviceEntry& d : devices) listed.insert(d.Name);
     EXPECT_EQ(devices.size(), endpoints.size());
-    for (const std::wstring& endpoint : endpoints)
-        EXPECT_EQ(listed.count(endpoint), 1u) << "endpoint not listed once";
+    for (const std::wstring& endpoint : endpoints) EXPECT_EQ(listed.count(endpoint), 1u) << "endpoint not listed once";
 
     for (const DeviceEntry& device : devices) {
         SCOPED_TRACE(std::string(device.Name.begin(), device.Name.end()));
         ComPtr<IBaseFilter> filter;
-        ASSERT_EQ(device.Moniker->BindToObject(nullptr, nullptr, IID_IBaseFilter, filter.PutVoid()),
-                  S_OK);
+        ASSERT_EQ(device.Moniker->BindToObject(nullptr, nullptr, IID_IBaseFilter, filter.PutVoid()), S_OK);
         CLSID classId{};
         ASSERT_EQ(filter->GetClassID(&classId), S_OK);
         EXPECT_EQ(classId, AudioRecordClass);
@@ -196,13 +185,11 @@ TEST_F(AudioCaptureDevices, EveryEndpointIsListedOnceAndBindsOurFilterWithALineA
             EXPECT_EQ(type->subtype, MEDIASUBTYPE_PCM);
             ASSERT_EQ(type->formattype, FORMAT_WaveFormatEx);
             const auto* wave = reinterpret_cast<const WAVEFORMATEX*>(type->pbFormat);
-            offered.insert({wave->wBitsPerSample, static_cast<int>(wave->nSamplesPerSec),
-                            wave->nChannels});
+            offered.insert({wave->wBitsPerSample, static_cast<int>(wave->nSamplesPerSec), wave->nChannels});
             DeleteMediaType(type);
         }
-        for (auto wanted : {std::tuple{16, 48000, 2}, std::tuple{16, 44100, 2},
-                            std::tuple{16, 44100, 1}, std::tuple{16, 48000, 1},
-                            std::tuple{8, 22050, 1}, std::tuple{24, 48000, 2}})
+        for (auto wanted : {std::tuple{16, 48000, 2}, std::tuple{16, 44100, 2}, std::tuple{16, 44100, 1},
+                            std::tuple{16, 48000, 1}, std::tuple{8, 22050, 1}, std::tuple{24, 48000, 2}})
             EXPECT_EQ(offered.count(wanted), 1u);
     }
 }
@@ -236,9 +223,7 @@ TEST_F(AudioCaptureDevices, EachOfferedFormatSetByStreamConfigIsRecordedAtItsRat
 
     ComPtr<IBaseFilter> probe = BindDevice(MonitorDevice);
     ComPtr<IAMStreamConfig> probeConfig;
-    ASSERT_EQ(PinIn(probe.Get(), PINDIR_OUTPUT)->QueryInterface(IID_IAMStreamConfig,
-                                                                 probeConfig.PutVoid()),
-              S_OK);
+    ASSERT_EQ(PinIn(probe.Get(), PINDIR_OUTPUT)->QueryInterface(IID_IAMStreamConfig, probeConfig.PutVoid()), S_OK);
     int count = 0, size = 0;
     ASSERT_EQ(probeConfig->GetNumberOfCapabilities(&count, &size), S_OK);
     ASSERT_EQ(size, static_cast<int>(sizeof(AUDIO_STREAM_CONFIG_CAPS)));
@@ -249,8 +234,7 @@ TEST_F(AudioCaptureDevices, EachOfferedFormatSetByStreamConfigIsRecordedAtItsRat
         AUDIO_STREAM_CONFIG_CAPS caps{};
         ASSERT_EQ(probeConfig->GetStreamCaps(i, &type, reinterpret_cast<BYTE*>(&caps)), S_OK);
         const WAVEFORMATEX wanted = *reinterpret_cast<const WAVEFORMATEX*>(type->pbFormat);
-        SCOPED_TRACE(std::to_string(wanted.wBitsPerSample) + "/" +
-                     std::to_string(wanted.nSamplesPerSec) + "/" +
+        SCOPED_TRACE(std::to_string(wanted.wBitsPerSample) + "/" + std::to_string(wanted.nSamplesPerSec) + "/" +
                      std::to_string(wanted.nChannels));
         EXPECT_EQ(caps.MaximumSampleFrequency, wanted.nSamplesPerSec);
 
@@ -289,8 +273,8 @@ TEST_F(AudioCaptureDevices, EachOfferedFormatSetByStreamConfigIsRecordedAtItsRat
         // their median stands even when a loaded machine let a packet
         // glitch.
         const std::vector<double> values =
-            FirstChannel(recording.DataFrom(FirstLoud(recording.Samples, recording.Format)),
-                         wanted.wBitsPerSample, wanted.nChannels);
+            FirstChannel(recording.DataFrom(FirstLoud(recording.Samples, recording.Format)), wanted.wBitsPerSample,
+                         wanted.nChannels);
         const size_t window = wanted.nSamplesPerSec / 10;
         std::vector<double> pitches;
         double loudest = 0;
@@ -335,8 +319,8 @@ TEST_F(AudioCaptureDevices, TheCaptureGraphBuilderRendersADevicesStreamAsTheProg
     IBaseFilter* device = monitor.Device.Get();
     graphtest::GrabberGraph& graph = monitor.Graph;
     ComPtr<ICaptureGraphBuilder2> builder;
-    ASSERT_EQ(CoCreateInstance(CLSID_CaptureGraphBuilder2, nullptr, CLSCTX_INPROC_SERVER,
-                               IID_ICaptureGraphBuilder2, builder.PutVoid()),
+    ASSERT_EQ(CoCreateInstance(CLSID_CaptureGraphBuilder2, nullptr, CLSCTX_INPROC_SERVER, IID_ICaptureGraphBuilder2,
+                               builder.PutVoid()),
               S_OK);
     ASSERT_EQ(builder->SetFiltergraph(graph.Graph.Get()), S_OK);
     // No category, no type, no intermediate filter: the device's stream into
@@ -346,8 +330,7 @@ TEST_F(AudioCaptureDevices, TheCaptureGraphBuilderRendersADevicesStreamAsTheProg
     ComPtr<IPin> nothing;
     EXPECT_EQ(line->ConnectedTo(nothing.Put()), VFW_E_NOT_CONNECTED);
     ASSERT_EQ(graph.Graph->ConnectDirect(graphtest::FindPin(graph.Grabber.Get(), PINDIR_OUTPUT).Get(),
-                                         graphtest::FindPin(graph.Renderer.Get(), PINDIR_INPUT).Get(),
-                                         nullptr),
+                                         graphtest::FindPin(graph.Renderer.Get(), PINDIR_INPUT).Get(), nullptr),
               S_OK);
     ASSERT_TRUE(SUCCEEDED(graph.Control->Run()));
     EXPECT_TRUE(monitor.Recorder.WaitFor(3, std::chrono::seconds(20)));

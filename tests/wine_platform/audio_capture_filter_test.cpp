@@ -18,8 +18,7 @@ using graphtest::ComScope;
 
 namespace {
 
-constexpr CLSID AudioRecordClass{
-    0xE30629D2, 0x27E5, 0x11CE, {0x87, 0x5D, 0x00, 0x60, 0x8C, 0xB7, 0x80, 0x66}};
+constexpr CLSID AudioRecordClass{0xE30629D2, 0x27E5, 0x11CE, {0x87, 0x5D, 0x00, 0x60, 0x8C, 0xB7, 0x80, 0x66}};
 
 // A property bag of fixed values, as a device moniker hands one to Load.
 class FixedBag final : public IPropertyBag {
@@ -62,8 +61,7 @@ public:
 
 ComPtr<IBaseFilter> CreateFilter() {
     ComPtr<IBaseFilter> filter;
-    CoCreateInstance(AudioRecordClass, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
-                     filter.PutVoid());
+    CoCreateInstance(AudioRecordClass, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, filter.PutVoid());
     return filter;
 }
 
@@ -227,8 +225,7 @@ TEST_F(AudioCaptureFilter, ABagsWaveInNumberAloneFindsItsDevice) {
     for (const DeviceEntry& device : devices) {
         SCOPED_TRACE(std::string(device.Name.begin(), device.Name.end()));
         ComPtr<IPropertyBag> bag;
-        ASSERT_EQ(device.Moniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag, bag.PutVoid()),
-                  S_OK);
+        ASSERT_EQ(device.Moniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag, bag.PutVoid()), S_OK);
         VARIANT id;
         VariantInit(&id);
         id.vt = VT_I4;

@@ -28,12 +28,11 @@ struct AviGraph {
 
     HRESULT Build(const std::wstring& path) {
         if (!Device) return VFW_E_NO_CAPTURE_HARDWARE;
-        HRESULT hr = CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
-                                      Graph.PutVoid());
+        HRESULT hr =
+            CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder, Graph.PutVoid());
         if (FAILED(hr)) return hr;
         Graph->QueryInterface(IID_IMediaControl, Control.PutVoid());
-        if (FAILED(hr = CoCreateInstance(CLSID_AviDest, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
-                                         Mux.PutVoid())))
+        if (FAILED(hr = CoCreateInstance(CLSID_AviDest, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, Mux.PutVoid())))
             return hr;
         if (FAILED(hr = CoCreateInstance(CLSID_FileWriter, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
                                          Writer.PutVoid())))
@@ -44,8 +43,8 @@ struct AviGraph {
         if (FAILED(hr = Graph->AddFilter(Mux.Get(), L"AVI Mux"))) return hr;
         if (FAILED(hr = Graph->AddFilter(Writer.Get(), L"File writer"))) return hr;
         if (FAILED(hr = sink->SetFileName(path.c_str(), nullptr))) return hr;
-        if (FAILED(hr = Graph->ConnectDirect(OutputOf(Mux.Get()).Get(), PinIn(Writer.Get(), PINDIR_INPUT).Get(),
-                                             nullptr)))
+        if (FAILED(
+                hr = Graph->ConnectDirect(OutputOf(Mux.Get()).Get(), PinIn(Writer.Get(), PINDIR_INPUT).Get(), nullptr)))
             return hr;
         return Graph->Connect(OutputOf(Device.Get()).Get(), PinIn(Mux.Get(), PINDIR_INPUT).Get());
     }

@@ -26,8 +26,7 @@ inline constexpr double Pi = 3.14159265358979323846;
 inline const wchar_t* const MonitorDevice = L"Monitor of Null Output";
 
 inline long RegisterWinePlatform() {
-    return testsupport::RunRegsvr32(L"/s \"" + testsupport::ProgramFolder() +
-                                    L"WinePlatform.dll\"");
+    return testsupport::RunRegsvr32(L"/s \"" + testsupport::ProgramFolder() + L"WinePlatform.dll\"");
 }
 
 struct DeviceEntry {
@@ -39,13 +38,11 @@ struct DeviceEntry {
 inline std::vector<DeviceEntry> ListAudioCaptureDevices() {
     std::vector<DeviceEntry> devices;
     ComPtr<ICreateDevEnum> enumerator;
-    if (FAILED(CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER,
-                                IID_ICreateDevEnum, enumerator.PutVoid())))
+    if (FAILED(CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER, IID_ICreateDevEnum,
+                                enumerator.PutVoid())))
         return devices;
     ComPtr<IEnumMoniker> monikers;
-    if (enumerator->CreateClassEnumerator(CLSID_AudioInputDeviceCategory, monikers.Put(), 0) !=
-        S_OK)
-        return devices;
+    if (enumerator->CreateClassEnumerator(CLSID_AudioInputDeviceCategory, monikers.Put(), 0) != S_OK) return devices;
     ComPtr<IMoniker> moniker;
     while (monikers->Next(1, moniker.Put(), nullptr) == S_OK) {
         DeviceEntry entry;
@@ -55,8 +52,7 @@ inline std::vector<DeviceEntry> ListAudioCaptureDevices() {
             VARIANT name;
             VariantInit(&name);
             name.vt = VT_BSTR;
-            if (SUCCEEDED(bag->Read(L"FriendlyName", &name, nullptr)) && name.vt == VT_BSTR)
-                entry.Name = name.bstrVal;
+            if (SUCCEEDED(bag->Read(L"FriendlyName", &name, nullptr)) && name.vt == VT_BSTR) entry.Name = name.bstrVal;
             VariantClear(&name);
             // Only the system's capture devices, which bind the platform's
             // capture class; test fixtures registered in the category are
@@ -65,10 +61,8 @@ inline std::vector<DeviceEntry> ListAudioCaptureDevices() {
             VariantInit(&classText);
             classText.vt = VT_BSTR;
             CLSID classId{};
-            const bool system = SUCCEEDED(bag->Read(L"CLSID", &classText, nullptr)) &&
-                                classText.vt == VT_BSTR &&
-                                SUCCEEDED(CLSIDFromString(classText.bstrVal, &classId)) &&
-                                classId == CLSID_AudioRecord;
+            const bool system = SUCCEEDED(bag->Read(L"CLSID", &classText, nullptr)) && classText.vt == VT_BSTR &&
+                                SUCCEEDED(CLSIDFromString(classText.bstrVal, &classId)) && classId == CLSID_AudioRecord;
             VariantClear(&classText);
             if (!system) continue;
         }
@@ -119,8 +113,7 @@ struct MonitorGraph {
     ComPtr<IBaseFilter> Device = BindDevice(MonitorDevice);
     graphtest::SampleRecorder Recorder{false};
     graphtest::GrabberGraph Graph;
-    HRESULT Built =
-        Device ? Graph.Build(Device.Get(), &Recorder, false) : VFW_E_NO_CAPTURE_HARDWARE;
+    HRESULT Built = Device ? Graph.Build(Device.Get(), &Recorder, false) : VFW_E_NO_CAPTURE_HARDWARE;
 };
 
 // Plays a 440 Hz tone (amplitude 8000, 16-bit stereo at 44100 Hz) into the
@@ -183,10 +176,18 @@ inline std::vector<double> FirstChannel(const std::vector<BYTE>& data, int bits,
         const BYTE* s = data.data() + at;
         double v = 0;
         switch (bits) {
-        case 8: v = (static_cast<int>(s[0]) - 128) * 256.0; break;
-        case 16: v = static_cast<int16_t>(s[0] | (s[1] << 8)); break;
-        case 24: v = static_cast<int32_t>((s[0] << 8) | (s[1] << 16) | (static_cast<uint32_t>(s[2]) << 24)) / 65536.0; break;
-        case 32: v = static_cast<int32_t>(s[0] | (s[1] << 8) | (s[2] << 16) | (static_cast<uint32_t>(s[3]) << 24)) / 65536.0; break;
+        case 8:
+            v = (static_cast<int>(s[0]) - 128) * 256.0;
+            break;
+        case 16:
+            v = static_cast<int16_t>(s[0] | (s[1] << 8));
+            break;
+        case 24:
+            v = static_cast<int32_t>((s[0] << 8) | (s[1] << 16) | (static_cast<uint32_t>(s[2]) << 24)) / 65536.0;
+            break;
+        case 32:
+            v = static_cast<int32_t>(s[0] | (s[1] << 8) | (s[2] << 16) | (static_cast<uint32_t>(s[3]) << 24)) / 65536.0;
+            break;
         }
         values.push_back(v);
     }
@@ -209,8 +210,7 @@ inline double PowerAt(const std::vector<double>& values, double frequency, doubl
         beforePrevious = previous;
         previous = current;
     }
-    return previous * previous + beforePrevious * beforePrevious -
-           coefficient * previous * beforePrevious;
+    return previous * previous + beforePrevious * beforePrevious - coefficient * previous * beforePrevious;
 }
 
 // The strongest frequency between 100 and 4000 Hz, in steps of 5 Hz.

@@ -17,8 +17,8 @@ using namespace avitest;
 
 namespace {
 
-AM_MEDIA_TYPE VideoType(VIDEOINFOHEADER& header, LONG width, LONG height,
-                        REFERENCE_TIME frameLength = FrameLength30, DWORD compression = BI_RGB) {
+AM_MEDIA_TYPE VideoType(VIDEOINFOHEADER& header, LONG width, LONG height, REFERENCE_TIME frameLength = FrameLength30,
+                        DWORD compression = BI_RGB) {
     header = VIDEOINFOHEADER{};
     header.AvgTimePerFrame = frameLength;
     header.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
@@ -62,8 +62,7 @@ struct AviBuilder : ::testing::Test {
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
         std::string name = std::string("builder_") + info->name() + ".avi";
         Path = testsupport::ProgramFolder() + std::wstring(name.begin(), name.end());
-        ASSERT_EQ(SHCreateStreamOnFileEx(Path.c_str(), STGM_CREATE | STGM_READWRITE, 0, TRUE,
-                                         nullptr, File.Put()),
+        ASSERT_EQ(SHCreateStreamOnFileEx(Path.c_str(), STGM_CREATE | STGM_READWRITE, 0, TRUE, nullptr, File.Put()),
                   S_OK);
     }
     void TearDown() override {
@@ -324,9 +323,12 @@ TEST(AviStreamTypes, VideoNeedsAFrameLengthAndSoundMustBePcm) {
 }
 
 TEST(AviStreamTypes, FrameRatesAreExactFractions) {
-    struct Case { REFERENCE_TIME Length; DWORD Rate, Scale; };
-    for (const Case c : {Case{333333, 30, 1}, Case{400000, 25, 1}, Case{1000000, 10, 1},
-                         Case{666667, 15, 1}, Case{333667, 10000000, 333667}}) {
+    struct Case {
+        REFERENCE_TIME Length;
+        DWORD Rate, Scale;
+    };
+    for (const Case c : {Case{333333, 30, 1}, Case{400000, 25, 1}, Case{1000000, 10, 1}, Case{666667, 15, 1},
+                         Case{333667, 10000000, 333667}}) {
         VIDEOINFOHEADER vih;
         ComPtr<IStream> memory;
         ASSERT_EQ(CreateStreamOnHGlobal(nullptr, TRUE, memory.Put()), S_OK);

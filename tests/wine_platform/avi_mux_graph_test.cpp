@@ -37,8 +37,8 @@ struct ClocklessGraph {
     ComPtr<IMediaControl> Control;
     ComPtr<IMediaEventEx> Events;
     ClocklessGraph() {
-        if (FAILED(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER,
-                                    IID_IGraphBuilder, Graph.PutVoid())))
+        if (FAILED(
+                CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder, Graph.PutVoid())))
             return;
         Graph->QueryInterface(IID_IMediaControl, Control.PutVoid());
         Graph->QueryInterface(IID_IMediaEventEx, Events.PutVoid());
@@ -202,8 +202,8 @@ TEST_F(AviMuxGraph, InputTypesTheFileCannotHoldAreRefusedAtConnection) {
     auto* floatTone = new TToneSource(48000, 2, 1.0, false, true);
     ComPtr<IBaseFilter> source(floatTone);
     ComPtr<IGraphBuilder> graph;
-    ASSERT_EQ(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER,
-                               IID_IGraphBuilder, graph.PutVoid()), S_OK);
+    ASSERT_EQ(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder, graph.PutVoid()),
+              S_OK);
     ASSERT_EQ(graph->AddFilter(mux.Get(), L"Mux"), S_OK);
     ASSERT_EQ(graph->AddFilter(source.Get(), L"Float"), S_OK);
     const auto out = Pins(source.Get(), PINDIR_OUTPUT);
@@ -221,10 +221,8 @@ TEST_F(AviMuxGraph, InputTypesTheFileCannotHoldAreRefusedAtConnection) {
     ComPtr<IBaseFilter> frameFilter(frames);
     ComPtr<IBaseFilter> renderer;
     // {C1F400A4-3F08-11D3-9F0B-006008039E37}: the platform's Null Renderer.
-    constexpr CLSID nullRenderer{0xC1F400A4, 0x3F08, 0x11D3,
-                                 {0x9F, 0x0B, 0x00, 0x60, 0x08, 0x03, 0x9E, 0x37}};
-    ASSERT_EQ(CoCreateInstance(nullRenderer, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
-                               renderer.PutVoid()), S_OK);
+    constexpr CLSID nullRenderer{0xC1F400A4, 0x3F08, 0x11D3, {0x9F, 0x0B, 0x00, 0x60, 0x08, 0x03, 0x9E, 0x37}};
+    ASSERT_EQ(CoCreateInstance(nullRenderer, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, renderer.PutVoid()), S_OK);
     ASSERT_EQ(graph->AddFilter(renderer.Get(), L"Null"), S_OK);
     const auto muxOut = Pins(mux.Get(), PINDIR_OUTPUT);
     const auto rendererIn = Pins(renderer.Get(), PINDIR_INPUT);
@@ -239,8 +237,8 @@ TEST_F(AviMuxGraph, RunWithoutFileNameOrFolderFailsAndLeavesNoFile) {
         auto* tone = new TToneSource(44100, 2, 1.0, false);
         ComPtr<IBaseFilter> toneFilter(tone);
         ASSERT_EQ(graph.Record(toneFilter.Get(), L"Tone"), S_OK);
-        const HRESULT expected = round == 0 ? HRESULT_FROM_WIN32(ERROR_INVALID_NAME)
-                                            : HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
+        const HRESULT expected =
+            round == 0 ? HRESULT_FROM_WIN32(ERROR_INVALID_NAME) : HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
         EXPECT_EQ(graph.Writer->Pause(), expected);
         EXPECT_TRUE(FAILED(graph.Control->Run()));
         graph.Control->Stop();
@@ -278,8 +276,7 @@ TEST_F(AviMuxGraph, AFullMediumAbortsTheStreamAndLeavesTheFileUnfinished) {
     ASSERT_EQ(graph->AddFilter(mux.Get(), L"Mux"), S_OK);
     ASSERT_EQ(graph->AddFilter(sinkFilter.Get(), L"Sink"), S_OK);
     ASSERT_EQ(graph->AddFilter(frameFilter.Get(), L"Frames"), S_OK);
-    ASSERT_EQ(graph->ConnectDirect(Pins(mux.Get(), PINDIR_OUTPUT)[0].Get(), sink->Pin, nullptr),
-              S_OK);
+    ASSERT_EQ(graph->ConnectDirect(Pins(mux.Get(), PINDIR_OUTPUT)[0].Get(), sink->Pin, nullptr), S_OK);
     ASSERT_EQ(graph->ConnectDirect(Pins(frameFilter.Get(), PINDIR_OUTPUT)[0].Get(),
                                    Pins(mux.Get(), PINDIR_INPUT)[0].Get(), nullptr),
               S_OK);
@@ -313,8 +310,7 @@ TEST_F(AviMuxGraph, ASlowDiskDoesNotHoldTheSourceAndEveryFrameStillReachesTheFil
     ASSERT_EQ(g.Graph->AddFilter(mux.Get(), L"Mux"), S_OK);
     ASSERT_EQ(g.Graph->AddFilter(sinkFilter.Get(), L"Sink"), S_OK);
     ASSERT_EQ(g.Graph->AddFilter(frameFilter.Get(), L"Frames"), S_OK);
-    ASSERT_EQ(g.Graph->ConnectDirect(Pins(mux.Get(), PINDIR_OUTPUT)[0].Get(), sink->Pin, nullptr),
-              S_OK);
+    ASSERT_EQ(g.Graph->ConnectDirect(Pins(mux.Get(), PINDIR_OUTPUT)[0].Get(), sink->Pin, nullptr), S_OK);
     ASSERT_EQ(g.Graph->ConnectDirect(Pins(frameFilter.Get(), PINDIR_OUTPUT)[0].Get(),
                                      Pins(mux.Get(), PINDIR_INPUT)[0].Get(), nullptr),
               S_OK);
@@ -350,8 +346,7 @@ TEST_F(AviMuxGraph, AFileTheMediumFailsToStoreAtTheEndFailsTheStop) {
     ASSERT_EQ(g.Graph->AddFilter(mux.Get(), L"Mux"), S_OK);
     ASSERT_EQ(g.Graph->AddFilter(sinkFilter.Get(), L"Sink"), S_OK);
     ASSERT_EQ(g.Graph->AddFilter(frameFilter.Get(), L"Frames"), S_OK);
-    ASSERT_EQ(g.Graph->ConnectDirect(Pins(mux.Get(), PINDIR_OUTPUT)[0].Get(), sink->Pin, nullptr),
-              S_OK);
+    ASSERT_EQ(g.Graph->ConnectDirect(Pins(mux.Get(), PINDIR_OUTPUT)[0].Get(), sink->Pin, nullptr), S_OK);
     ASSERT_EQ(g.Graph->ConnectDirect(Pins(frameFilter.Get(), PINDIR_OUTPUT)[0].Get(),
                                      Pins(mux.Get(), PINDIR_INPUT)[0].Get(), nullptr),
               S_OK);
@@ -378,8 +373,7 @@ TEST_F(AviMuxGraph, HeadersThatFindNoRoomFailThePauseAndLetTheWriterGo) {
     ASSERT_EQ(g.Graph->AddFilter(mux.Get(), L"Mux"), S_OK);
     ASSERT_EQ(g.Graph->AddFilter(sinkFilter.Get(), L"Sink"), S_OK);
     ASSERT_EQ(g.Graph->AddFilter(frameFilter.Get(), L"Frames"), S_OK);
-    ASSERT_EQ(g.Graph->ConnectDirect(Pins(mux.Get(), PINDIR_OUTPUT)[0].Get(), sink->Pin, nullptr),
-              S_OK);
+    ASSERT_EQ(g.Graph->ConnectDirect(Pins(mux.Get(), PINDIR_OUTPUT)[0].Get(), sink->Pin, nullptr), S_OK);
     ASSERT_EQ(g.Graph->ConnectDirect(Pins(frameFilter.Get(), PINDIR_OUTPUT)[0].Get(),
                                      Pins(mux.Get(), PINDIR_INPUT)[0].Get(), nullptr),
               S_OK);
@@ -495,8 +489,7 @@ TEST_F(AviMuxGraph, WriterPutsSamplesAtTheByteOffsetsTheirTimesGive) {
     const std::vector<BYTE> bytes = Reader(path).Bytes(0, 4 * 192);
     ASSERT_EQ(bytes.size(), 4u * 192);
     EXPECT_EQ(Reader(path).Size(), 4u * 192);
-    for (size_t i = 0; i < bytes.size(); ++i)
-        ASSERT_EQ(bytes[i], static_cast<BYTE>(i / 192)) << "at byte " << i;
+    for (size_t i = 0; i < bytes.size(); ++i) ASSERT_EQ(bytes[i], static_cast<BYTE>(i / 192)) << "at byte " << i;
     EXPECT_TRUE(DeleteFileW(path.c_str()));
 }
 
@@ -516,8 +509,7 @@ TEST_P(StopOrder, FileIsWholeAndClosedOnceBothStopped) {
     ComPtr<IBaseFilter> frameFilter(frames);
     const auto muxOut = Pins(mux.Get(), PINDIR_OUTPUT);
     ASSERT_EQ(muxOut[0]->Connect(Pins(writer.Get(), PINDIR_INPUT)[0].Get(), nullptr), S_OK);
-    ASSERT_EQ(Pins(frameFilter.Get(), PINDIR_OUTPUT)[0]->Connect(
-                  Pins(mux.Get(), PINDIR_INPUT)[0].Get(), nullptr),
+    ASSERT_EQ(Pins(frameFilter.Get(), PINDIR_OUTPUT)[0]->Connect(Pins(mux.Get(), PINDIR_INPUT)[0].Get(), nullptr),
               S_OK);
     // Downstream first, as a graph does.
     ASSERT_EQ(writer->Pause(), S_OK);

@@ -41,8 +41,7 @@ std::wstring RecordingPath() { return OutputPath(L"wine_platform_av.avi"); }
 HRESULT PreferStereo48k(IBaseFilter* device) {
     ComPtr<IPin> out = capturetest::PinIn(device, PINDIR_OUTPUT);
     ComPtr<IAMStreamConfig> config;
-    if (!out || FAILED(out->QueryInterface(IID_IAMStreamConfig, config.PutVoid())))
-        return E_NOINTERFACE;
+    if (!out || FAILED(out->QueryInterface(IID_IAMStreamConfig, config.PutVoid()))) return E_NOINTERFACE;
     WAVEFORMATEX wave{};
     wave.wFormatTag = WAVE_FORMAT_PCM;
     wave.nChannels = 2;
@@ -162,8 +161,7 @@ TEST_F(DeviceRecording, ScreenAndDeviceSoundForFiveSeconds) {
     int wrong = 0;
     for (int y = 0; y < Height; y += 37)
         for (int x = 0; x < Width; x += 41)
-            if (!(pixentatest::FramePixel(bytes, Width, Height, x, y) == pixentatest::PatternAt(x, y)))
-                ++wrong;
+            if (!(pixentatest::FramePixel(bytes, Width, Height, x, y) == pixentatest::PatternAt(x, y))) ++wrong;
     EXPECT_EQ(wrong, 0);
 
     // The tone came through the device: one second near the end (the
@@ -173,8 +171,7 @@ TEST_F(DeviceRecording, ScreenAndDeviceSoundForFiveSeconds) {
     EXPECT_EQ(pcm.size(), static_cast<size_t>(sound.Length) * 4);
     constexpr size_t second = 48000 * 4;
     ASSERT_GE(pcm.size(), 4 * second + second / 2);
-    const std::vector<BYTE> middle(pcm.begin() + 3 * second + second / 2,
-                                   pcm.begin() + 4 * second + second / 2);
+    const std::vector<BYTE> middle(pcm.begin() + 3 * second + second / 2, pcm.begin() + 4 * second + second / 2);
     const std::vector<double> left = capturetest::FirstChannel(middle, 16, 2);
     EXPECT_GT(capturetest::Rms(left), 1000.0);
     EXPECT_NEAR(capturetest::StrongestFrequency(left, 48000), 440.0, 5.0);
@@ -199,15 +196,19 @@ TEST_F(DeviceRecording, ConvertsToMp4MpgAndMp3OfTheSameLength) {
     // at 30 fps; MPEG-4 at the best quality, MPEG-1 at the standard one, and
     // sound only.
     const Case cases[] = {
-        {L" -y -i \"" + avi + L"\" -s 640x480   -r 30 -vcodec libx264 -acodec aac"
-         L"  -strict experimental -ac 2 -vlevel 13  -coder 0 -f ipod -async 1000 "
-         L" -b 2500k -ar 48000 -ab 160k \"" + d + L"recorded.mp4\"",
+        {L" -y -i \"" + avi +
+             L"\" -s 640x480   -r 30 -vcodec libx264 -acodec aac"
+             L"  -strict experimental -ac 2 -vlevel 13  -coder 0 -f ipod -async 1000 "
+             L" -b 2500k -ar 48000 -ab 160k \"" +
+             d + L"recorded.mp4\"",
          d + L"recorded.mp4", L"Video: h264", L"Audio: aac"},
-        {L" -y -i \"" + avi + L"\" -s 640x480   -r 30 -vcodec mpeg1video -acodec mp2 -ac 2 -f mpeg"
-         L" -async 1000  -b 512k -ar 44100 -ab 64k \"" + d + L"recorded.mpg\"",
+        {L" -y -i \"" + avi +
+             L"\" -s 640x480   -r 30 -vcodec mpeg1video -acodec mp2 -ac 2 -f mpeg"
+             L" -async 1000  -b 512k -ar 44100 -ab 64k \"" +
+             d + L"recorded.mpg\"",
          d + L"recorded.mpg", L"Video: mpeg1video", L"Audio: mp2"},
-        {L" -y -i \"" + avi + L"\" -ab 128k -ar 44100 -f mp3 \"" + d + L"recorded.mp3\"",
-         d + L"recorded.mp3", L"", L"Audio: mp3"},
+        {L" -y -i \"" + avi + L"\" -ab 128k -ar 44100 -f mp3 \"" + d + L"recorded.mp3\"", d + L"recorded.mp3", L"",
+         L"Audio: mp3"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.Output.begin(), c.Output.end()));

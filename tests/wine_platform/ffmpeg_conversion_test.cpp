@@ -14,8 +14,8 @@ TEST(FfmpegConversion, AMissingInputFileGivesANonZeroExitCode) {
     const std::wstring folder = testsupport::ProgramFolder() + L"conversion_missing\\";
     CreateDirectoryW(folder.c_str(), nullptr);
     const std::wstring missing = folder + L"no such recording.avi";
-    const ConverterRun run = RunFfmpeg(L" -y -i \"" + missing + L"\" -ab 128k -ar 44100 -f mp3 \"" +
-                                       folder + L"never.mp3\"");
+    const ConverterRun run =
+        RunFfmpeg(L" -y -i \"" + missing + L"\" -ab 128k -ar 44100 -f mp3 \"" + folder + L"never.mp3\"");
     EXPECT_NE(run.ExitCode, 0u);
     EXPECT_TRUE(run.Terminated);
     EXPECT_NE(run.TerminatedCode, 0u);

@@ -26,8 +26,7 @@ BOOL CALLBACK FindProgress(HWND w, LPARAM data) {
     GetWindowTextW(w, text, 64);
     DWORD pid = 0;
     GetWindowThreadProcessId(w, &pid);
-    if (pid == f->pid && wcscmp(cls, L"TavrelWindow") == 0 &&
-        wcscmp(text, L"\u9032\u6357\u72b6\u6cc1") == 0) {
+    if (pid == f->pid && wcscmp(cls, L"TavrelWindow") == 0 && wcscmp(text, L"\u9032\u6357\u72b6\u6cc1") == 0) {
         f->progress = w;
         return FALSE;
     }

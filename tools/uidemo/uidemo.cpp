@@ -52,36 +52,35 @@ public:
 
     const TPropertyTable& PropertyTable() const override { return ClassProperties(); }
     static const TPropertyTable& ClassProperties() {
-        static const TPropertyTable table =
-            TPropertyTableBuilder<TDemoForm>(L"TDemoForm", &TForm::ClassProperties())
-                .Method(L"FormCreate", &TDemoForm::FormCreate)
-                .Method(L"ButtonClick", &TDemoForm::ButtonClick)
-                .Field(L"pngNormal", &TDemoForm::pngNormal)
-                .Field(L"pngOver", &TDemoForm::pngOver)
-                .Field(L"pngDown", &TDemoForm::pngDown)
-                .Field(L"pngDisabled", &TDemoForm::pngDisabled)
-                .Field(L"pngLeft", &TDemoForm::pngLeft)
-                .Field(L"pngRight", &TDemoForm::pngRight)
-                .Field(L"lblTitle", &TDemoForm::lblTitle)
-                .Field(L"GBSettings", &TDemoForm::GBSettings)
-                .Field(L"lblEdit", &TDemoForm::lblEdit)
-                .Field(L"EditDir", &TDemoForm::EditDir)
-                .Field(L"lblCombo", &TDemoForm::lblCombo)
-                .Field(L"CBType", &TDemoForm::CBType)
-                .Field(L"CBCursor", &TDemoForm::CBCursor)
-                .Field(L"RBNow", &TDemoForm::RBNow)
-                .Field(L"RBUntil", &TDemoForm::RBUntil)
-                .Field(L"SEMinutes", &TDemoForm::SEMinutes)
-                .Field(L"lblMinutes", &TDemoForm::lblMinutes)
-                .Field(L"DTStart", &TDemoForm::DTStart)
-                .Field(L"BtnOk", &TDemoForm::BtnOk)
-                .Field(L"GBShapes", &TDemoForm::GBShapes)
-                .Field(L"ShapeBand", &TDemoForm::ShapeBand)
-                .Field(L"ShapeRed", &TDemoForm::ShapeRed)
-                .Field(L"ImgSearch", &TDemoForm::ImgSearch)
-                .Field(L"ProgressBar", &TDemoForm::ProgressBar)
-                .Field(L"lblStatus", &TDemoForm::lblStatus)
-                .Build();
+        static const TPropertyTable table = TPropertyTableBuilder<TDemoForm>(L"TDemoForm", &TForm::ClassProperties())
+                                                .Method(L"FormCreate", &TDemoForm::FormCreate)
+                                                .Method(L"ButtonClick", &TDemoForm::ButtonClick)
+                                                .Field(L"pngNormal", &TDemoForm::pngNormal)
+                                                .Field(L"pngOver", &TDemoForm::pngOver)
+                                                .Field(L"pngDown", &TDemoForm::pngDown)
+                                                .Field(L"pngDisabled", &TDemoForm::pngDisabled)
+                                                .Field(L"pngLeft", &TDemoForm::pngLeft)
+                                                .Field(L"pngRight", &TDemoForm::pngRight)
+                                                .Field(L"lblTitle", &TDemoForm::lblTitle)
+                                                .Field(L"GBSettings", &TDemoForm::GBSettings)
+                                                .Field(L"lblEdit", &TDemoForm::lblEdit)
+                                                .Field(L"EditDir", &TDemoForm::EditDir)
+                                                .Field(L"lblCombo", &TDemoForm::lblCombo)
+                                                .Field(L"CBType", &TDemoForm::CBType)
+                                                .Field(L"CBCursor", &TDemoForm::CBCursor)
+                                                .Field(L"RBNow", &TDemoForm::RBNow)
+                                                .Field(L"RBUntil", &TDemoForm::RBUntil)
+                                                .Field(L"SEMinutes", &TDemoForm::SEMinutes)
+                                                .Field(L"lblMinutes", &TDemoForm::lblMinutes)
+                                                .Field(L"DTStart", &TDemoForm::DTStart)
+                                                .Field(L"BtnOk", &TDemoForm::BtnOk)
+                                                .Field(L"GBShapes", &TDemoForm::GBShapes)
+                                                .Field(L"ShapeBand", &TDemoForm::ShapeBand)
+                                                .Field(L"ShapeRed", &TDemoForm::ShapeRed)
+                                                .Field(L"ImgSearch", &TDemoForm::ImgSearch)
+                                                .Field(L"ProgressBar", &TDemoForm::ProgressBar)
+                                                .Field(L"lblStatus", &TDemoForm::lblStatus)
+                                                .Build();
         return table;
     }
 };
@@ -102,12 +101,11 @@ public:
 
     const TPropertyTable& PropertyTable() const override { return ClassProperties(); }
     static const TPropertyTable& ClassProperties() {
-        static const TPropertyTable table =
-            TPropertyTableBuilder<TFrameForm>(L"TFrameForm", &TForm::ClassProperties())
-                .Method(L"ShapeMouseDown", &TFrameForm::ShapeMouseDown)
-                .Method(L"ShapeMouseMove", &TFrameForm::ShapeMouseMove)
-                .Field(L"ShapeWindowSize", &TFrameForm::ShapeWindowSize)
-                .Build();
+        static const TPropertyTable table = TPropertyTableBuilder<TFrameForm>(L"TFrameForm", &TForm::ClassProperties())
+                                                .Method(L"ShapeMouseDown", &TFrameForm::ShapeMouseDown)
+                                                .Method(L"ShapeMouseMove", &TFrameForm::ShapeMouseMove)
+                                                .Field(L"ShapeWindowSize", &TFrameForm::ShapeWindowSize)
+                                                .Build();
         return table;
     }
 

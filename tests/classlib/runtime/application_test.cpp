@@ -25,11 +25,12 @@ class RuntimeApplicationTest : public ::testing::Test {
 protected:
     void SetUp() override {
         Application->SetTitle(L"Tavrel3");
-        Application->SetMessageBoxHandler([this](HWND, const std::wstring& text, const std::wstring& caption, UINT flags) {
-            std::lock_guard lock(FLock);
-            Shown.push_back({text, caption, flags, GetCurrentThreadId()});
-            return Answer;
-        });
+        Application->SetMessageBoxHandler(
+            [this](HWND, const std::wstring& text, const std::wstring& caption, UINT flags) {
+                std::lock_guard lock(FLock);
+                Shown.push_back({text, caption, flags, GetCurrentThreadId()});
+                return Answer;
+            });
     }
     void TearDown() override {
         Application->SetMessageBoxHandler(nullptr);

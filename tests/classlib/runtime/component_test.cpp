@@ -60,10 +60,8 @@ TEST_F(RuntimeComponentTest, OwnerFreesOwnedInReverseOrderAndNotifiesTheRest) {
     // C goes first; the owner tells the components it still owns, last
     // first, and then hears of it itself.
     const std::vector<std::wstring> expected = {
-        L"destroy C", L"B remove C", L"A remove C", L"Owner remove C",
-        L"destroy B", L"A remove B", L"Owner remove B",
-        L"destroy A", L"Owner remove A",
-        L"destroy Owner",
+        L"destroy C",  L"B remove C",     L"A remove C", L"Owner remove C", L"destroy B",
+        L"A remove B", L"Owner remove B", L"destroy A",  L"Owner remove A", L"destroy Owner",
     };
     EXPECT_EQ(gLog, expected);
 }

@@ -140,7 +140,8 @@ class TProbe : public IStream {
 public:
     std::atomic<LONG> Refs{1};
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** ppv) override {
-        if (IsEqualGUID(iid, IID_IUnknown) || IsEqualGUID(iid, IID_IStream) || IsEqualGUID(iid, IID_ISequentialStream)) {
+        if (IsEqualGUID(iid, IID_IUnknown) || IsEqualGUID(iid, IID_IStream) ||
+            IsEqualGUID(iid, IID_ISequentialStream)) {
             *ppv = static_cast<IStream*>(this);
             AddRef();
             return S_OK;
@@ -154,7 +155,9 @@ public:
     HRESULT STDMETHODCALLTYPE Write(const void*, ULONG, ULONG*) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE Seek(LARGE_INTEGER, DWORD, ULARGE_INTEGER*) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE SetSize(ULARGE_INTEGER) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE CopyTo(IStream*, ULARGE_INTEGER, ULARGE_INTEGER*, ULARGE_INTEGER*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE CopyTo(IStream*, ULARGE_INTEGER, ULARGE_INTEGER*, ULARGE_INTEGER*) override {
+        return E_NOTIMPL;
+    }
     HRESULT STDMETHODCALLTYPE Commit(DWORD) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE Revert() override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE LockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) override { return E_NOTIMPL; }

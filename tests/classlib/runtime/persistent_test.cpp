@@ -182,12 +182,13 @@ public:
 
     const TPropertyTable& PropertyTable() const override { return ClassProperties(); }
     static const TPropertyTable& ClassProperties() {
-        static const TPropertyTable table = TPropertyTableBuilder<TPanelForm>(L"TPanelForm", &TComponent::ClassProperties())
-                                                .Method(L"Gadget1Click", &TPanelForm::Gadget1Click)
-                                                .Method(L"Gadget1Line", &TPanelForm::Gadget1Line)
-                                                .Field(L"Gadget1", &TPanelForm::Gadget1)
-                                                .Field(L"Timer1", &TPanelForm::Timer1)
-                                                .Build();
+        static const TPropertyTable table =
+            TPropertyTableBuilder<TPanelForm>(L"TPanelForm", &TComponent::ClassProperties())
+                .Method(L"Gadget1Click", &TPanelForm::Gadget1Click)
+                .Method(L"Gadget1Line", &TPanelForm::Gadget1Line)
+                .Field(L"Gadget1", &TPanelForm::Gadget1)
+                .Field(L"Timer1", &TPanelForm::Timer1)
+                .Build();
         return table;
     }
 };

@@ -198,8 +198,7 @@ TEST(RuntimeFilesTest, ForceDirectoriesAndExistence) {
     EXPECT_TRUE(DirectoryExists(deep));
     EXPECT_TRUE(ForceDirectories(deep));  // existing: still true
     const std::wstring file = deep + L"x.txt";
-    ASSERT_TRUE(TKernelHandle(
-        CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr)));
+    ASSERT_TRUE(TKernelHandle(CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr)));
     EXPECT_TRUE(FileExists(file));
     EXPECT_FALSE(DirectoryExists(file));
     EXPECT_FALSE(FileExists(deep));

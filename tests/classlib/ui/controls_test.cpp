@@ -34,8 +34,7 @@ protected:
 // What the platform sends when the user picks an item of a combo box.
 void UserSelects(TComboBox* combo, int index) {
     SendMessageW(combo->Handle(), CB_SETCURSEL, static_cast<WPARAM>(index), 0);
-    SendMessageW(GetParent(combo->Handle()), WM_COMMAND,
-                 MAKEWPARAM(GetDlgCtrlID(combo->Handle()), CBN_SELCHANGE),
+    SendMessageW(GetParent(combo->Handle()), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(combo->Handle()), CBN_SELCHANGE),
                  reinterpret_cast<LPARAM>(combo->Handle()));
 }
 
@@ -382,8 +381,7 @@ TEST_F(ControlsTest, ScalingToAResolutionScalesEveryControlOnceAndBack) {
     EXPECT_EQ(box->BoundsRect().left, 15);
     EXPECT_EQ(box->BoundsRect().right, 317);  // 211 * 1.5 rounded
     // Edges are scaled, so touching controls neither overlap nor part.
-    const RECT l = WindowRectIn(left->Handle(), box->Handle()),
-               r = WindowRectIn(right->Handle(), box->Handle());
+    const RECT l = WindowRectIn(left->Handle(), box->Handle()), r = WindowRectIn(right->Handle(), box->Handle());
     EXPECT_EQ(l.right, r.left);
     EXPECT_EQ(l.left, 8);
     EXPECT_EQ(r.right, 161);
@@ -406,10 +404,8 @@ TEST_F(ControlsTest, ScalingToAResolutionScalesEveryControlOnceAndBack) {
     // Back to 96 dpi through the platform's message, with its rectangle.
     RECT w;
     GetWindowRect(form->Handle(), &w);
-    RECT suggested{w.left, w.top, w.left + (w.right - w.left) - 150,
-                   w.top + (w.bottom - w.top) - 100};
-    SendMessageW(form->Handle(), WM_DPICHANGED, MAKEWPARAM(96, 96),
-                 reinterpret_cast<LPARAM>(&suggested));
+    RECT suggested{w.left, w.top, w.left + (w.right - w.left) - 150, w.top + (w.bottom - w.top) - 100};
+    SendMessageW(form->Handle(), WM_DPICHANGED, MAKEWPARAM(96, 96), reinterpret_cast<LPARAM>(&suggested));
     EXPECT_TRUE(told);
     EXPECT_EQ(form->PixelsPerInch(), 96);
     GetWindowRect(form->Handle(), &w);
@@ -431,8 +427,7 @@ TEST_F(ControlsTest, AFormInScreenPixelsKeepsItsSizeOnAMoveBetweenMonitors) {
     RECT before;
     GetWindowRect(form->Handle(), &before);
     RECT suggested{before.left, before.top, before.left + 800, before.top + 600};
-    SendMessageW(form->Handle(), WM_DPICHANGED, MAKEWPARAM(192, 192),
-                 reinterpret_cast<LPARAM>(&suggested));
+    SendMessageW(form->Handle(), WM_DPICHANGED, MAKEWPARAM(192, 192), reinterpret_cast<LPARAM>(&suggested));
     RECT after;
     GetWindowRect(form->Handle(), &after);
     EXPECT_TRUE(EqualRect(&before, &after));

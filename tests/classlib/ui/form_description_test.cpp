@@ -40,7 +40,10 @@ public:
     int clicks = 0;
     TObject* lastSender = nullptr;
     bool created = false;
-    void BtnGoClick(TObject* Sender) { ++clicks; lastSender = Sender; }
+    void BtnGoClick(TObject* Sender) {
+        ++clicks;
+        lastSender = Sender;
+    }
     void FormCreate(TObject*) { created = true; }
     void TimerTickTimer(TObject*) {}
     void KeyHandler(TObject*, WORD&, TShiftState) {}
@@ -121,14 +124,16 @@ TLoaderForm LoaderForm {
     ButtonStyle = pbsFlat
     ButtonLayout = pbsImageLeft
     Caption = ""
-    ImageNormal = )" + HexBlock(MakeSolidRgba(4, 3, 1, 2, 3, 255)) + R"(
+    ImageNormal = )" +
+           HexBlock(MakeSolidRgba(4, 3, 1, 2, 3, 255)) + R"(
     OnClick = BtnGoClick
   }
   TImage ImgIcon {
     Left = 260
     Top = 3
     Anchors = [akTop, akRight]
-    Picture = )" + HexBlock(SmallBitmap()) + R"(
+    Picture = )" +
+           HexBlock(SmallBitmap()) + R"(
   }
   TTimer TimerTick {
     Enabled = False
@@ -317,8 +322,9 @@ TEST(FormDescriptionLoader, MismatchesAreClearErrorsAndLeaveNothingBehind) {
 
     const std::string badPng = LoadError(
         "TLoaderForm LoaderForm {\n  TPNGButton pngStart {\n    ImageNormal = hex { 89504E470D0A1A0A 0000 }\n  }\n}\n");
-    EXPECT_NE(badPng.find("line 3: component \"pngStart\" (TPNGButton), property \"ImageNormal\": PNG data cannot be read"),
-              std::string::npos)
+    EXPECT_NE(
+        badPng.find("line 3: component \"pngStart\" (TPNGButton), property \"ImageNormal\": PNG data cannot be read"),
+        std::string::npos)
         << badPng;
     const std::string badBitmap =
         LoadError("TLoaderForm LoaderForm {\n  TImage ImgIcon {\n    Picture = hex { 424D00 }\n  }\n}\n");
@@ -327,8 +333,7 @@ TEST(FormDescriptionLoader, MismatchesAreClearErrorsAndLeaveNothingBehind) {
     const std::string notContainer =
         LoadError("TLoaderForm LoaderForm {\n  TButton BtnGo {\n    TLabel lblInner { }\n  }\n}\n");
     EXPECT_NE(notContainer.find("cannot hold other controls"), std::string::npos) << notContainer;
-    const std::string duplicate =
-        LoadError("TLoaderForm LoaderForm {\n  TButton BtnGo { }\n  TButton BtnGo { }\n}\n");
+    const std::string duplicate = LoadError("TLoaderForm LoaderForm {\n  TButton BtnGo { }\n  TButton BtnGo { }\n}\n");
     EXPECT_NE(duplicate.find("line 3: component \"BtnGo\" (TButton)"), std::string::npos) << duplicate;
 }
 

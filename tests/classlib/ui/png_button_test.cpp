@@ -16,7 +16,7 @@ TPNGObject Solid(int w, int h, std::uint8_t r, std::uint8_t g, std::uint8_t b, s
 }
 
 constexpr DWORD White = 0x00FFFFFF;
-constexpr DWORD Red = 0x00FF0000;    // as a 32-bit DIB pixel
+constexpr DWORD Red = 0x00FF0000;  // as a 32-bit DIB pixel
 constexpr DWORD Blue = 0x000000FF;
 constexpr DWORD Green = 0x0000FF00;
 

@@ -208,16 +208,34 @@ TEST(PngMalformed, BadDataIsRefusedAndTheImageKeepsItsPicture) {
     expectError(badCrc, "PNG data cannot be read");
     // A header claiming 100000 x 100000 pixels is refused before allocating.
     std::vector<std::uint8_t> huge = MakeSolidRgba(1, 1, 0, 0, 0, 0);
-    huge[16] = 0x00; huge[17] = 0x01; huge[18] = 0x86; huge[19] = 0xA0;  // width 100000
-    huge[20] = 0x00; huge[21] = 0x01; huge[22] = 0x86; huge[23] = 0xA0;  // height 100000
+    huge[16] = 0x00;
+    huge[17] = 0x01;
+    huge[18] = 0x86;
+    huge[19] = 0xA0;  // width 100000
+    huge[20] = 0x00;
+    huge[21] = 0x01;
+    huge[22] = 0x86;
+    huge[23] = 0xA0;  // height 100000
     const png_uint_32 crc = static_cast<png_uint_32>(crc32(0, huge.data() + 12, 17));
-    huge[29] = crc >> 24; huge[30] = (crc >> 16) & 0xFF; huge[31] = (crc >> 8) & 0xFF; huge[32] = crc & 0xFF;
+    huge[29] = crc >> 24;
+    huge[30] = (crc >> 16) & 0xFF;
+    huge[31] = (crc >> 8) & 0xFF;
+    huge[32] = crc & 0xFF;
     expectError(huge, "PNG data cannot be read");
     // 8192 x 8192 is within the size limits but too many pixels to decode.
-    huge[16] = 0x00; huge[17] = 0x00; huge[18] = 0x20; huge[19] = 0x00;
-    huge[20] = 0x00; huge[21] = 0x00; huge[22] = 0x20; huge[23] = 0x00;
+    huge[16] = 0x00;
+    huge[17] = 0x00;
+    huge[18] = 0x20;
+    huge[19] = 0x00;
+    huge[20] = 0x00;
+    huge[21] = 0x00;
+    huge[22] = 0x20;
+    huge[23] = 0x00;
     const png_uint_32 crc2 = static_cast<png_uint_32>(crc32(0, huge.data() + 12, 17));
-    huge[29] = crc2 >> 24; huge[30] = (crc2 >> 16) & 0xFF; huge[31] = (crc2 >> 8) & 0xFF; huge[32] = crc2 & 0xFF;
+    huge[29] = crc2 >> 24;
+    huge[30] = (crc2 >> 16) & 0xFF;
+    huge[31] = (crc2 >> 8) & 0xFF;
+    huge[32] = crc2 & 0xFF;
     expectError(huge, "8192 x 8192 pixels is too large");
 }
 

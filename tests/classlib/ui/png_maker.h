@@ -31,10 +31,9 @@ inline void Flush(png_structp) {}
 inline bool Encode(png_structp png, png_infop info, const PngLayout& s, png_bytepp rows) {
     if (setjmp(png_jmpbuf(png))) return false;
     png_set_IHDR(png, info, s.width, s.height, s.bitDepth, s.colorType,
-                 s.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
-                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    if (!s.palette.empty())
-        png_set_PLTE(png, info, s.palette.data(), static_cast<int>(s.palette.size()));
+                 s.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+                 PNG_FILTER_TYPE_DEFAULT);
+    if (!s.palette.empty()) png_set_PLTE(png, info, s.palette.data(), static_cast<int>(s.palette.size()));
     if (!s.trnsAlpha.empty())
         png_set_tRNS(png, info, s.trnsAlpha.data(), static_cast<int>(s.trnsAlpha.size()), nullptr);
     if (s.greyKey) png_set_tRNS(png, info, nullptr, 0, &s.key);
@@ -59,8 +58,8 @@ inline std::vector<std::uint8_t> MakePng(const PngLayout& s) {
 }
 
 // An 8-bit RGBA image filled with one colour and alpha.
-inline std::vector<std::uint8_t> MakeSolidRgba(int w, int h, std::uint8_t r, std::uint8_t g,
-                                               std::uint8_t b, std::uint8_t a) {
+inline std::vector<std::uint8_t> MakeSolidRgba(int w, int h, std::uint8_t r, std::uint8_t g, std::uint8_t b,
+                                               std::uint8_t a) {
     PngLayout s;
     s.width = w;
     s.height = h;

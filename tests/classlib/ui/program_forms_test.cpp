@@ -116,19 +116,18 @@ public:
 
     const TPropertyTable& PropertyTable() const override { return ClassProperties(); }
     static const TPropertyTable& ClassProperties() {
-        static const TPropertyTable table =
-            TPropertyTableBuilder<TFrame>(L"TFrame", &TForm::ClassProperties())
-                .Method(L"FormResize", &TFrame::FormResize)
-                .Method(L"FormKeyDown", &TFrame::FormKeyDown)
-                .Method(L"ShapeDown", &TFrame::ShapeDown)
-                .Method(L"ShapeMove", &TFrame::ShapeMove)
-                .Method(L"ImgDown", &TFrame::ImgDown)
-                .Method(L"ImgUp", &TFrame::ImgUp)
-                .Method(L"Tick", &TFrame::Tick)
-                .Field(L"ShapeWindowSize", &TFrame::ShapeWindowSize)
-                .Field(L"ImgSearchWindow", &TFrame::ImgSearchWindow)
-                .Field(L"TimerSearchWindow", &TFrame::TimerSearchWindow)
-                .Build();
+        static const TPropertyTable table = TPropertyTableBuilder<TFrame>(L"TFrame", &TForm::ClassProperties())
+                                                .Method(L"FormResize", &TFrame::FormResize)
+                                                .Method(L"FormKeyDown", &TFrame::FormKeyDown)
+                                                .Method(L"ShapeDown", &TFrame::ShapeDown)
+                                                .Method(L"ShapeMove", &TFrame::ShapeMove)
+                                                .Method(L"ImgDown", &TFrame::ImgDown)
+                                                .Method(L"ImgUp", &TFrame::ImgUp)
+                                                .Method(L"Tick", &TFrame::Tick)
+                                                .Field(L"ShapeWindowSize", &TFrame::ShapeWindowSize)
+                                                .Field(L"ImgSearchWindow", &TFrame::ImgSearchWindow)
+                                                .Field(L"TimerSearchWindow", &TFrame::TimerSearchWindow)
+                                                .Build();
         return table;
     }
 };
@@ -166,7 +165,8 @@ std::string FrameDescription() {
     Width = 25
     Height = 25
     Anchors = [akTop, akRight]
-    Picture = )" + HexBlock(icon.SaveToBytes()) + R"(
+    Picture = )" +
+           HexBlock(icon.SaveToBytes()) + R"(
     OnMouseDown = ImgDown
     OnMouseUp = ImgUp
   }
@@ -260,15 +260,14 @@ TEST(ProgramForms, HiddenGroupsKeepTheirButtonsAndControlsTakeTheirColours) {
         void Click(TObject*) {}
         const TPropertyTable& PropertyTable() const override { return ClassProperties(); }
         static const TPropertyTable& ClassProperties() {
-            static const TPropertyTable table =
-                TPropertyTableBuilder<TMain>(L"TMain", &TForm::ClassProperties())
-                    .Method(L"pngBtnCaptureAreaClick", &TMain::Click)
-                    .Field(L"lblTimeWait", &TMain::lblTimeWait)
-                    .Field(L"EditSaveDir", &TMain::EditSaveDir)
-                    .Field(L"GBNotUseItem", &TMain::GBNotUseItem)
-                    .Field(L"pngBtnCaptureSizeIPod", &TMain::pngBtnCaptureSizeIPod)
-                    .Field(L"TimerCaptureTime", &TMain::TimerCaptureTime)
-                    .Build();
+            static const TPropertyTable table = TPropertyTableBuilder<TMain>(L"TMain", &TForm::ClassProperties())
+                                                    .Method(L"pngBtnCaptureAreaClick", &TMain::Click)
+                                                    .Field(L"lblTimeWait", &TMain::lblTimeWait)
+                                                    .Field(L"EditSaveDir", &TMain::EditSaveDir)
+                                                    .Field(L"GBNotUseItem", &TMain::GBNotUseItem)
+                                                    .Field(L"pngBtnCaptureSizeIPod", &TMain::pngBtnCaptureSizeIPod)
+                                                    .Field(L"TimerCaptureTime", &TMain::TimerCaptureTime)
+                                                    .Build();
             return table;
         }
     };
