@@ -97,8 +97,7 @@ TEST(FailedRun, FullTemporaryDriveLeavesTheWindowReadyForTheNextStart) {
 TEST(FailedRun, ReadOnlyTemporaryDriveLeavesTheWindowReadyForTheNextStart) {
     RecordingWindows w(L"failed_run_readonly");
     FormMain->CBRecRange->SetChecked(true);
-    if (GetDriveTypeW(L"X:\\") == DRIVE_NO_ROOT_DIR)
-        GTEST_SKIP() << "the test environment has no read-only drive X:";
+    if (GetDriveTypeW(L"X:\\") == DRIVE_NO_ROOT_DIR) GTEST_SKIP() << "the test environment has no read-only drive X:";
     ExpectFailedStartThenARecording(w, L"X:\\");
 }
 
