@@ -205,7 +205,7 @@ public:
     void BuildAndRunGraph();
     // After the graph failed to run: every filter stopped, the graph cleared,
     // the window idle again, and a message naming what failed.
-    void AbandonFailedRun(IGraphBuilder* Graph, const std::wstring& RunError);
+    void AbandonFailedRun(IGraphBuilder* Graph, const std::wstring& RunError, HRESULT RunResult);
     // Sets the most preferred PCM format the filter's first output pin offers.
     void ChooseAudioFormat(IBaseFilter* Filter);
 

@@ -36,6 +36,14 @@ DWORD TempAviError(const std::wstring& Path) {
     return 0;
 }
 
+// A run that failed for want of room on the disk failed at the only filter
+// of the graph that writes to one: the multiplexer's file writer. A full
+// volume can still take a new, empty file, so making one there proves
+// nothing.
+bool IsDiskFull(HRESULT Result) {
+    return Result == HRESULT_FROM_WIN32(ERROR_DISK_FULL) || Result == HRESULT_FROM_WIN32(ERROR_HANDLE_DISK_FULL);
+}
+
 // Every filter of the graph back to the stopped state. A graph manager that
 // failed to run may count itself stopped while filters it had already
 // paused still stream, so each filter that is not stopped is stopped too.
@@ -114,14 +122,14 @@ void TFormMain::BuildAndRunGraph() {
     } catch (const EDirectShowException& e) {
         ComPtr<IGraphBuilder> graph;
         CaptureGraph->QueryInterface(IID_IGraphBuilder, graph.PutVoid());
-        AbandonFailedRun(graph.Get(), e.Message());
+        AbandonFailedRun(graph.Get(), e.Message(), e.ResultCode);
         return;
     }
     FRecStart = FClock();
     TimerCaptureTime->SetEnabled(true);
 }
 
-void TFormMain::AbandonFailedRun(IGraphBuilder* Graph, const std::wstring& RunError) {
+void TFormMain::AbandonFailedRun(IGraphBuilder* Graph, const std::wstring& RunError, HRESULT RunResult) {
     // Nothing of it may stay running or in the graph: the next start builds
     // afresh, and releasing the graph at exit must find every filter stopped.
     StopEveryFilter(Graph);
@@ -135,7 +143,8 @@ void TFormMain::AbandonFailedRun(IGraphBuilder* Graph, const std::wstring& RunEr
     // Name what failed: the temporary AVI that the multiplexer's file writer
     // could not make (a missing, read-only or full folder), or else the
     // graph's own error.
-    const DWORD fileError = TempAviError(FSettings->TempAviPath);
+    const DWORD fileError =
+        IsDiskFull(RunResult) ? HRESULT_CODE(RunResult) : TempAviError(FSettings->TempAviPath);
     if (fileError != 0)
         ShowMessage(L"multiplexerの初期化に失敗しました\r\n" + FSettings->TempAviPath + L"\r\n" +
                     SysErrorMessage(fileError));

@@ -5,8 +5,10 @@
 # of the build's architecture at lib\ffmpeg.exe of the program's working
 # folder (the build's bin/). Where the kernel lets it mount a file system,
 # it also gives the prefix a small drive Y: (a 4 MiB tmpfs in STATE_DIR,
-# unmounted by wineenv.sh stop) for the tests of a drive that runs full;
-# those tests are skipped without it.
+# unmounted by wineenv.sh stop) for the tests of a drive that runs full,
+# and a read-only drive X: (a tmpfs mounted read-only, where no file can be
+# made) for the tests of a folder that cannot be written; those tests are
+# skipped without them.
 #   prepare-prefix.sh STATE_DIR BUILD_DIR [PROGRAM_DIR]
 # PROGRAM_DIR: a copy of bin/ to make and register from instead (a test
 # environment's own): the programs, libraries and the sound file of bin/ and
@@ -62,6 +64,17 @@ if mountpoint -q "$small"; then
 else
   rm -f "$prefix/dosdevices/y:"
   echo "prepare-prefix: no small drive Y: (mounting a tmpfs was refused); its tests are skipped"
+fi
+readonly_drive="$state/readonly_drive"
+mkdir -p "$readonly_drive"
+if ! mountpoint -q "$readonly_drive"; then
+  mount -t tmpfs -o ro,size=64k,mode=0777 tavrel_readonly_drive "$readonly_drive" 2>/dev/null || true
+fi
+if mountpoint -q "$readonly_drive"; then
+  ln -sfn "$readonly_drive" "$prefix/dosdevices/x:"
+else
+  rm -f "$prefix/dosdevices/x:"
+  echo "prepare-prefix: no read-only drive X: (mounting a tmpfs was refused); its tests are skipped"
 fi
 
 [ "$status" -eq 0 ] && echo "prefix prepared: Pixenta, Audelo, WinePlatform registered from $program_dir; lib/ffmpeg.exe ($arch)"

@@ -174,8 +174,10 @@ case "$cmd" in
     fi
     stop_pid "$state/pulse.pid"
     stop_pid "$state/xvfb.pid"
-    # The small drive of tools/prepare-prefix.sh.
-    if mountpoint -q "$state/small_drive" 2>/dev/null; then umount "$state/small_drive" 2>/dev/null || true; fi
+    # The small and the read-only drive of tools/prepare-prefix.sh.
+    for drive in small_drive readonly_drive; do
+      if mountpoint -q "$state/$drive" 2>/dev/null; then umount "$state/$drive" 2>/dev/null || true; fi
+    done
     ;;
   exec)
     # shellcheck disable=SC1091

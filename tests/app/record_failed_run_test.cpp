@@ -1,10 +1,14 @@
-// A graph that is built but cannot run: the temporary folder is missing, so
-// the file writer cannot make the temporary AVI. The filters are stopped
-// and the graph cleared, the window is idle again, the message names the
-// file that could not be made, and the next start records.
+// A graph that is built but cannot run: the temporary folder is missing,
+// on a full drive or on a read-only one, so the file writer cannot make or
+// write the temporary AVI. The filters are stopped and the graph cleared,
+// the window is idle again, the message names the file that could not be
+// made or written, and the next start records.
 #include "tests/app/record_test_support.h"
+#include "tests/app/small_drive.h"
 
 #include <gtest/gtest.h>
+
+#include <cstdio>
 
 namespace {
 
@@ -43,25 +47,26 @@ int FiltersInGraph() {
     return count;
 }
 
-TEST(FailedRun, MissingTemporaryFolderLeavesTheWindowReadyForTheNextStart) {
-    RecordingWindows w(L"failed_run");
+// A start with the given temporary folder, which cannot take the temporary
+// AVI: the message names the file and the system's reason, the window is
+// idle again with the graph cleared, and with the folder back to the
+// system's own the next start records and converts.
+void ExpectFailedStartThenARecording(RecordingWindows& w, const std::wstring& folder) {
     TFormMain& m = *FormMain;
-    m.CBRecRange->SetChecked(true);
-    const std::wstring missing = w.Dir + L"no_such_temp\\";
     {
-        const TempFolderOverride temp(missing);
+        const TempFolderOverride temp(folder);
         RecordingWindows::PressStart();
     }
     const std::vector<std::wstring> shown = w.Shown();
     ASSERT_EQ(1u, shown.size());
-    const std::wstring named = std::wstring(kMuxFailed) + L"\r\n" + missing;
+    std::printf("shown: %s\n", Narrow(shown[0]).c_str());
+    const std::wstring named = std::wstring(kMuxFailed) + L"\r\n" + folder;
     EXPECT_EQ(named, shown[0].substr(0, named.size())) << Narrow(shown[0]);
     EXPECT_GT(shown[0].size(), named.size() + 2) << "the system's reason follows";
     RecordingWindows::ExpectIdleAsBefore();
     EXPECT_EQ(0, FiltersInGraph()) << "the graph is cleared";
     EXPECT_FALSE(FormCaptureStartSize->Visible()) << "the recording frame goes with the attempt";
 
-    // With the folder back, the next start records and converts.
     w.Boxes().Texts.clear();
     RecordingWindows::PressStart();
     EXPECT_TRUE(w.Shown().empty()) << Narrow(w.Shown().empty() ? L"" : w.Shown()[0]);
@@ -70,6 +75,30 @@ TEST(FailedRun, MissingTemporaryFolderLeavesTheWindowReadyForTheNextStart) {
     RecordingWindows::PressFinish();
     w.ExpectConverted();
     EXPECT_TRUE(FileExists(w.Dir + m.FSettings->FileName));
+}
+
+TEST(FailedRun, MissingTemporaryFolderLeavesTheWindowReadyForTheNextStart) {
+    RecordingWindows w(L"failed_run");
+    FormMain->CBRecRange->SetChecked(true);
+    ExpectFailedStartThenARecording(w, w.Dir + L"no_such_temp\\");
+}
+
+TEST(FailedRun, FullTemporaryDriveLeavesTheWindowReadyForTheNextStart) {
+    RecordingWindows w(L"failed_run_full");
+    FormMain->CBRecRange->SetChecked(true);
+    SmallDrive drive(0);
+    if (!drive.Ready()) GTEST_SKIP() << "the test environment has no small drive Y:";
+    ExpectFailedStartThenARecording(w, drive.Folder);
+}
+
+// X: is a drive mounted read-only: no file can be made on it. (The
+// read-only attribute of a folder does not keep files from being made in
+// it, so only such a drive gives a temporary folder that cannot be written.)
+TEST(FailedRun, ReadOnlyTemporaryDriveLeavesTheWindowReadyForTheNextStart) {
+    RecordingWindows w(L"failed_run_readonly");
+    FormMain->CBRecRange->SetChecked(true);
+    if (GetDriveTypeW(L"X:\\") == DRIVE_NO_ROOT_DIR) GTEST_SKIP() << "the test environment has no read-only drive X:";
+    ExpectFailedStartThenARecording(w, L"X:\\");
 }
 
 }  // namespace
