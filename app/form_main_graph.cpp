@@ -143,8 +143,7 @@ void TFormMain::AbandonFailedRun(IGraphBuilder* Graph, const std::wstring& RunEr
     // Name what failed: the temporary AVI that the multiplexer's file writer
     // could not make (a missing, read-only or full folder), or else the
     // graph's own error.
-    const DWORD fileError =
-        IsDiskFull(RunResult) ? HRESULT_CODE(RunResult) : TempAviError(FSettings->TempAviPath);
+    const DWORD fileError = IsDiskFull(RunResult) ? HRESULT_CODE(RunResult) : TempAviError(FSettings->TempAviPath);
     if (fileError != 0)
         ShowMessage(L"multiplexerの初期化に失敗しました\r\n" + FSettings->TempAviPath + L"\r\n" +
                     SysErrorMessage(fileError));
