@@ -391,40 +391,6 @@ TEST_F(GraphEventsTest, QueryServiceHandsOutTheComponentUnderItsPrivateIdentifie
     EXPECT_EQ(provider->QueryService(SID_FilterGraphComponent, SID_FilterGraphComponent, nullptr), E_POINTER);
 }
 
-// A filter graph as the platform's would be with a service provider: it
-// passes QueryService to its site.
-class ServiceGraph final : public IFilterGraph, public IServiceProvider {
-public:
-    explicit ServiceGraph(IServiceProvider* site) : FSite(site) {}
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-        if (iid == IID_IUnknown || iid == IID_IFilterGraph) {
-            *object = static_cast<IFilterGraph*>(this);
-        } else if (iid == IID_IServiceProvider) {
-            *object = static_cast<IServiceProvider*>(this);
-        } else {
-            *object = nullptr;
-            return E_NOINTERFACE;
-        }
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
-    ULONG STDMETHODCALLTYPE Release() override { return 1; }
-    HRESULT STDMETHODCALLTYPE QueryService(REFGUID service, REFIID iid, void** object) override {
-        return FSite->QueryService(service, iid, object);
-    }
-    HRESULT STDMETHODCALLTYPE AddFilter(IBaseFilter*, LPCWSTR) override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE RemoveFilter(IBaseFilter*) override { return S_OK; }
-    HRESULT STDMETHODCALLTYPE EnumFilters(IEnumFilters**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE FindFilterByName(LPCWSTR, IBaseFilter**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE ConnectDirect(IPin*, IPin*, const AM_MEDIA_TYPE*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE Reconnect(IPin*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE Disconnect(IPin*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE SetDefaultSyncSource() override { return E_NOTIMPL; }
-
-private:
-    IServiceProvider* FSite;
-};
-
 TEST_F(GraphEventsTest, UnableToRenderFindsTheComponentThroughThePinsGraph) {
     TFilterGraph graph(nullptr);
     graph.SetActive(true);
@@ -452,7 +418,7 @@ TEST_F(GraphEventsTest, UnableToRenderFindsTheComponentThroughThePinsGraph) {
     ASSERT_EQ(manager->RemoveFilter(capture.Get()), S_OK);
 
     // In a graph that passes the service request to its site, it is.
-    ServiceGraph serviceGraph(site.Get());
+    graphcomponenttest::TServiceGraph serviceGraph(site.Get(), nullptr);
     ASSERT_EQ(capture->JoinFilterGraph(&serviceGraph, L"Capture"), S_OK);
     EXPECT_EQ(callback->UnableToRender(pin.Get()), S_OK);
     EXPECT_EQ(asked, pin.Get());

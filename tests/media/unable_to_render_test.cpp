@@ -81,57 +81,6 @@ TUnrenderableSource* NewUnrenderableSource(ComPtr<IBaseFilter>& held) {
     return filter;
 }
 
-// A filter graph as the platform's manager is documented to be towards its
-// filters: its IServiceProvider passes service requests to its site. Every
-// IFilterGraph method goes to Real (when there is one).
-class TServiceGraph final : public IFilterGraph, public IServiceProvider {
-public:
-    TServiceGraph(IServiceProvider* site, IFilterGraph* real) : FSite(site), FReal(real) {}
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-        if (iid == IID_IUnknown || iid == IID_IFilterGraph) {
-            *object = static_cast<IFilterGraph*>(this);
-        } else if (iid == IID_IServiceProvider) {
-            *object = static_cast<IServiceProvider*>(this);
-        } else {
-            *object = nullptr;
-            return E_NOINTERFACE;
-        }
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
-    ULONG STDMETHODCALLTYPE Release() override { return 1; }
-    HRESULT STDMETHODCALLTYPE QueryService(REFGUID service, REFIID iid, void** object) override {
-        ++ServiceRequests;
-        return FSite->QueryService(service, iid, object);
-    }
-    HRESULT STDMETHODCALLTYPE AddFilter(IBaseFilter* f, LPCWSTR n) override {
-        return FReal ? FReal->AddFilter(f, n) : E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE RemoveFilter(IBaseFilter* f) override {
-        return FReal ? FReal->RemoveFilter(f) : E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE EnumFilters(IEnumFilters** e) override {
-        return FReal ? FReal->EnumFilters(e) : E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE FindFilterByName(LPCWSTR n, IBaseFilter** f) override {
-        return FReal ? FReal->FindFilterByName(n, f) : E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE ConnectDirect(IPin* o, IPin* i, const AM_MEDIA_TYPE* t) override {
-        return FReal ? FReal->ConnectDirect(o, i, t) : E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE Reconnect(IPin* p) override { return FReal ? FReal->Reconnect(p) : E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE Disconnect(IPin* p) override { return FReal ? FReal->Disconnect(p) : E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE SetDefaultSyncSource() override {
-        return FReal ? FReal->SetDefaultSyncSource() : E_NOTIMPL;
-    }
-
-    int ServiceRequests = 0;
-
-private:
-    IServiceProvider* FSite;
-    IFilterGraph* FReal;
-};
-
 // A site that records which interfaces the manager asks it for, and hands
 // out the component's.
 class TSiteSpy final : public IUnknown {
