@@ -51,6 +51,19 @@ struct ClocklessGraph {
     }
 };
 
+// Frames -> multiplexer -> stream sink, joined and connected in Graph.
+::testing::AssertionResult MuxBetween(IGraphBuilder* Graph, IBaseFilter* Mux, IBaseFilter* Sink, IPin* SinkPin,
+                                      IBaseFilter* Frames) {
+    if (Graph->AddFilter(Mux, L"Mux") != S_OK || Graph->AddFilter(Sink, L"Sink") != S_OK ||
+        Graph->AddFilter(Frames, L"Frames") != S_OK)
+        return ::testing::AssertionFailure() << "a filter did not join the graph";
+    if (Graph->ConnectDirect(Pins(Mux, PINDIR_OUTPUT)[0].Get(), SinkPin, nullptr) != S_OK)
+        return ::testing::AssertionFailure() << "the multiplexer did not connect to the sink";
+    if (Graph->ConnectDirect(Pins(Frames, PINDIR_OUTPUT)[0].Get(), Pins(Mux, PINDIR_INPUT)[0].Get(), nullptr) != S_OK)
+        return ::testing::AssertionFailure() << "the frames did not connect to the multiplexer";
+    return ::testing::AssertionSuccess();
+}
+
 // Pins as the graph sees them, in the filter's order.
 std::vector<std::wstring> PinNames(IBaseFilter* filter) {
     std::vector<std::wstring> names;
@@ -273,13 +286,7 @@ TEST_F(AviMuxGraph, AFullMediumAbortsTheStreamAndLeavesTheFileUnfinished) {
     sink->Pin->Room = 200000;
     auto* frames = new TFrameSource(64, 64, TFrameSource::Numbers(0, 100));
     ComPtr<IBaseFilter> frameFilter(frames);
-    ASSERT_EQ(graph->AddFilter(mux.Get(), L"Mux"), S_OK);
-    ASSERT_EQ(graph->AddFilter(sinkFilter.Get(), L"Sink"), S_OK);
-    ASSERT_EQ(graph->AddFilter(frameFilter.Get(), L"Frames"), S_OK);
-    ASSERT_EQ(graph->ConnectDirect(Pins(mux.Get(), PINDIR_OUTPUT)[0].Get(), sink->Pin, nullptr), S_OK);
-    ASSERT_EQ(graph->ConnectDirect(Pins(frameFilter.Get(), PINDIR_OUTPUT)[0].Get(),
-                                   Pins(mux.Get(), PINDIR_INPUT)[0].Get(), nullptr),
-              S_OK);
+    ASSERT_TRUE(MuxBetween(graph, mux.Get(), sinkFilter.Get(), sink->Pin, frameFilter.Get()));
     ASSERT_EQ(control->Run(), S_OK);
     LONG_PTR error = 0;
     const bool aborted = graphtest::WaitForGraphEvent(events, EC_ERRORABORT, &error, 30000);
@@ -307,13 +314,7 @@ TEST_F(AviMuxGraph, ASlowDiskDoesNotHoldTheSourceAndEveryFrameStillReachesTheFil
     sink->Pin->Resume = release.Get();
     auto* frames = new TFrameSource(width, height, TFrameSource::Numbers(0, 10));
     ComPtr<IBaseFilter> frameFilter(frames);
-    ASSERT_EQ(g.Graph->AddFilter(mux.Get(), L"Mux"), S_OK);
-    ASSERT_EQ(g.Graph->AddFilter(sinkFilter.Get(), L"Sink"), S_OK);
-    ASSERT_EQ(g.Graph->AddFilter(frameFilter.Get(), L"Frames"), S_OK);
-    ASSERT_EQ(g.Graph->ConnectDirect(Pins(mux.Get(), PINDIR_OUTPUT)[0].Get(), sink->Pin, nullptr), S_OK);
-    ASSERT_EQ(g.Graph->ConnectDirect(Pins(frameFilter.Get(), PINDIR_OUTPUT)[0].Get(),
-                                     Pins(mux.Get(), PINDIR_INPUT)[0].Get(), nullptr),
-              S_OK);
+    ASSERT_TRUE(MuxBetween(g.Graph.Get(), mux.Get(), sinkFilter.Get(), sink->Pin, frameFilter.Get()));
     ASSERT_EQ(g.Control->Run(), S_OK);
     // Every frame leaves the source while the disk holds the first write.
     for (int i = 0; i < 1000 && frames->Pin->Delivered.load() < 10; ++i) Sleep(10);
@@ -343,13 +344,7 @@ TEST_F(AviMuxGraph, AFileTheMediumFailsToStoreAtTheEndFailsTheStop) {
     sink->Pin->CommitResult = HRESULT_FROM_WIN32(ERROR_DISK_FULL);
     auto* frames = new TFrameSource(64, 64, TFrameSource::Numbers(0, 5));
     ComPtr<IBaseFilter> frameFilter(frames);
-    ASSERT_EQ(g.Graph->AddFilter(mux.Get(), L"Mux"), S_OK);
-    ASSERT_EQ(g.Graph->AddFilter(sinkFilter.Get(), L"Sink"), S_OK);
-    ASSERT_EQ(g.Graph->AddFilter(frameFilter.Get(), L"Frames"), S_OK);
-    ASSERT_EQ(g.Graph->ConnectDirect(Pins(mux.Get(), PINDIR_OUTPUT)[0].Get(), sink->Pin, nullptr), S_OK);
-    ASSERT_EQ(g.Graph->ConnectDirect(Pins(frameFilter.Get(), PINDIR_OUTPUT)[0].Get(),
-                                     Pins(mux.Get(), PINDIR_INPUT)[0].Get(), nullptr),
-              S_OK);
+    ASSERT_TRUE(MuxBetween(g.Graph.Get(), mux.Get(), sinkFilter.Get(), sink->Pin, frameFilter.Get()));
     ASSERT_EQ(g.Control->Run(), S_OK);
     for (int i = 0; i < 1000 && frames->Pin->Delivered.load() < 5; ++i) Sleep(10);
     // The headers and frames went in; the last flush fails: the recording
@@ -370,13 +365,7 @@ TEST_F(AviMuxGraph, HeadersThatFindNoRoomFailThePauseAndLetTheWriterGo) {
     sink->Pin->Room = 16;
     auto* frames = new TFrameSource(16, 16, TFrameSource::Numbers(0, 10));
     ComPtr<IBaseFilter> frameFilter(frames);
-    ASSERT_EQ(g.Graph->AddFilter(mux.Get(), L"Mux"), S_OK);
-    ASSERT_EQ(g.Graph->AddFilter(sinkFilter.Get(), L"Sink"), S_OK);
-    ASSERT_EQ(g.Graph->AddFilter(frameFilter.Get(), L"Frames"), S_OK);
-    ASSERT_EQ(g.Graph->ConnectDirect(Pins(mux.Get(), PINDIR_OUTPUT)[0].Get(), sink->Pin, nullptr), S_OK);
-    ASSERT_EQ(g.Graph->ConnectDirect(Pins(frameFilter.Get(), PINDIR_OUTPUT)[0].Get(),
-                                     Pins(mux.Get(), PINDIR_INPUT)[0].Get(), nullptr),
-              S_OK);
+    ASSERT_TRUE(MuxBetween(g.Graph.Get(), mux.Get(), sinkFilter.Get(), sink->Pin, frameFilter.Get()));
     EXPECT_EQ(mux->Pause(), STG_E_MEDIUMFULL);
     FILTER_STATE state = State_Running;
     EXPECT_EQ(mux->GetState(0, &state), S_OK);
