@@ -11,12 +11,6 @@ namespace {
 
 using namespace apptest;
 
-constexpr wchar_t kITunesMpeg1[] = L"iTunesに登録する場合、保存形式をMPEG4にしてください";
-constexpr wchar_t kNoFolder[] =
-    L"ファイル保存フォルダーが存在しないため、フォルダーを生成しようとしましたが失敗しました";
-constexpr wchar_t kTooSmall[] = L"キャプチャサイズは、最低120ピクセル必要です";
-constexpr wchar_t kNoSource[] = L"オーディオ設定で入力元が選択されていません";
-
 class StartChecks : public ::testing::Test {
 protected:
     void SetUp() override {

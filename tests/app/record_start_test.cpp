@@ -10,14 +10,6 @@ namespace {
 
 using namespace apptest;
 
-constexpr wchar_t kSameTimes[] = L"時間指定できる録画可能時間は23時間59分までです";
-constexpr wchar_t kZeroTime[] = L"録画時間が0分0秒のため開始できません";
-constexpr wchar_t kITunesMpeg1[] = L"iTunesに登録する場合、保存形式をMPEG4にしてください";
-constexpr wchar_t kNoFolder[] =
-    L"ファイル保存フォルダーが存在しないため、フォルダーを生成しようとしましたが失敗しました";
-constexpr wchar_t kTooSmall[] = L"キャプチャサイズは、最低120ピクセル必要です";
-constexpr wchar_t kNoSource[] = L"オーディオ設定で入力元が選択されていません";
-
 class RecordStart : public ::testing::Test {
 protected:
     void SetUp() override {
