@@ -136,10 +136,18 @@ TEST(ProgramRecording, StartWaitFinishCloseGivesAPlayableMp4AndKeepsTheSettings)
     ASSERT_TRUE(frame);
     const std::vector<HWND> edits = CaptureEdits(main);
     ASSERT_EQ(edits.size(), 4u);
+    // The edits may already show where the frame stood; the drag moves it
+    // by (20, 10), so all four change, and are read once they have.
+    std::wstring before[4];
+    for (int i = 0; i < 4; ++i) before[i] = ControlText(edits[i]);
     PostMessageW(frame, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 10));
     PostMessageW(frame, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(30, 20));
     PostMessageW(frame, WM_LBUTTONUP, 0, MAKELPARAM(30, 20));
-    ASSERT_TRUE(WaitUntil([&] { return ControlText(edits[2]) != L"0" && ControlText(edits[3]) != L"0"; }));
+    ASSERT_TRUE(WaitUntil([&] {
+        for (int i = 0; i < 4; ++i)
+            if (ControlText(edits[i]) == before[i] || ControlText(edits[i]) == L"0") return false;
+        return true;
+    }));
     int rect[4] = {};
     for (int i = 0; i < 4; ++i) rect[i] = std::wcstol(ControlText(edits[i]).c_str(), nullptr, 10);
     const int width = (rect[2] - rect[0]) & ~1, height = (rect[3] - rect[1]) & ~1;
