@@ -204,7 +204,10 @@ bool TFormMain::ProbeDuration(const std::wstring& File, double& Seconds) {
     // converter cannot read through (no index, cut short) ends with an
     // error or short of its length.
     TDosCommand probe(nullptr);
-    probe.SetCommandLine(L"lib\\ffmpeg.exe -nostdin -i \"" + File + L"\" -map 0 -c copy -f null -");
+    // Its output comes through the runner's pipes; a console of its own
+    // (one more process to start) would serve nothing.
+    probe.SetCreationFlag(fDETACHED_PROCESS);
+    probe.SetCommandLine(L"lib\\ffmpeg.exe -nostdin -hide_banner -i \"" + File + L"\" -map 0 -c copy -f null -");
     bool found = false;
     double last = 0;
     probe.OnNewLine = [&found, &last](TObject*, const std::wstring& line, TOutputType) {

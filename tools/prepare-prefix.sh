@@ -47,9 +47,19 @@ for library in Pixenta Audelo WinePlatform; do
     status=1
     continue
   fi
-  windows_path=$("$wineenv" exec "$state" winepath -w "$path" 2>/dev/null | tr -d '\r')
-  if ! "$wineenv" exec "$state" regsvr32 /s "$windows_path" </dev/null >/dev/null 2>&1; then
-    echo "prepare-prefix: regsvr32 $library.dll failed" >&2
+  # Each step says how it failed: the reason is otherwise lost.
+  run_status=0
+  windows_path=$("$wineenv" exec "$state" winepath -w "$path" </dev/null 2>"$state/winepath.err") || run_status=$?
+  windows_path=${windows_path//$'\r'/}
+  if [ "$run_status" -ne 0 ] || [ -z "$windows_path" ]; then
+    echo "prepare-prefix: winepath $library.dll failed (exit status $run_status): $(cat "$state/winepath.err")" >&2
+    status=1
+    continue
+  fi
+  run_status=0
+  "$wineenv" exec "$state" regsvr32 /s "$windows_path" </dev/null >"$state/regsvr32.out" 2>&1 || run_status=$?
+  if [ "$run_status" -ne 0 ]; then
+    echo "prepare-prefix: regsvr32 $library.dll failed (exit status $run_status): $(cat "$state/regsvr32.out")" >&2
     status=1
   fi
 done

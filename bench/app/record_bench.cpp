@@ -8,7 +8,9 @@
 //     difference,
 //   - the time from the finish to the final report, against the same
 //     lib\ffmpeg.exe command line run by hand on the same AVI in the same
-//     run, and their ratio.
+//     run (the middle of three runs), and their ratio; where the time went
+//     (the converter's start, its first line and end, the read-back of the
+//     output) and the processor time the program itself took meanwhile.
 // The AVI is kept aside by a hard link made when the converter prints its
 // first line (a successful conversion deletes the temporary file).
 //
@@ -33,11 +35,16 @@
 
 #include <windows.h>
 
+#include <tlhelp32.h>
+
+#include <algorithm>
 #include <atomic>
+#include <map>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -112,6 +119,41 @@ AviFigures MeasureAvi(const std::wstring& path) {
     return f;
 }
 
+double FileTimeSeconds(const FILETIME& t) {
+    return ((static_cast<unsigned long long>(t.dwHighDateTime) << 32) | t.dwLowDateTime) / 1e7;
+}
+
+// The processor time of this process so far, user and kernel.
+double ProcessCpuSeconds() {
+    FILETIME created, exited, kernel, user;
+    if (!GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user)) return 0;
+    return FileTimeSeconds(kernel) + FileTimeSeconds(user);
+}
+
+// Every thread of this process and its processor time so far.
+std::map<DWORD, double> ThreadTimes() {
+    std::map<DWORD, double> times;
+    const TKernelHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
+    if (!snapshot.Valid()) return times;
+    THREADENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Thread32First(snapshot.Get(), &entry); more; more = Thread32Next(snapshot.Get(), &entry)) {
+        if (entry.th32OwnerProcessID != GetCurrentProcessId()) continue;
+        const TKernelHandle thread(OpenThread(THREAD_QUERY_INFORMATION, FALSE, entry.th32ThreadID));
+        FILETIME created, exited, kernel, user;
+        if (thread.Valid() && GetThreadTimes(thread.Get(), &created, &exited, &kernel, &user))
+            times[entry.th32ThreadID] = FileTimeSeconds(kernel) + FileTimeSeconds(user);
+    }
+    return times;
+}
+
+// The same for one thread.
+double ThreadCpuSeconds(HANDLE thread) {
+    FILETIME created, exited, kernel, user;
+    if (!GetThreadTimes(thread, &created, &exited, &kernel, &user)) return 0;
+    return FileTimeSeconds(kernel) + FileTimeSeconds(user);
+}
+
 unsigned long long FileBytes(const std::wstring& path) {
     WIN32_FILE_ATTRIBUTE_DATA data{};
     if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return 0;
@@ -155,17 +197,35 @@ bool RunOne(int width, int height, double seconds) {
         original(sender, line, type);
     };
 
-    // When the converter spoke first and when it ended, from the finish.
+    // When the converter spoke first and when it ended, from the finish,
+    // and the processor time the program itself took in between (its GUI
+    // thread, the runner's worker and whatever of the graph still runs).
     Clock::time_point finish{};
     std::atomic<double> firstLine{-1}, ended{-1};
+    double cpuAtFirstLine = -1, cpuBetween = -1, guiAtFirstLine = -1, guiBetween = -1;
+    HANDLE guiThread = nullptr;
+    DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(), &guiThread, THREAD_QUERY_INFORMATION,
+                    FALSE, 0);
+    const TKernelHandle guiThreadOwner(guiThread);
+    std::map<DWORD, double> threadsAtFirstLine, threadsAtEnd;
     TNewLineEvent keeping = FormMain->DosCommandConvert->OnNewLine;
     FormMain->DosCommandConvert->OnNewLine = [&, keeping](TObject* sender, const std::wstring& line, TOutputType type) {
-        if (firstLine.load() < 0) firstLine.store(SecondsSince(finish));
+        if (firstLine.load() < 0) {
+            firstLine.store(SecondsSince(finish));
+            cpuAtFirstLine = ProcessCpuSeconds();
+            guiAtFirstLine = ThreadCpuSeconds(guiThread);
+            threadsAtFirstLine = ThreadTimes();
+        }
         keeping(sender, line, type);
     };
     TTerminateEvent terminated = FormMain->DosCommandConvert->OnTerminated;
     FormMain->DosCommandConvert->OnTerminated = [&, terminated](TObject* sender, DWORD code) {
         ended.store(SecondsSince(finish));
+        if (cpuAtFirstLine >= 0) {
+            cpuBetween = ProcessCpuSeconds() - cpuAtFirstLine;
+            guiBetween = ThreadCpuSeconds(guiThread) - guiAtFirstLine;
+            threadsAtEnd = ThreadTimes();
+        }
         terminated(sender, code);
     };
 
@@ -211,15 +271,34 @@ bool RunOne(int width, int height, double seconds) {
     MvCaptureAndConvertInfo bare = *FormMain->FSettings;
     bare.TempAviPath = kept;
     bare.FileName = L"bare.mp4";
-    const BareRun run = RunHidden(L"lib\\ffmpeg.exe" + bare.BuildFfmpegArgs(), dir + L"bare.txt");
+    // Three times: one run by hand varies by several tenths of a second
+    // from the next on the same file; the middle one is the reference.
+    std::vector<BareRun> runs;
+    for (int i = 0; i < 3; ++i)
+        runs.push_back(RunHidden(L"lib\\ffmpeg.exe" + bare.BuildFfmpegArgs(), dir + L"bare.txt"));
+    std::sort(runs.begin(), runs.end(), [](const BareRun& a, const BareRun& b) { return a.Seconds < b.Seconds; });
+    const BareRun& run = runs[1];
     const double converterStart =
         gConverterStart == Clock::time_point{} ? -1 : std::chrono::duration<double>(gConverterStart - finish).count();
     std::printf(
         "  from the finish: the graph stopped and the converter started at %.3f s, its first line at %.3f s, "
         "its end at %.3f s\n",
         converterStart, firstLine.load(), ended.load());
-    std::printf("  finish to report %.3f s, converter by hand %.3f s (exit code %ld), ratio %.3f\n", finishToReport,
-                run.Seconds, run.ExitCode, run.Seconds > 0 ? finishToReport / run.Seconds : 0.0);
+    std::printf(
+        "  the program's own processor time while the converter ran: %.3f s (GUI thread %.3f s); from its end to "
+        "the report (the read-back of the output): %.3f s\n",
+        cpuBetween, guiBetween, ended.load() >= 0 ? finishToReport - ended.load() : -1.0);
+    std::printf("  threads that took more than 10 ms meanwhile:");
+    for (const auto& [id, cpu] : threadsAtEnd) {
+        const auto before = threadsAtFirstLine.find(id);
+        const double took = cpu - (before == threadsAtFirstLine.end() ? 0 : before->second);
+        if (took > 0.010) std::printf(" %04lx %.3f s%s", id, took, id == GetCurrentThreadId() ? " (GUI)" : "");
+    }
+    std::printf("\n");
+    std::printf(
+        "  finish to report %.3f s, converter by hand %.3f s (middle of %.3f, %.3f, %.3f; exit code %ld), ratio %.3f\n",
+        finishToReport, run.Seconds, runs[0].Seconds, runs[1].Seconds, runs[2].Seconds, run.ExitCode,
+        run.Seconds > 0 ? finishToReport / run.Seconds : 0.0);
     FormProgress->BtnCloseClick(nullptr);
     DeleteFileW(kept.c_str());
     DeleteFileW((dir + L"bare.mp4").c_str());

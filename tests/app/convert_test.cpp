@@ -176,7 +176,7 @@ TEST_F(Conversion, SuccessReportsFileNameDeletesAviAndShowsProgress) {
     EXPECT_FALSE(AviExists());
     EXPECT_EQ(2000u, ReadFileBytes(Dir + L"out.mp4").size());
     // The output was read back by the converter, every stream copied into nothing.
-    EXPECT_EQ(Narrow(L"lib\\ffmpeg.exe -nostdin -i \"" + Dir + L"out.mp4\" -map 0 -c copy -f null -"),
+    EXPECT_EQ(Narrow(L"lib\\ffmpeg.exe -nostdin -hide_banner -i \"" + Dir + L"out.mp4\" -map 0 -c copy -f null -"),
               ReadFileBytes(LibFolder() + L"fake_probe_args.txt"));
     ExpectFinishedButtons(true);
     EXPECT_TRUE(Boxes().Texts.empty());
