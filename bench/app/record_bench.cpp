@@ -10,7 +10,8 @@
 //     lib\ffmpeg.exe command line run by hand on the same AVI in the same
 //     run (the middle of three runs), and their ratio; where the time went
 //     (the converter's start, its first line and end, the read-back of the
-//     output) and the processor time the program itself took meanwhile.
+//     output) and the processor time the program itself took meanwhile;
+//     then the read-back alone and the same command by hand, three times each.
 // The AVI is kept aside by a hard link made when the converter prints its
 // first line (a successful conversion deletes the temporary file).
 //
@@ -299,6 +300,22 @@ bool RunOne(int width, int height, double seconds) {
         "  finish to report %.3f s, converter by hand %.3f s (middle of %.3f, %.3f, %.3f; exit code %ld), ratio %.3f\n",
         finishToReport, run.Seconds, runs[0].Seconds, runs[1].Seconds, runs[2].Seconds, run.ExitCode,
         run.Seconds > 0 ? finishToReport / run.Seconds : 0.0);
+    // The read-back alone, three times on the finished output.
+    std::printf("  the read-back alone:");
+    for (int i = 0; i < 3; ++i) {
+        double length = 0;
+        const auto start = Clock::now();
+        const bool read = FormMain->ProbeDuration(FormMain->FSettings->SaveDir + FormMain->FSettings->FileName, length);
+        std::printf(" %.3f s%s", SecondsSince(start), read ? "" : " (failed)");
+    }
+    std::printf("; by hand:");
+    for (int i = 0; i < 3; ++i) {
+        const BareRun probe = RunHidden(L"lib\\ffmpeg.exe -nostdin -hide_banner -i \"" + FormMain->FSettings->SaveDir +
+                                            FormMain->FSettings->FileName + L"\" -map 0 -c copy -f null -",
+                                        dir + L"probe.txt");
+        std::printf(" %.3f s", probe.Seconds);
+    }
+    std::printf("\n");
     FormProgress->BtnCloseClick(nullptr);
     DeleteFileW(kept.c_str());
     DeleteFileW((dir + L"bare.mp4").c_str());
