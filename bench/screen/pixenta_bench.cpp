@@ -8,7 +8,10 @@
 // whole FillBuffer (display and memory contexts, BitBlt, GetDIBits, stamps).
 //
 // "--load N" runs N CPU-bound processes for the whole run (see
-// bench/common/cpu_load.h).
+// bench/common/cpu_load.h). "--write-beside" has a thread of this process
+// write what an uncompressed recording of the same size writes (one frame's
+// bytes every frame period, through WriteFile, into a file beside this
+// program) while the filter streams: what the program's own graph adds.
 #include "bench/common/cpu_load.h"
 #include "baseclasses/filter.h"
 #include "baseclasses/pin.h"
@@ -42,7 +45,7 @@ double Now() {
 }
 
 struct Stats {
-    double Median = 0, P95 = 0;
+    double Median = 0, P95 = 0, Max = 0;
 };
 
 Stats Summarise(std::vector<double> values) {
@@ -51,6 +54,7 @@ Stats Summarise(std::vector<double> values) {
     std::sort(values.begin(), values.end());
     s.Median = values[values.size() / 2];
     s.P95 = values[std::min(values.size() - 1, values.size() * 95 / 100)];
+    s.Max = values.back();
     return s;
 }
 
@@ -207,6 +211,41 @@ ComPtr<IPin> FirstPin(IBaseFilter* filter) {
     return pin;
 }
 
+bool gWriteBeside = false;
+
+// Writes one 24-bit frame of the given size every 33 ms into a file beside
+// this program until stopped; the file is removed at the end.
+class TFrameWriter {
+public:
+    TFrameWriter(int width, int height) : FBytes(static_cast<size_t>(width) * height * 3, 0x5a) {
+        FThread = std::thread([this] { Write(); });
+    }
+    ~TFrameWriter() {
+        FStop = true;
+        FThread.join();
+    }
+    TFrameWriter(const TFrameWriter&) = delete;
+    TFrameWriter& operator=(const TFrameWriter&) = delete;
+
+private:
+    void Write() {
+        const std::wstring path = ProgramFolder() + L"write_beside.bin";
+        {
+            const TKernelHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+            if (!file.Valid()) return;
+            while (!FStop) {
+                DWORD written = 0;
+                WriteFile(file.Get(), FBytes.data(), static_cast<DWORD>(FBytes.size()), &written, nullptr);
+                Sleep(33);
+            }
+        }
+        DeleteFileW(path.c_str());
+    }
+    std::vector<BYTE> FBytes;
+    std::atomic<bool> FStop{false};
+    std::thread FThread;
+};
+
 bool StreamPixenta(HMODULE library, int width, int height, int seconds) {
     ComPtr<IBaseFilter> source = CreatePixenta(library);
     if (!source) {
@@ -237,17 +276,22 @@ bool StreamPixenta(HMODULE library, int width, int height, int seconds) {
         std::printf("connection failed: 0x%08lx\n", static_cast<unsigned long>(hr));
         return false;
     }
-    control->Run();
-    PumpMessages(static_cast<DWORD>(seconds) * 1000);
-    control->Stop();
+    {
+        std::unique_ptr<TFrameWriter> writer;
+        if (gWriteBeside) writer = std::make_unique<TFrameWriter>(width, height);
+        control->Run();
+        PumpMessages(static_cast<DWORD>(seconds) * 1000);
+        control->Stop();
+    }
 
     std::lock_guard<std::mutex> lock(sink->Pin->Mutex);
     const Stats cost = Summarise(sink->Pin->Costs);
     const LONGLONG numbers = sink->Pin->MaxNumber;
     std::printf(
         "Pixenta %dx%d at 30 fps for %d s: %ld frames delivered, highest frame number %lld, "
-        "%lld numbers skipped; capture cost median %.2f ms, 95th percentile %.2f ms\n",
-        width, height, seconds, sink->Pin->Delivered, numbers, numbers - sink->Pin->Delivered, cost.Median, cost.P95);
+        "%lld numbers skipped; capture cost median %.2f ms, 95th percentile %.2f ms, longest %.2f ms%s\n",
+        width, height, seconds, sink->Pin->Delivered, numbers, numbers - sink->Pin->Delivered, cost.Median, cost.P95,
+        cost.Max, gWriteBeside ? " (writing beside)" : "");
     graph->RemoveFilter(sinkRef.Get());
     graph->RemoveFilter(source.Get());
     return true;
@@ -297,6 +341,8 @@ void BareLoopOnThisThread(int width, int height, int iterations) {
 int main(int argc, char** argv) {
     benchload::SpinIfAsked(argc, argv);
     const benchload::TCpuLoad load(benchload::TakeLoadOption(argc, argv));
+    for (int i = 1; i < argc; ++i)
+        if (std::string(argv[i]) == "--write-beside") gWriteBeside = true;
     const TComApartment com(COINIT_MULTITHREADED);
     const std::wstring path = ProgramFolder() + L"Pixenta.dll";
     HMODULE library = LoadLibraryW(path.c_str());
