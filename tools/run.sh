@@ -26,7 +26,7 @@ if [ -f "$here/tools/prepare-prefix.sh" ]; then
   bash "$here/tools/prepare-prefix.sh" "$state" "$root/$arch"
 else
   for lib in Pixenta.dll Audelo.dll; do
-    "$WINELOADER" regsvr32 /s "$("$WINELOADER" winepath -w "$bin/$lib" 2>/dev/null)" >/dev/null 2>&1 ||
+    "$here/tools/wineenv.sh" exec "$state" regsvr32 /s "$("$here/tools/wineenv.sh" exec "$state" winepath -w "$bin/$lib" 2>/dev/null)" >/dev/null 2>&1 ||
       echo "warning: $lib could not be registered" >&2
   done
 fi
@@ -37,4 +37,7 @@ if [ -z "$user_display" ]; then
   echo "Screenshot: tools/wineenv.sh screenshot $state shot.png"
 fi
 cd "$bin"
-"$WINELOADER" Tavrel.exe
+# With address-space randomisation off, as every program of the environment
+# (see write_env in tools/wineenv.sh).
+# shellcheck disable=SC2086
+${WINEENV_LAUNCH:-} "$WINELOADER" Tavrel.exe

@@ -24,6 +24,12 @@ set -euo pipefail
 
 usage() { sed -n '2,24p' "$0" >&2; exit 2; }
 
+# Runs the Wine loader as write_env says (WINEENV_LAUNCH).
+wine_run() {
+  # shellcheck disable=SC2086 # the launcher is a command and its arguments
+  ${WINEENV_LAUNCH:-} "$WINELOADER" "$@"
+}
+
 cmd=${1:-}
 if [ "$cmd" = arch ]; then
   # The same decision as the install's (tools/arch.sh).
@@ -84,11 +90,26 @@ start_pulse() {
 write_env() {
   local arch=$1 loader=/usr/lib/wine/wine
   [ "$arch" = win64 ] && loader=/usr/lib/wine/wine64
+  # Debian's Wine has no preloader to keep the low address space free before
+  # it starts. With address-space randomisation the loader's heap starts
+  # anywhere in about a gigabyte above the loader (0x7d000000), and now and
+  # then over 0x7ffe0000, where Wine must map the shared user data: the
+  # program then ends at once with exit status 1 and, Wine's messages off,
+  # says nothing ("failed to map the shared user data: c0000018"), about
+  # one start in several thousand. Programs here start with randomisation
+  # off (the programs they start inherit it), so that heap lies just past
+  # the loader, far below.
+  local launch=""
+  if setarch "$(uname -m)" -R true >/dev/null 2>&1; then launch="setarch $(uname -m) -R"; fi
   {
     echo "export WINEPREFIX='$state/prefix-$arch'"
     echo "export WINEARCH=$arch"
     echo "export WINELOADER=$loader"
-    echo "export WINEDEBUG=-all"
+    echo "export WINEENV_LAUNCH='$launch'"
+    # Wine's own messages stay off, but for the failures of its loader: a
+    # program that cannot be started or loaded then says why instead of
+    # ending with a bare exit status.
+    echo "export WINEDEBUG=-all,err+module,err+process,err+virtual"
     echo "export WINEDLLOVERRIDES='mscoree=;mshtml=;winemenubuilder.exe=d'"
     echo "export DISPLAY='$(cat "$state/display")'"
     echo "export PULSE_SERVER='unix:$state/pulse/native'"
@@ -101,10 +122,10 @@ start_wine() {
   # shellcheck disable=SC1091
   . "$state/env.sh"
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
-    "$WINELOADER" wineboot -i </dev/null >>"$log" 2>&1 || true
+    wine_run wineboot -i </dev/null >>"$log" 2>&1 || true
     wineserver -w </dev/null >>"$log" 2>&1 || true
     # A crashing program ends at once instead of waiting on the crash dialog.
-    "$WINELOADER" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f \
+    wine_run reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f \
       </dev/null >>"$log" 2>&1 || true
     wineserver -w </dev/null >>"$log" 2>&1 || true
   fi
@@ -112,19 +133,19 @@ start_wine() {
   # pipes open, so every stream goes to the log.
   wineserver -p </dev/null >>"$log" 2>&1 || true
   if [ -n "${WINEENV_LOGPIXELS:-}" ]; then
-    "$WINELOADER" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$WINEENV_LOGPIXELS" /f \
+    wine_run reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$WINEENV_LOGPIXELS" /f \
       </dev/null >>"$log" 2>&1
   fi
-  "$WINELOADER" wineboot.exe </dev/null >>"$log" 2>&1 || true
+  wine_run wineboot.exe </dev/null >>"$log" 2>&1 || true
   # The private Xvfb has no window manager, yet Wine hands its top-level
   # windows to one and, hiding such a window, waits for the manager to
   # confirm it (2 s each, in vain). Windows it keeps to itself hide at once.
   # On the user's own display the manager handles them as usual.
   local x11='HKCU\Software\Wine\X11 Driver'
   if [ -z "${WINEENV_DISPLAY:-}" ]; then
-    "$WINELOADER" reg add "$x11" /v Managed /t REG_SZ /d N /f </dev/null >>"$log" 2>&1 || true
+    wine_run reg add "$x11" /v Managed /t REG_SZ /d N /f </dev/null >>"$log" 2>&1 || true
   else
-    "$WINELOADER" reg delete "$x11" /v Managed /f </dev/null >>"$log" 2>&1 || true
+    wine_run reg delete "$x11" /v Managed /f </dev/null >>"$log" 2>&1 || true
   fi
   # A new prefix links the user's folders (Documents, Desktop ...) to the Unix
   # home; programs run here get real folders inside the state instead, so
@@ -136,7 +157,8 @@ start_wine() {
       if [ -L "$link" ]; then rm -f "$link" && mkdir -p "$link"; fi
     done
   fi
-  nohup "$WINELOADER" explorer.exe /desktop </dev/null >>"$log" 2>&1 &
+  # shellcheck disable=SC2086
+  nohup ${WINEENV_LAUNCH:-} "$WINELOADER" explorer.exe /desktop </dev/null >>"$log" 2>&1 &
   sleep 0.5
 }
 
@@ -182,7 +204,8 @@ case "$cmd" in
   exec)
     # shellcheck disable=SC1091
     . "$state/env.sh"
-    exec "$WINELOADER" "$@"
+    # shellcheck disable=SC2086
+    exec ${WINEENV_LAUNCH:-} "$WINELOADER" "$@"
     ;;
   shell)
     # shellcheck disable=SC1091
