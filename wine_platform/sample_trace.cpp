@@ -1,5 +1,6 @@
 #define TAVREL_WINE_PLATFORM_INTERNAL
 #include "wine_platform/sample_trace.h"
+#include "wine_platform/timing_allocator.h"
 
 #include "shared/com_ptr.h"
 #include "shared/owner.h"
@@ -11,49 +12,6 @@
 #include <vector>
 
 namespace sampletrace {
-
-class TTimingAllocator final : public IMemAllocator {
-public:
-    explicit TTimingAllocator(ComPtr<IMemAllocator> inner) : FInner(std::move(inner)) {}
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-        if (object == nullptr) return E_POINTER;
-        if (iid == IID_IUnknown || iid == IID_IMemAllocator) {
-            *object = static_cast<IMemAllocator*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++FRefs); }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const LONG n = --FRefs;
-        if (n == 0) delete this;
-        return static_cast<ULONG>(n);
-    }
-    HRESULT STDMETHODCALLTYPE SetProperties(ALLOCATOR_PROPERTIES* request, ALLOCATOR_PROPERTIES* actual) override {
-        return FInner->SetProperties(request, actual);
-    }
-    HRESULT STDMETHODCALLTYPE GetProperties(ALLOCATOR_PROPERTIES* properties) override {
-        return FInner->GetProperties(properties);
-    }
-    HRESULT STDMETHODCALLTYPE Commit() override { return FInner->Commit(); }
-    HRESULT STDMETHODCALLTYPE Decommit() override { return FInner->Decommit(); }
-    HRESULT STDMETHODCALLTYPE GetBuffer(IMediaSample** sample, REFERENCE_TIME* start, REFERENCE_TIME* stop,
-                                        DWORD flags) override {
-        const HRESULT hr = FInner->GetBuffer(sample, start, stop, flags);
-        HandedOut.store(Now());
-        return hr;
-    }
-    HRESULT STDMETHODCALLTYPE ReleaseBuffer(IMediaSample* sample) override { return FInner->ReleaseBuffer(sample); }
-
-    std::atomic<double> HandedOut{-1};
-
-private:
-    std::atomic<LONG> FRefs{1};
-    ComPtr<IMemAllocator> FInner;
-};
 
 namespace {
 
@@ -159,7 +117,7 @@ HRESULT CreateTimingAllocator(IMemAllocator** allocator, TTimingAllocator** timi
     const HRESULT hr =
         CoCreateInstance(CLSID_MemoryAllocator, nullptr, CLSCTX_INPROC_SERVER, IID_IMemAllocator, inner.PutVoid());
     if (FAILED(hr)) return hr;
-    auto* wrapper = new TTimingAllocator(std::move(inner));
+    auto* wrapper = new TTimingAllocator(std::move(inner), &Now);
     *allocator = wrapper;
     *timing = wrapper;
     return S_OK;

@@ -18,6 +18,7 @@
 #include "shared/com_ptr.h"
 #include "shared/owner.h"
 #include "shared/unit_const_list.h"
+#include "wine_platform/timing_allocator.h"
 
 #include <windows.h>
 #include <dshow.h>
@@ -32,6 +33,8 @@
 #include <vector>
 
 namespace {
+
+using sampletrace::TTimingAllocator;
 
 double Now() {
     static const double frequency = [] {
@@ -58,49 +61,6 @@ Stats Summarise(std::vector<double> values) {
     return s;
 }
 
-// A memory allocator that notes when it hands out a sample.
-class TimingAllocator final : public IMemAllocator {
-public:
-    explicit TimingAllocator(ComPtr<IMemAllocator> inner) : FInner(std::move(inner)) {}
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-        if (iid == IID_IUnknown || iid == IID_IMemAllocator) {
-            *object = static_cast<IMemAllocator*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++FRefs; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const LONG n = --FRefs;
-        if (n == 0) delete this;
-        return static_cast<ULONG>(n);
-    }
-    HRESULT STDMETHODCALLTYPE SetProperties(ALLOCATOR_PROPERTIES* request, ALLOCATOR_PROPERTIES* actual) override {
-        return FInner->SetProperties(request, actual);
-    }
-    HRESULT STDMETHODCALLTYPE GetProperties(ALLOCATOR_PROPERTIES* properties) override {
-        return FInner->GetProperties(properties);
-    }
-    HRESULT STDMETHODCALLTYPE Commit() override { return FInner->Commit(); }
-    HRESULT STDMETHODCALLTYPE Decommit() override { return FInner->Decommit(); }
-    HRESULT STDMETHODCALLTYPE GetBuffer(IMediaSample** sample, REFERENCE_TIME* start, REFERENCE_TIME* stop,
-                                        DWORD flags) override {
-        const HRESULT hr = FInner->GetBuffer(sample, start, stop, flags);
-        LastHandedOut = Now();
-        return hr;
-    }
-    HRESULT STDMETHODCALLTYPE ReleaseBuffer(IMediaSample* sample) override { return FInner->ReleaseBuffer(sample); }
-
-    std::atomic<double> LastHandedOut{0};
-
-private:
-    std::atomic<LONG> FRefs{1};
-    ComPtr<IMemAllocator> FInner;
-};
-
 class CountingSink;
 
 // The sink's input pin: takes RGB24 video and counts what arrives.
@@ -125,7 +85,7 @@ public:
             const HRESULT hr = CoCreateInstance(CLSID_MemoryAllocator, nullptr, CLSCTX_INPROC_SERVER, IID_IMemAllocator,
                                                 inner.PutVoid());
             if (FAILED(hr)) return hr;
-            FAllocator = ComPtr<TimingAllocator>::Attach(new TimingAllocator(std::move(inner)));
+            FAllocator = ComPtr<TTimingAllocator>::Attach(new TTimingAllocator(std::move(inner), &Now));
         }
         *allocator = FAllocator.Get();
         FAllocator->AddRef();
@@ -138,7 +98,7 @@ public:
         REFERENCE_TIME start = 0, stop = 0;
         sample->GetTime(&start, &stop);
         std::lock_guard<std::mutex> lock(Mutex);
-        Costs.push_back(arrived - FAllocator->LastHandedOut.load());
+        Costs.push_back(arrived - FAllocator->HandedOut.load());
         const REFERENCE_TIME duration = stop - start;
         if (duration > 0) MaxNumber = std::max<LONGLONG>(MaxNumber, start / duration);
         ++Delivered;
@@ -156,7 +116,7 @@ public:
     long Delivered = 0;
 
 private:
-    ComPtr<TimingAllocator> FAllocator;
+    ComPtr<TTimingAllocator> FAllocator;
 };
 
 class CountingSink final : public TBCBaseFilter {
