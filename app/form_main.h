@@ -7,6 +7,7 @@
 
 #include "app/mci_player.h"
 #include "app/mv_convert_info.h"
+#include "app/read_back.h"
 #include "classlib/runtime/datetime.h"
 #include "classlib/runtime/lists.h"
 #include "classlib/runtime/timer.h"
@@ -215,18 +216,24 @@ public:
     // button enabled; the temporary AVI is deleted only after a successful
     // conversion.
     void ConvertRecording();
-    void RunConverter();
+    // Runs the converter to its end; once it runs, ReadBack (when given) is
+    // prepared beside it.
+    void RunConverter(TReadBack* ReadBack = nullptr);
     // Runs Command to its end while the window's messages are processed;
     // a cancel answered Yes stops it at once. Returns its exit code, or
-    // STILL_ACTIVE when it was stopped.
-    DWORD RunUntilEndOrCancel(TDosCommand& Command);
-    // Whether the converter's output at Path is whole: it exists, is not
-    // empty, and the converter reads it back as Expected seconds long
-    // (within the tolerance explained with the code).
-    bool OutputIsWhole(const std::wstring& Path, double Expected);
+    // STILL_ACTIVE when it was stopped. ReadBack, when given, is prepared
+    // as soon as Command's child runs.
+    DWORD RunUntilEndOrCancel(TDosCommand& Command, TReadBack* ReadBack = nullptr);
+    // Whether the converter's output, the file of ReadBack, is whole: it
+    // exists, is not empty, and the converter reads it back as Expected
+    // seconds long (within the tolerance explained with the code).
+    bool OutputIsWhole(TReadBack& ReadBack, double Expected);
     // The seconds of media that the converter reads from File (a copy of
     // every stream into nowhere); false when it cannot read it through.
     bool ProbeDuration(const std::wstring& File, double& Seconds);
+    // The same with a read-back that may have been prepared; a cancel
+    // answered Yes ends it at once.
+    bool ReadBackDuration(TReadBack& ReadBack, double& Seconds);
     // The "time=" value of a progress line (up to "bitrate"), in seconds.
     static bool ProgressLineTime(const std::wstring& Line, double& Seconds);
     // Whether a line of the converter says that it failed to write its output.

@@ -96,10 +96,13 @@ void TFormMain::ConvertRecording() {
     dialog->SetRange(0, static_cast<std::int32_t>(static_cast<std::uint32_t>(FElapsedSec & 0xFFFFFFFF)));
     dialog->Show();
 
-    RunConverter();
-
     const std::wstring avi = FSettings->TempAviPath;
     const std::wstring output = FSettings->SaveDir + FSettings->FileName;
+    // The read-back's process is created while the converter works, so that
+    // after it the read only has to run.
+    TReadBack readBack(output);
+    RunConverter(&readBack);
+
     // The exit code alone proves nothing (a converter has been seen to end
     // with 0 having written nothing, or a file without its index): the
     // recording, whose only copy the AVI is, goes only when the output is
@@ -111,7 +114,7 @@ void TFormMain::ConvertRecording() {
         // Stopped by a failure: the AVI may hold less than the time that
         // passed; what it holds is what the output must hold.
         if (FStoppedEarly && ProbeDuration(avi, written) && written < expected) expected = written;
-        whole = OutputIsWhole(output, expected);
+        whole = OutputIsWhole(readBack, expected);
     }
     dialog->SetPosition(dialog->Maximum());
     if (!whole) {
@@ -140,13 +143,13 @@ void TFormMain::ConvertRecording() {
     dialog->EnableClose(true);
 }
 
-void TFormMain::RunConverter() {
+void TFormMain::RunConverter(TReadBack* ReadBack) {
     FConvertStart = FClock();
     FOutputWriteFailed = false;
     FConverterEnded.store(false);
     DosCommandConvert->SetCommandLine(L"lib\\ffmpeg.exe" + FSettings->BuildFfmpegArgs());
     try {
-        RunUntilEndOrCancel(*DosCommandConvert);
+        RunUntilEndOrCancel(*DosCommandConvert, ReadBack);
     } catch (...) {
         // A converter that cannot be started has not converted anything.
         if (FormProgress) FormProgress->MarkFailed();
@@ -161,9 +164,16 @@ void TFormMain::RunConverter() {
     }
 }
 
-DWORD TFormMain::RunUntilEndOrCancel(TDosCommand& Command) {
+DWORD TFormMain::RunUntilEndOrCancel(TDosCommand& Command, TReadBack* ReadBack) {
     Command.Execute();
     while (Command.IsRunning()) {
+        // Not before the child runs: until then the runner's pipe ends for
+        // it are inheritable, and a process created meanwhile could take
+        // them. Created after the child, it costs the child's start nothing.
+        if (ReadBack && Command.Status() == dcsRunning) {
+            ReadBack->Prepare();
+            ReadBack = nullptr;
+        }
         Application->ProcessMessages();
         // The cancel is acted on at once, whether the program prints or not.
         if (FormProgress && FormProgress->Cancelled()) {
@@ -199,42 +209,27 @@ bool TFormMain::ProgressLineTime(const std::wstring& Line, double& Seconds) {
 }
 
 bool TFormMain::ProbeDuration(const std::wstring& File, double& Seconds) {
-    // Every packet of every stream is read and copied into nothing; the
-    // last progress line tells how far the file reaches. A file the
-    // converter cannot read through (no index, cut short) ends with an
-    // error or short of its length.
-    TDosCommand probe(nullptr);
-    // Its output comes through the runner's pipes; a console of its own
-    // (one more process to start) would serve nothing.
-    probe.SetCreationFlag(fDETACHED_PROCESS);
-    probe.SetCommandLine(L"lib\\ffmpeg.exe -nostdin -hide_banner -i \"" + File + L"\" -map 0 -c copy -f null -");
-    bool found = false;
-    double last = 0;
-    probe.OnNewLine = [&found, &last](TObject*, const std::wstring& line, TOutputType) {
-        double t = 0;
-        if (ProgressLineTime(line, t)) {
-            found = true;
-            last = t;
-        }
-    };
-    DWORD code = STILL_ACTIVE;
-    try {
-        code = RunUntilEndOrCancel(probe);
-    } catch (...) {
-        return false;
-    }
-    if (code != 0 || !found) return false;
-    Seconds = last;
-    return true;
+    TReadBack readBack(File);
+    return ReadBackDuration(readBack, Seconds);
 }
 
-bool TFormMain::OutputIsWhole(const std::wstring& Path, double Expected) {
+bool TFormMain::ReadBackDuration(TReadBack& ReadBack, double& Seconds) {
+    return ReadBack.Run(Seconds, [](HANDLE child) {
+        Application->ProcessMessages();
+        if (FormProgress && FormProgress->Cancelled()) return false;
+        HANDLE waits[] = {child, static_cast<HANDLE>(SyncEvent())};
+        MsgWaitForMultipleObjectsEx(waits[1] ? 2 : 1, waits, 5, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+        return true;
+    });
+}
+
+bool TFormMain::OutputIsWhole(TReadBack& ReadBack, double Expected) {
     WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (!GetFileAttributesExW(Path.c_str(), GetFileExInfoStandard, &data)) return false;
+    if (!GetFileAttributesExW(ReadBack.File().c_str(), GetFileExInfoStandard, &data)) return false;
     if (data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) return false;
     if (data.nFileSizeHigh == 0 && data.nFileSizeLow == 0) return false;
     double seconds = 0;
-    if (!ProbeDuration(Path, seconds)) return false;
+    if (!ReadBackDuration(ReadBack, seconds)) return false;
     // Expected is whole seconds counted down from the recorded time, so the
     // recording itself is at least that long. The output may still read a
     // little shorter: the last packet's time is the start of the last video
