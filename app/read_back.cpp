@@ -59,8 +59,14 @@ bool TReadBack::Create() {
     if (!CreatePipe(&readEnd, &writeEnd, &inheritable, 64 * 1024)) return false;
     TKernelHandle output(readEnd), childOutput(writeEnd);
     if (!SetHandleInformation(output.Get(), HANDLE_FLAG_INHERIT, 0)) return false;
+    // Its input is the null device: "-nostdin" keeps the converter from
+    // reading any, and every standard handle given to a child must be one
+    // it inherits.
+    TKernelHandle childInput(
+        CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable, OPEN_EXISTING, 0, nullptr));
+    if (!childInput) return false;
 
-    // The child inherits its output pipe and nothing else of ours: without
+    // The child inherits these two and nothing else of ours: without
     // the list it would take every inheritable handle this program holds at
     // the moment (another child's pipe ends among them) and keep them for as
     // long as it is held.
@@ -70,7 +76,7 @@ bool TReadBack::Create() {
     const auto list = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(listBytes.data());
     if (size == 0 || !InitializeProcThreadAttributeList(list, 1, 0, &size)) return false;
     const TScopeGuard listGuard([list]() noexcept { DeleteProcThreadAttributeList(list); });
-    HANDLE inherited[] = {childOutput.Get()};
+    HANDLE inherited[] = {childInput.Get(), childOutput.Get()};
     if (!UpdateProcThreadAttribute(list, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, inherited, sizeof(inherited), nullptr,
                                    nullptr))
         return false;
@@ -79,8 +85,7 @@ bool TReadBack::Create() {
     startup.StartupInfo.cb = sizeof(startup);
     startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW;
     startup.StartupInfo.wShowWindow = SW_HIDE;
-    // No input: "-nostdin" keeps the converter from reading any.
-    startup.StartupInfo.hStdInput = nullptr;
+    startup.StartupInfo.hStdInput = childInput.Get();
     startup.StartupInfo.hStdOutput = childOutput.Get();
     startup.StartupInfo.hStdError = childOutput.Get();
     startup.lpAttributeList = list;

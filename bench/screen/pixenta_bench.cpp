@@ -12,6 +12,8 @@
 // write what an uncompressed recording of the same size writes (one frame's
 // bytes every frame period, through WriteFile, into a file beside this
 // program) while the filter streams: what the program's own graph adds.
+// "--write-beside=flush" also flushes that file to the disk every 32 MiB
+// from a thread of its own, as the file writer of the Wine stand-ins does.
 #include "bench/common/cpu_load.h"
 #include "baseclasses/filter.h"
 #include "baseclasses/pin.h"
@@ -25,6 +27,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <memory>
 #include <mutex>
@@ -172,9 +176,11 @@ ComPtr<IPin> FirstPin(IBaseFilter* filter) {
 }
 
 bool gWriteBeside = false;
+bool gFlushBeside = false;
 
 // Writes one 24-bit frame of the given size every 33 ms into a file beside
-// this program until stopped; the file is removed at the end.
+// this program until stopped, flushing it every 32 MiB when asked to; the
+// file is removed at the end.
 class TFrameWriter {
 public:
     TFrameWriter(int width, int height) : FBytes(static_cast<size_t>(width) * height * 3, 0x5a) {
@@ -193,17 +199,43 @@ private:
         {
             const TKernelHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
             if (!file.Valid()) return;
+            if (gFlushBeside) FFlusher = std::thread([this, h = file.Get()] { Flush(h); });
+            size_t unflushed = 0;
             while (!FStop) {
                 DWORD written = 0;
                 WriteFile(file.Get(), FBytes.data(), static_cast<DWORD>(FBytes.size()), &written, nullptr);
+                unflushed += written;
+                if (unflushed >= (size_t{32} << 20)) {
+                    unflushed = 0;
+                    FFlushWanted = true;
+                    FFlushChanged.notify_all();
+                }
                 Sleep(33);
             }
+            FFlushChanged.notify_all();
+            if (FFlusher.joinable()) FFlusher.join();
         }
         DeleteFileW(path.c_str());
     }
+    void Flush(HANDLE file) {
+        std::unique_lock<std::mutex> lock(FFlushLock);
+        for (;;) {
+            FFlushChanged.wait_for(lock, std::chrono::milliseconds(50), [this] { return FFlushWanted || FStop; });
+            if (FStop) return;
+            if (!FFlushWanted) continue;
+            FFlushWanted = false;
+            lock.unlock();
+            FlushFileBuffers(file);
+            lock.lock();
+        }
+    }
     std::vector<BYTE> FBytes;
     std::atomic<bool> FStop{false};
+    std::atomic<bool> FFlushWanted{false};
+    std::mutex FFlushLock;
+    std::condition_variable FFlushChanged;
     std::thread FThread;
+    std::thread FFlusher;
 };
 
 bool StreamPixenta(HMODULE library, int width, int height, int seconds) {
@@ -251,7 +283,7 @@ bool StreamPixenta(HMODULE library, int width, int height, int seconds) {
         "Pixenta %dx%d at 30 fps for %d s: %ld frames delivered, highest frame number %lld, "
         "%lld numbers skipped; capture cost median %.2f ms, 95th percentile %.2f ms, longest %.2f ms%s\n",
         width, height, seconds, sink->Pin->Delivered, numbers, numbers - sink->Pin->Delivered, cost.Median, cost.P95,
-        cost.Max, gWriteBeside ? " (writing beside)" : "");
+        cost.Max, gWriteBeside ? (gFlushBeside ? " (writing and flushing beside)" : " (writing beside)") : "");
     graph->RemoveFilter(sinkRef.Get());
     graph->RemoveFilter(source.Get());
     return true;
@@ -302,7 +334,10 @@ int main(int argc, char** argv) {
     benchload::SpinIfAsked(argc, argv);
     const benchload::TCpuLoad load(benchload::TakeLoadOption(argc, argv));
     for (int i = 1; i < argc; ++i)
-        if (std::string(argv[i]) == "--write-beside") gWriteBeside = true;
+        if (std::string(argv[i]) == "--write-beside" || std::string(argv[i]) == "--write-beside=flush") {
+            gWriteBeside = true;
+            gFlushBeside = std::string(argv[i]) == "--write-beside=flush";
+        }
     const TComApartment com(COINIT_MULTITHREADED);
     const std::wstring path = ProgramFolder() + L"Pixenta.dll";
     HMODULE library = LoadLibraryW(path.c_str());
