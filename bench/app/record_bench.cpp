@@ -23,7 +23,8 @@
 //   tools/wineenv.sh stop build/benchenv
 // Arguments (optional): the seconds to record (10) and the sizes to run
 // ("720", "1080" or "both"); "--load N" anywhere runs N CPU-bound processes
-// for the whole run.
+// for the whole run; "--watch-stalls" prints what else of this process was
+// held up while it recorded (bench/common/stall_watch.h).
 //
 // Each recording also says where its frames went (bench/common/frame_trace.h:
 // the multiplexer's per-sample trace, a per-frame CSV beside the recording,
@@ -32,6 +33,7 @@
 // same "--load", run next to it.
 #include "bench/common/cpu_load.h"
 #include "bench/common/frame_trace.h"
+#include "bench/common/stall_watch.h"
 #include "tests/app/app_test_support.h"
 #include "tests/fixtures/wine_platform/avi_reader.h"
 
@@ -42,6 +44,7 @@
 #include <algorithm>
 #include <atomic>
 #include <map>
+#include <memory>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -54,12 +57,20 @@ using Clock = std::chrono::steady_clock;
 
 double SecondsSince(Clock::time_point since) { return std::chrono::duration<double>(Clock::now() - since).count(); }
 
+bool gWatchStalls = false;
+
 // Keeps the window's messages going for the given time, waiting for them as
-// the program's own message loop does.
-void PumpFor(double seconds) {
+// the program's own message loop does. With the stall watch, every pass of
+// the window's messages that took more than 20 ms is printed too.
+void PumpFor(double seconds, Clock::time_point base) {
     const auto start = Clock::now();
     for (;;) {
+        const auto before = Clock::now();
         Application->ProcessMessages();
+        const double took = SecondsSince(before);
+        if (gWatchStalls && took > 0.02)
+            std::printf("  stall: GUI    %6.1f ms from %.3f s (its messages)\n", took * 1000,
+                        std::chrono::duration<double>(before - base).count());
         const double left = seconds - SecondsSince(start);
         if (left <= 0) return;
         MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(left * 1000) + 1, QS_ALLINPUT);
@@ -233,13 +244,19 @@ bool RunOne(int width, int height, double seconds) {
 
     benchtrace::TFrameTrace trace;
     if (!trace.Start()) std::printf("  frame trace: WinePlatform.dll has no trace\n");
+    // The frame table's times count from the source's start, a few
+    // milliseconds after this click.
+    const auto click = Clock::now();
+    std::unique_ptr<benchstall::TStallWatch> watch;
+    if (gWatchStalls) watch = std::make_unique<benchstall::TStallWatch>(click);
     FormMain->pngCaptureStartClick(FormMain->pngCaptureStart);
     for (const auto& t : windows.Boxes.Texts) std::printf("  message: %s\n", WideToUtf8(t).c_str());
     if (!FormMain->TimerCaptureTime->Enabled()) {
         std::printf("  the recording did not start\n");
         return false;
     }
-    PumpFor(seconds);
+    PumpFor(seconds, click);
+    if (watch) watch->Stop();
 
     FormMain->FClock = &WatchedNow;
     gConverterStart = {};
@@ -339,6 +356,7 @@ bool RunOne(int width, int height, double seconds) {
 int main(int argc, char** argv) {
     benchload::SpinIfAsked(argc, argv);
     const benchload::TCpuLoad load(benchload::TakeLoadOption(argc, argv));
+    gWatchStalls = benchstall::TakeWatchOption(argc, argv);
     const double seconds = argc > 1 ? std::atof(argv[1]) : 10.0;
     const std::string sizes = argc > 2 ? argv[2] : "both";
     CoInitialize(nullptr);
