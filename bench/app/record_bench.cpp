@@ -153,18 +153,9 @@ std::map<DWORD, double> ThreadTimes() {
     for (BOOL more = Thread32First(snapshot.Get(), &entry); more; more = Thread32Next(snapshot.Get(), &entry)) {
         if (entry.th32OwnerProcessID != GetCurrentProcessId()) continue;
         const TKernelHandle thread(OpenThread(THREAD_QUERY_INFORMATION, FALSE, entry.th32ThreadID));
-        FILETIME created, exited, kernel, user;
-        if (thread.Valid() && GetThreadTimes(thread.Get(), &created, &exited, &kernel, &user))
-            times[entry.th32ThreadID] = FileTimeSeconds(kernel) + FileTimeSeconds(user);
+        if (thread.Valid()) times[entry.th32ThreadID] = benchtrace::ThreadCpuMs(thread.Get()) / 1000;
     }
     return times;
-}
-
-// The same for one thread.
-double ThreadCpuSeconds(HANDLE thread) {
-    FILETIME created, exited, kernel, user;
-    if (!GetThreadTimes(thread, &created, &exited, &kernel, &user)) return 0;
-    return FileTimeSeconds(kernel) + FileTimeSeconds(user);
 }
 
 unsigned long long FileBytes(const std::wstring& path) {
@@ -226,7 +217,7 @@ bool RunOne(int width, int height, double seconds) {
         if (firstLine.load() < 0) {
             firstLine.store(SecondsSince(finish));
             cpuAtFirstLine = ProcessCpuSeconds();
-            guiAtFirstLine = ThreadCpuSeconds(guiThread);
+            guiAtFirstLine = benchtrace::ThreadCpuMs(guiThread) / 1000;
             threadsAtFirstLine = ThreadTimes();
         }
         keeping(sender, line, type);
@@ -236,7 +227,7 @@ bool RunOne(int width, int height, double seconds) {
         ended.store(SecondsSince(finish));
         if (cpuAtFirstLine >= 0) {
             cpuBetween = ProcessCpuSeconds() - cpuAtFirstLine;
-            guiBetween = ThreadCpuSeconds(guiThread) - guiAtFirstLine;
+            guiBetween = benchtrace::ThreadCpuMs(guiThread) / 1000 - guiAtFirstLine;
             threadsAtEnd = ThreadTimes();
         }
         terminated(sender, code);
@@ -338,9 +329,8 @@ bool RunOne(int width, int height, double seconds) {
     }
     std::printf("; by hand:");
     for (int i = 0; i < 3; ++i) {
-        const BareRun probe = RunHidden(L"lib\\ffmpeg.exe -nostdin -hide_banner -i \"" + FormMain->FSettings->SaveDir +
-                                            FormMain->FSettings->FileName + L"\" -map 0 -c copy -f null -",
-                                        dir + L"probe.txt");
+        const BareRun probe = RunHidden(
+            TReadBack(FormMain->FSettings->SaveDir + FormMain->FSettings->FileName).CommandLine(), dir + L"probe.txt");
         std::printf(" %.3f s", probe.Seconds);
     }
     std::printf("\n");
